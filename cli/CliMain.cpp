@@ -1,0 +1,115 @@
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <sstream>
+
+#include "cli/CliCommon.h"
+#include "cli/Commands.h"
+
+namespace quellion::cli {
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: quellion-cli COMMAND [OPTIONS] [ARGUMENTS]\n"
+    "\n"
+    "Commands:\n"
+    "  parse [--events] [FILE]          print the HTML parser's tree (or its events)\n"
+    "  split [TEXT]                     run the tag splitter on TEXT or standard input\n"
+    "  url ENGINE [--language N] [--counter N] [--host HOST] KEYWORDS\n"
+    "                                   print one request address of ENGINE\n"
+    "  extract ENGINE [--max-sites N] [FILE...]\n"
+    "                                   run ENGINE's extraction rule on saved pages\n"
+    "  fetch [proxy options] [--timeout SECONDS] URL\n"
+    "                                   fetch URL as an engine task does\n"
+    "  search [options] KEYWORDS        run one whole search and print the results\n"
+    "\n"
+    "ENGINE is one of altavista, excite, hotbot, alltheweb, google (any letter case).\n"
+    "Run 'quellion-cli COMMAND --help' for a command's options.\n";
+
+}  // namespace
+
+std::string Escape(const std::string& s) {
+  static const char* hex = "0123456789abcdef";
+  std::string out;
+  out.reserve(s.size());
+  for (unsigned char c : s) {
+    switch (c) {
+      case '\\': out += "\\\\"; break;
+      case '"': out += "\\\""; break;
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      case '\t': out += "\\t"; break;
+      default:
+        if (c < 0x20 || c == 0x7F) {
+          out += "\\x";
+          out += hex[c >> 4];
+          out += hex[c & 0xF];
+        } else {
+          out += static_cast<char>(c);
+        }
+    }
+  }
+  return out;
+}
+
+std::string Quoted(const std::string& s) { return "\"" + Escape(s) + "\""; }
+
+std::string ReadInput(const std::string& name, std::istream& in) {
+  if (name.empty() || name == "-") {
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  std::ifstream file(name, std::ios::binary);
+  if (!file) throw EException("cannot read " + name + ": " + std::strerror(errno));
+  std::ostringstream data;
+  data << file.rdbuf();
+  if (file.bad()) throw EException("cannot read " + name + ": read error");
+  return data.str();
+}
+
+int ParseNumber(const std::string& text, const std::string& option) {
+  errno = 0;
+  char* end = nullptr;
+  const long value = std::strtol(text.c_str(), &end, 10);
+  if (text.empty() || *end != '\0' || errno == ERANGE || value < INT_MIN || value > INT_MAX ||
+      std::isspace(static_cast<unsigned char>(text[0])))
+    throw EUsageError("bad number for " + option + ": '" + text + "'");
+  return static_cast<int>(value);
+}
+
+bool WantsHelp(const std::vector<std::string>& args) {
+  for (const auto& a : args)
+    if (a == "--help") return true;
+  return false;
+}
+
+int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
+           std::ostream& err) {
+  try {
+    if (args.empty()) throw EUsageError("missing command (try --help)");
+    const std::string& command = args[0];
+    if (command == "--help" || command == "help") {
+      out << kUsage;
+      return kExitOk;
+    }
+    CommandContext ctx{std::vector<std::string>(args.begin() + 1, args.end()), in, out, err};
+    if (command == "parse") return RunParse(ctx);
+    if (command == "split") return RunSplit(ctx);
+    if (command == "url") return RunUrl(ctx);
+    if (command == "extract") return RunExtract(ctx);
+    if (command == "fetch") return RunFetch(ctx);
+    if (command == "search") return RunSearch(ctx);
+    throw EUsageError("unknown command '" + command + "' (try --help)");
+  } catch (const EUsageError& e) {
+    err << "quellion-cli: " << e.Message << "\n";
+    return kExitUsage;
+  } catch (const std::exception& e) {
+    err << "quellion-cli: " << e.what() << "\n";
+    return kExitFailed;
+  }
+}
+
+}  // namespace quellion::cli

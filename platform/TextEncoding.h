@@ -1,0 +1,13 @@
+#pragma once
+
+#include <string>
+
+namespace quellion {
+
+// Stored text stays raw 8-bit; only display and JSON output decode it.
+bool IsValidUtf8(const std::string& bytes);
+// The bytes themselves when they are valid UTF-8, else their Windows-1252 reading
+// converted to UTF-8.
+std::string DecodeForDisplay(const std::string& bytes);
+
+}  // namespace quellion

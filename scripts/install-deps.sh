@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Installs everything the build, the tests and the benchmarks need on Debian 12.
+# Runs as root (or through sudo when it is available). Safe to run again.
+set -euo pipefail
+
+packages=(
+  # build
+  build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev clang-format
+  # libraries
+  qt6-base-dev qt6-base-dev-tools libqt6svg6 libc-ares-dev nlohmann-json3-dev
+  libgtest-dev libgmock-dev libbenchmark-dev libx11-dev
+  # benchmark peers
+  libxml2-dev libgumbo-dev libcurl4-openssl-dev curl
+  # test peers and the headless desktop
+  nginx-light tinyproxy squid apache2-utils xvfb xauth openbox x11-utils x11-apps
+  fonts-dejavu-core fonts-liberation
+)
+
+as_root() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+  export DEBIAN_FRONTEND=noninteractive
+  as_root apt-get update -qq
+  # The daemons must not start as system services: the tests start their own.
+  printf '#!/bin/sh\nexit 101\n' | as_root tee /usr/sbin/policy-rc.d >/dev/null
+  as_root chmod +x /usr/sbin/policy-rc.d
+  as_root apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  as_root rm -f /usr/sbin/policy-rc.d
+fi

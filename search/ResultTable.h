@@ -1,0 +1,79 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quellion {
+
+// One row of the results table.
+struct TResultRecord {
+  std::string Title;         // at most 200 bytes
+  std::string URL;           // at most 250 bytes, without the leading "http://"
+  std::string Description;   // at most 250 bytes
+  int32_t Color = 0;         // 0 when added; 16776960 once the hit was opened
+  int32_t Index = 0;         // assigned on append: 0, 1, 2, ... since the table was opened
+  std::optional<bool> Checked;  // empty when added (reads as false)
+  std::string SearchEngine;  // at most 50 bytes
+};
+
+// The in-memory results table (the window's MemTable): rows in order of arrival,
+// one current row, closed until the first search opens it.
+//
+// Threads: engine tasks append through AddHit (search control) while holding the
+// task runner's caller lock; the window reads and edits rows on the GUI thread.
+// Every member takes the table's own mutex, so each call is atomic on its own.
+// Appends are announced through OnRowsAppended, called on the appending thread
+// after the table's mutex is released; the GUI marshals it to its own thread.
+class TResultTable {
+ public:
+  static constexpr size_t kTitleWidth = 200;
+  static constexpr size_t kURLWidth = 250;
+  static constexpr size_t kDescriptionWidth = 250;
+  static constexpr size_t kSearchEngineWidth = 50;
+  static constexpr int32_t kVisitedColor = 16776960;
+
+  bool IsOpen() const;
+  // Emptying: close (a no-op when closed) and open again; Index restarts at 0.
+  void Empty();
+  void Close();
+
+  int RowCount() const;
+  // A copy of row i (0-based); std::nullopt when there is no such row.
+  std::optional<TResultRecord> Row(int i) const;
+  std::vector<TResultRecord> Rows() const;
+
+  // Current row: -1 when the table is closed or empty.
+  int CurrentRow() const;
+  void SetCurrentRow(int i);  // clamped to the rows present
+  void MoveBy(int delta);     // moves the current row by delta, clamped
+
+  // Appends a row unless one with the same URL (as stored, cut to 250) is present
+  // or the table holds limit rows or more; fields are cut to their widths. Returns
+  // whether it appended. The current row stays where it was (the first row becomes
+  // current when the table was empty). The duplicate test and the append are one
+  // step under the table's mutex.
+  bool AppendUnique(const std::string& title, const std::string& url,
+                    const std::string& description, const std::string& engine, int limit);
+
+  // Edits of one row from the window (no effect for a row that does not exist).
+  void SetChecked(int i, bool checked);
+  void SetColor(int i, int32_t color);
+  void SetDescription(int i, const std::string& description);  // cut to 250
+
+  // Called after rows were appended (argument: the new row count) and after the
+  // table was emptied or closed (argument: 0). May be called on any thread.
+  std::function<void(int rowCount)> OnRowsChanged;
+
+ private:
+  mutable std::mutex mutex_;
+  bool open_ = false;
+  std::vector<TResultRecord> rows_;
+  int current_ = -1;
+  int32_t nextIndex_ = 0;
+};
+
+}  // namespace quellion
