@@ -1,0 +1,187 @@
+#include "html/HierarchyNode.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "platform/Exception.h"
+
+namespace quellion {
+namespace {
+
+inline unsigned char LowerAscii(unsigned char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + ('a' - 'A')) : c;
+}
+
+}  // namespace
+
+bool SameTextAscii(std::string_view a, std::string_view b) {
+  if (a.size() != b.size())
+    return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (LowerAscii(static_cast<unsigned char>(a[i])) !=
+        LowerAscii(static_cast<unsigned char>(b[i])))
+      return false;
+  return true;
+}
+
+THierarchyNode::THierarchyNode() = default;
+
+THierarchyNode::~THierarchyNode() {
+  SetParent(nullptr);
+  ClearChildren();
+}
+
+THierarchyNode* THierarchyNode::GetParent() const {
+  return Parent;
+}
+
+void THierarchyNode::SetParent(THierarchyNode* p) {
+  if (p == Parent || p == this)
+    return;
+  if (Parent) {
+    // Searched from the back: ClearChildren and parsers detach the last child, so
+    // this stays O(1) there; a node stands in the list at most once either way.
+    auto& siblings = Parent->Children;
+    auto it = std::find(siblings.rbegin(), siblings.rend(), this);
+    if (it != siblings.rend())
+      siblings.erase(std::next(it).base());
+    Parent = nullptr;
+  }
+  if (p) {
+    p->Children.push_back(this);
+    Parent = p;
+  }
+}
+
+THierarchyNode* THierarchyNode::GetChild(int index) const {
+  if (index < 0 || index >= ChildCount())
+    throw EListError(index);
+  return Children[static_cast<size_t>(index)];
+}
+
+void THierarchyNode::AddChild(THierarchyNode* node) {
+  node->SetParent(this);
+}
+
+void THierarchyNode::InsertChild(int index, THierarchyNode* node) {
+  AddChild(node);
+  node->MoveTo(index);
+}
+
+THierarchyNode* THierarchyNode::AddNew(const std::string& text, int32_t data) {
+  auto* node = new THierarchyNode;
+  node->Text = text;
+  node->Data = data;
+  AddChild(node);
+  return node;
+}
+
+void THierarchyNode::RemoveChild(THierarchyNode* node) {
+  node->SetParent(nullptr);
+}
+
+void THierarchyNode::ClearChildren() {
+  // Without recursion: every node taken off the pending list hands its own children
+  // to the list before it is deleted, so each destructor finds no children left.
+  if (Children.empty())
+    return;
+  std::vector<THierarchyNode*> pending;
+  pending.swap(Children);
+  for (auto* child : pending)
+    child->Parent = nullptr;
+  while (!pending.empty()) {
+    THierarchyNode* node = pending.back();
+    pending.pop_back();
+    for (auto* child : node->Children) {
+      child->Parent = nullptr;
+      pending.push_back(child);
+    }
+    node->Children.clear();
+    delete node;
+  }
+}
+
+void THierarchyNode::Clear() {
+  ClearChildren();
+  Attributes.clear();
+  Text.clear();
+  NodeType = 0;
+  Parent = nullptr;
+  Data = 0;
+}
+
+int THierarchyNode::IndexInParent() const {
+  if (!Parent)
+    return -1;
+  const auto& siblings = Parent->Children;
+  auto it = std::find(siblings.begin(), siblings.end(), this);
+  return it == siblings.end() ? -1 : static_cast<int>(it - siblings.begin());
+}
+
+void THierarchyNode::MoveTo(int index) {
+  if (!Parent)
+    return;
+  auto& siblings = Parent->Children;
+  const int current = IndexInParent();
+  if (index == current)
+    return;
+  if (index < 0 || index >= static_cast<int>(siblings.size()))
+    throw EListError(index);
+  siblings.erase(siblings.begin() + current);
+  siblings.insert(siblings.begin() + index, this);
+}
+
+TTagNode* TTagNode::GetChild(int index) const {
+  return THierarchyNode::GetChild(index)->AsTagNode();
+}
+
+void TTagNode::CollectText(std::string& out) const {
+  if (NodeType == 2) {
+    out += Text;
+    return;
+  }
+  // Pre-order with an explicit stack of (node, next child position).
+  std::vector<std::pair<const THierarchyNode*, size_t>> stack;
+  stack.emplace_back(this, 0);
+  while (!stack.empty()) {
+    auto& [node, next] = stack.back();
+    if (next == node->Children.size()) {
+      stack.pop_back();
+      continue;
+    }
+    const THierarchyNode* child = node->Children[next++];
+    if (child->NodeType == 2)
+      out += child->Text;
+    else if (!child->Children.empty())
+      stack.emplace_back(child, 0);
+  }
+}
+
+std::string TTagNode::GetText() const {
+  std::string out;
+  CollectText(out);
+  return out;
+}
+
+TTagNode* TTagNode::FindTag(std::string_view name) const {
+  if (SameTextAscii(Name, name))
+    return AsTagNode();
+  std::vector<std::pair<const THierarchyNode*, size_t>> stack;
+  stack.emplace_back(this, 0);
+  while (!stack.empty()) {
+    auto& [node, next] = stack.back();
+    if (next == node->Children.size()) {
+      stack.pop_back();
+      continue;
+    }
+    const THierarchyNode* child = node->Children[next++];
+    if (SameTextAscii(child->Name, name))
+      if (TTagNode* tag = child->AsTagNode())
+        return tag;
+    if (!child->Children.empty())
+      stack.emplace_back(child, 0);
+  }
+  return nullptr;
+}
+
+}  // namespace quellion
