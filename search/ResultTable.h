@@ -11,13 +11,13 @@ namespace quellion {
 
 // One row of the results table.
 struct TResultRecord {
-  std::string Title;         // at most 200 bytes
-  std::string URL;           // at most 250 bytes, without the leading "http://"
-  std::string Description;   // at most 250 bytes
-  int32_t Color = 0;         // 0 when added; 16776960 once the hit was opened
-  int32_t Index = 0;         // assigned on append: 0, 1, 2, ... since the table was opened
+  std::string Title;            // at most 200 bytes
+  std::string URL;              // at most 250 bytes, without the leading "http://"
+  std::string Description;      // at most 250 bytes
+  int32_t Color = 0;            // 0 when added; 16776960 once the hit was opened
+  int32_t Index = 0;            // assigned on append: 0, 1, 2, ... since the table was opened
   std::optional<bool> Checked;  // empty when added (reads as false)
-  std::string SearchEngine;  // at most 50 bytes
+  std::string SearchEngine;     // at most 50 bytes
 };
 
 // The in-memory results table (the window's MemTable): rows in order of arrival,

@@ -1,0 +1,103 @@
+#include "search/QueryBuilder.h"
+
+#include "search/LanguageTable.h"
+
+namespace quellion {
+namespace {
+
+std::string AsciiLower(std::string_view text) {
+  std::string out(text);
+  for (char& c : out)
+    if (c >= 'A' && c <= 'Z')
+      c = static_cast<char>(c + ('a' - 'A'));
+  return out;
+}
+
+}  // namespace
+
+std::string EncodeKeywords(const std::string& keywords) {
+  std::string out;
+  out.reserve(keywords.size() + 8);
+  for (char c : keywords) {
+    switch (c) {
+      case ' ':
+        out += '+';
+        break;
+      case '"':
+        out += "%22";
+        break;
+      case '\'':
+        out += "%27";
+        break;
+      case '+':
+        out += "%2B";
+        break;
+      default:
+        out += c;
+    }
+  }
+  return out;
+}
+
+std::string LanguageValue(TEngine engine, int languageIndex) {
+  if (languageIndex < 0 || languageIndex >= kLanguageCount)
+    languageIndex = 0;
+  const TLanguage& row = LanguageTable[languageIndex];
+  switch (engine) {
+    case TEngine::Altavista:
+      return std::string(row.Code);
+    case TEngine::AllTheWeb:
+      return languageIndex == 0 ? "any" : AsciiLower(row.Name);
+    case TEngine::Google:
+      return languageIndex == 0 ? "" : "lang_" + AsciiLower(row.Code);
+    case TEngine::Excite:
+    case TEngine::Hotbot:
+      break;
+  }
+  return {};
+}
+
+std::string FirstPageAddress(TEngine engine, const std::string& host,
+                             const std::string& encodedKeywords, int languageIndex) {
+  const std::string base = "http://" + host;
+  const std::string language = LanguageValue(engine, languageIndex);
+  switch (engine) {
+    case TEngine::Altavista:
+      return base + "/cgi-bin/query?pg=q&text=yes&q=" + encodedKeywords + "&kl=" + language +
+             "&stype=stext";
+    case TEngine::Excite:
+      return base + "/search.gw?c=web&s=" + encodedKeywords + "&showSummary=true";
+    case TEngine::Hotbot:
+      return base + "/?MT=" + encodedKeywords;
+    case TEngine::AllTheWeb:
+      return base + "/cgi-bin/advsearch?terms=3&type=all&query=" + encodedKeywords +
+             "&exec=FAST+Search&lang=" + language + "&hits=10&nooc=on";
+    case TEngine::Google:
+      return base + "/search?as_qt=w&as_q=" + encodedKeywords + "&lr=" + language +
+             "&num=10&btnG=Google+Search";
+  }
+  return base;
+}
+
+std::string FirstPageSuffix(TEngine engine) {
+  return engine == TEngine::Excite ? "&start=0&perPage=10" : "";
+}
+
+std::string PageSuffix(TEngine engine, int32_t n) {
+  const std::string counter = std::to_string(n);
+  switch (engine) {
+    case TEngine::Altavista:
+      return "&stq=" + counter;
+    case TEngine::Excite:
+      return "&start=" + counter + "&perPage=10";
+    case TEngine::Hotbot:
+      return "&II=" + counter + "&RPN=3&SQ=1";
+    case TEngine::AllTheWeb:
+      return "&offset=" + counter;
+    case TEngine::Google:
+      return "&start=" + counter;
+  }
+  return {};
+}
+
+}  // namespace quellion
