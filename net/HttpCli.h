@@ -1,0 +1,190 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "net/WSocket.h"
+#include "platform/Exception.h"
+#include "platform/StringStream.h"
+#include "platform/ThreadQueue.h"
+
+namespace quellion {
+
+// An asynchronous HTTP/1.0 GET client over one TWSocket. Rules:
+//  - Everything happens on the creating thread, in notifications of its queue; the
+//    thread must pump while a request runs.
+//  - Every StartGet that returns normally ends in exactly one OnRequestDone, from the
+//    event loop (never from inside StartGet or Abort), with State back at httpIdle.
+//  - The body always ends when the connection closes; it is written untouched to
+//    ReceiveStream at the stream's current position.
+
+enum THttpCliState {
+  httpIdle,
+  httpStarting,
+  httpConnected,
+  httpResolving,
+  httpConnecting,
+  httpReadingHeader,
+  httpReadingBody,
+  httpAborting
+};
+
+enum THttpRequest { rqNone, rqGet, rqPost, rqHead };
+
+class EHttpException : public EException {
+ public:
+  EHttpException(std::string message, uint16_t code)
+      : EException(std::move(message)), ErrorCode(code) {}
+  uint16_t ErrorCode;
+};
+
+// The parts of a URL as ParseUrl splits them (all empty for an empty input).
+struct TUrlParts {
+  std::string Proto, User, Pass, Host, Port, Path;
+  bool operator==(const TUrlParts&) const = default;
+};
+TUrlParts ParseUrl(const std::string& url);
+
+// Standard Base64 (RFC 2045 alphabet, "=" padding).
+std::string EncodeBase64(const std::string& data);
+
+class THttpCli {
+ public:
+  using TNotifyEvent = std::function<void(THttpCli& sender)>;
+  using TOnCommand = std::function<void(THttpCli& sender, std::string& line)>;
+  using TCookieRcvdEvent =
+      std::function<void(THttpCli& sender, const std::string& data, bool& accept)>;
+  using TDocDataEvent = std::function<void(THttpCli& sender, const char* buffer, int32_t len)>;
+  using THttpRequestDone =
+      std::function<void(THttpCli& sender, THttpRequest rqType, uint16_t error)>;
+
+  static constexpr int kBufferSize = 8192;
+
+  THttpCli();
+  ~THttpCli();
+  THttpCli(const THttpCli&) = delete;
+  THttpCli& operator=(const THttpCli&) = delete;
+
+  // --- properties set by callers ---
+  std::string URL;
+  std::string Proxy;
+  std::string ProxyPort = "80";
+  std::string ProxyUsername;
+  std::string ProxyPassword;
+  std::string Username;
+  std::string Password;
+  std::string Sender;
+  std::string Reference;
+  std::string Accept = "image/gif, image/x-xbitmap, image/jpeg, image/pjpeg, */*";
+  std::string Agent = "Mozilla/3.0 (compatible)";
+  bool NoCache = false;
+  double ModifiedSince = 0;  // days since 1899-12-30, fraction = time of day
+  std::string Cookie;
+  std::string ContentRangeBegin;
+  std::string ContentRangeEnd;
+  std::string ContentTypePost = "application/x-www-form-urlencoded";
+  bool MultiThreaded = false;
+  // Not owned; must outlive every request that writes to it.
+  TStringStream* ReceiveStream = nullptr;
+
+  // --- results ---
+  THttpCliState State() const { return state_; }
+  int32_t StatusCode() const { return statusCode_; }
+  const std::string& ReasonPhrase() const { return reasonPhrase_; }
+  uint16_t CompletionError() const { return completionError_; }
+  int32_t ContentLength() const { return contentLength_; }
+  const std::string& ContentType() const { return contentType_; }
+  const std::string& AcceptRanges() const { return acceptRanges_; }
+  const std::vector<std::string>& ResponseHeader() const { return responseHeader_; }
+  const std::vector<std::string>& AuthenticateRequests() const { return authenticateRequests_; }
+  int32_t ReceivedCount() const { return receivedCount_; }
+  const std::string& Location() const { return location_; }
+  const std::string& DnsResult() const { return dnsResult_; }
+  THttpRequest RequestType() const { return requestType_; }
+  // Where the connection goes and what the request line names (for diagnostics).
+  const std::string& ConnectHost() const { return connectHost_; }
+  const std::string& ConnectPort() const { return connectPort_; }
+  const std::string& TargetHost() const { return targetHost_; }
+  const std::string& RequestPath() const { return requestPath_; }
+  TWSocket& Socket() { return *socket_; }
+
+  // --- events (optional) ---
+  TNotifyEvent OnStateChange;
+  TNotifyEvent OnSessionConnected;
+  TNotifyEvent OnRequestHeaderBegin;
+  TOnCommand OnCommand;
+  TNotifyEvent OnRequestHeaderEnd;
+  TNotifyEvent OnHeaderBegin;
+  TCookieRcvdEvent OnCookie;
+  TNotifyEvent OnHeaderData;
+  TNotifyEvent OnHeaderEnd;
+  TNotifyEvent OnDocBegin;
+  TDocDataEvent OnDocData;
+  TNotifyEvent OnDocEnd;
+  TNotifyEvent OnLocationChange;
+  THttpRequestDone OnRequestDone;
+  TNotifyEvent OnSendBegin, OnSendData, OnSendEnd, OnTrace;  // posting only; never fired
+
+  // --- operations ---
+  // Starts an asynchronous GET of URL. Raises EHttpException(1, "HTTP component is
+  // busy") unless idle; exceptions of starting the lookup also reach the caller.
+  void StartGet();
+  // Ends the request in progress at once; OnRequestDone(Error 3) follows from the
+  // event loop. While idle only closes a still-open socket.
+  void Abort();
+
+ private:
+  void SetState(THttpCliState newState);
+  void StartLookup();
+  void SendCommand(const std::string& line);
+  void SendRequest();
+  void SocketDnsLookupDone(uint16_t error);
+  void SocketSessionConnected(uint16_t error);
+  void SocketDataAvailable(uint16_t error);
+  void SocketSessionClosed(uint16_t error);
+  void LocationSessionClosed(uint16_t error);
+  void BindClosedHandler();
+  void BindLocationClosedHandler();
+  void HandleLine();
+  void HeaderLine();
+  void BodyChunk();
+  void ResolveLocation(const std::string& value);
+  void StartRelocation();
+  void HandleMessage(TMessage& message);
+  void FailRequest(uint16_t error, const std::string& reason);
+
+  std::unique_ptr<TMessageEndpoint> window_;
+  std::unique_ptr<TWSocket> socket_;
+  std::shared_ptr<bool> alive_;
+
+  THttpCliState state_ = httpIdle;
+  THttpRequest requestType_ = rqNone;
+  int32_t statusCode_ = 0;
+  std::string reasonPhrase_;
+  uint16_t completionError_ = 0;
+  int32_t contentLength_ = -1;
+  std::string contentType_;
+  std::string acceptRanges_;
+  std::vector<std::string> responseHeader_;
+  std::vector<std::string> authenticateRequests_;
+  int32_t receivedCount_ = 0;
+  std::string location_;
+  std::string dnsResult_;
+
+  std::string connectHost_, connectPort_, targetHost_, requestPath_;
+  std::string requestBlock_;
+  char receiveBuffer_[kBufferSize + 1] = {};
+  int receiveLen_ = 0;
+  std::string lastResponse_;  // the current line or body chunk
+  int headerLineCount_ = 0;
+  int bodyDataCount_ = 0;
+  bool bodyHandlerActive_ = false;  // next-line handler: body chunks instead of header lines
+  bool locationChangeRequested_ = false;
+  std::string lastLineEnd_;     // the line end cut from the current header line
+  uint64_t requestSerial_ = 0;  // tells set-idle and restart of an ended request apart
+};
+
+}  // namespace quellion

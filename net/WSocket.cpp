@@ -1,0 +1,1066 @@
+#include "net/WSocket.h"
+
+#include <ares.h>
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <climits>
+#include <map>
+#include <mutex>
+
+namespace quellion {
+namespace {
+
+// Messages of a socket's notification endpoint.
+constexpr uint32_t kMsgLookupDone = WM_USER + 1;     // WParam: lookup serial
+constexpr uint32_t kMsgWrite = WM_USER + 2;          // WParam: connection serial
+constexpr uint32_t kMsgConnectFailed = WM_USER + 3;  // WParam: connection serial, LParam: error
+
+// Process-wide state: the resolver library follows the live-socket count.
+std::mutex libraryMutex;
+int liveSockets = 0;
+bool aresStarted = false;
+TResolverConfig resolverConfig;
+
+void EnsureResolverLibrary() {
+  std::lock_guard lock(libraryMutex);
+  if (aresStarted)
+    return;
+  const int r = ares_library_init(ARES_LIB_INIT_ALL);
+  if (r != ARES_SUCCESS)
+    throw ESocketException(Format("%s: WSAStartup error #%d", "libcares", r));
+  aresStarted = true;
+}
+
+std::string Trim(const std::string& s) {
+  size_t b = 0, e = s.size();
+  while (b < e && std::isspace(static_cast<unsigned char>(s[b])))
+    ++b;
+  while (e > b && std::isspace(static_cast<unsigned char>(s[e - 1])))
+    --e;
+  return s.substr(b, e - b);
+}
+
+std::string Dotted(uint32_t networkOrder) {
+  char text[INET_ADDRSTRLEN] = {};
+  in_addr a{};
+  a.s_addr = networkOrder;
+  inet_ntop(AF_INET, &a, text, sizeof text);
+  return text;
+}
+
+int LastSystemError() {
+  return ErrnoToWinsock(errno);
+}
+
+// Four decimal numbers of at most 255 joined by three dots, blanks allowed around.
+bool LooksLikeDottedAddress(const std::string& value) {
+  const std::string s = Trim(value);
+  int parts = 0, digits = 0, number = 0;
+  for (char c : s) {
+    if (c >= '0' && c <= '9') {
+      number = number * 10 + (c - '0');
+      if (++digits > 3 || number > 255)
+        return false;
+    } else if (c == '.') {
+      if (digits == 0)
+        return false;
+      ++parts;
+      digits = number = 0;
+    } else {
+      return false;
+    }
+  }
+  return parts == 3 && digits > 0;
+}
+
+}  // namespace
+
+void SetResolverConfig(const TResolverConfig& config) {
+  std::lock_guard lock(libraryMutex);
+  resolverConfig = config;
+}
+
+int LiveSocketCount() {
+  std::lock_guard lock(libraryMutex);
+  return liveSockets;
+}
+
+bool ResolverLibraryStarted() {
+  std::lock_guard lock(libraryMutex);
+  return aresStarted;
+}
+
+// ---------------------------------------------------------------- TBuffer
+
+TBuffer::TBuffer(int size) : data_(size <= 0 ? kDefaultSize : size) {}
+
+int TBuffer::Write(const char* data, int len) {
+  const int n = std::max(0, std::min(len, Size() - wrCount_));
+  if (n > 0)
+    std::copy(data, data + n, data_.data() + wrCount_);
+  wrCount_ += n;
+  return n;
+}
+
+const char* TBuffer::Peek(int& len) const {
+  len = wrCount_ - rdCount_;
+  return data_.data() + rdCount_;
+}
+
+void TBuffer::Remove(int n) {
+  rdCount_ += std::max(0, std::min(n, wrCount_ - rdCount_));
+  if (rdCount_ >= wrCount_)
+    rdCount_ = wrCount_ = 0;
+}
+
+// ---------------------------------------------------------------- resolvers
+
+int WSocketResolveProto(const std::string& proto) {
+  if (proto.empty() || proto.size() >= 32)
+    throw ESocketException("WSocketResolveProto: Invalid Protocol.");
+  if (std::isdigit(static_cast<unsigned char>(proto[0])))
+    return std::atoi(proto.c_str());
+  protoent entry{}, *result = nullptr;
+  char buffer[1024];
+  if (getprotobyname_r(proto.c_str(), &entry, buffer, sizeof buffer, &result) != 0 || !result)
+    throw ESocketException(Format("WSocketResolveProto: Cannot convert protocol '%s', Error #%d",
+                                  proto.c_str(), WSANO_DATA));
+  return result->p_proto;
+}
+
+uint16_t WSocketResolvePort(const std::string& port, const std::string& proto) {
+  if (port.empty() || port.size() >= 32)
+    throw ESocketException("WSocketResolvePort: Invalid Port.");
+  if (std::isdigit(static_cast<unsigned char>(port[0]))) {
+    unsigned long value = 0;
+    for (char c : port) {
+      if (c < '0' || c > '9')
+        break;
+      value = std::min<unsigned long>(value * 10 + (c - '0'), 0x10000);
+    }
+    return htons(static_cast<uint16_t>(value));  // wraps like a 16-bit conversion
+  }
+  servent entry{}, *result = nullptr;
+  char buffer[1024];
+  if (getservbyname_r(port.c_str(), proto.c_str(), &entry, buffer, sizeof buffer, &result) != 0 ||
+      !result)
+    throw ESocketException(Format("WSocketResolvePort: Cannot convert port '%s', Error #%d",
+                                  port.c_str(), WSANO_DATA));
+  return static_cast<uint16_t>(result->s_port);
+}
+
+uint32_t WSocketResolveHost(const std::string& host) {
+  if (host.empty() || host.size() > 256)
+    throw ESocketException("WSocketResolveHost: '" + host + "' Invalid Hostname.");
+  if (LooksLikeDottedAddress(host)) {
+    in_addr a{};
+    const std::string trimmed = Trim(host);
+    if (inet_aton(trimmed.c_str(), &a) == 0 && trimmed != "255.255.255.255")
+      throw ESocketException("WSocketResolveHost: '" + host + "' Invalid IP address.");
+    return a.s_addr;
+  }
+  addrinfo hints{}, *list = nullptr;
+  hints.ai_family = AF_INET;
+  const int r = getaddrinfo(host.c_str(), nullptr, &hints, &list);
+  if (r != 0 || !list) {
+    if (list)
+      freeaddrinfo(list);
+    throw ESocketException(Format("WSocketResolveHost: Cannot convert host address '%s', Error #%d",
+                                  host.c_str(), WSAHOST_NOT_FOUND));
+  }
+  const uint32_t address = reinterpret_cast<sockaddr_in*>(list->ai_addr)->sin_addr.s_addr;
+  freeaddrinfo(list);
+  return address;
+}
+
+// ---------------------------------------------------------------- lookup
+
+// One asynchronous lookup: its own c-ares channel, whose descriptors are watched
+// on the socket's thread queue and whose timeouts run from a queue timer. The
+// answer is posted to the socket's endpoint, so the event never fires from inside
+// DnsLookup (c-ares may answer from the hosts file synchronously).
+struct TCustomWSocket::Lookup {
+  TCustomWSocket* owner = nullptr;
+  uint64_t serial = 0;
+  ares_channel channel = nullptr;
+  std::map<int, int> watches;  // ares descriptor -> watch id
+  int timerId = 0;
+  bool cancelled = false;
+  bool answered = false;
+  int status = ARES_SUCCESS;
+  std::vector<std::string> addresses;
+
+  TThreadQueue& Queue() { return owner->window_->Queue(); }
+
+  static void SockState(void* data, ares_socket_t fd, int readable, int writable) {
+    auto* self = static_cast<Lookup*>(data);
+    auto& queue = self->Queue();
+    const short events = (readable ? POLLIN : 0) | (writable ? POLLOUT : 0);
+    auto it = self->watches.find(fd);
+    if (events == 0) {
+      if (it != self->watches.end()) {
+        queue.UnwatchFd(it->second);
+        self->watches.erase(it);
+      }
+      return;
+    }
+    if (it != self->watches.end()) {
+      queue.SetFdEvents(it->second, events);
+      return;
+    }
+    self->watches[fd] = queue.WatchFd(fd, events, [self](int readyFd, short revents) {
+      const bool read = revents & (POLLIN | POLLERR | POLLHUP);
+      const bool write = revents & POLLOUT;
+      ares_process_fd(self->channel, read ? readyFd : ARES_SOCKET_BAD,
+                      write ? readyFd : ARES_SOCKET_BAD);
+      self->ArmTimer();
+    });
+  }
+
+  static void Answer(void* arg, int status, int /*timeouts*/, hostent* host) {
+    auto* self = static_cast<Lookup*>(arg);
+    if (self->cancelled || self->answered)
+      return;
+    self->answered = true;
+    self->status = status;
+    if (status == ARES_SUCCESS && host && host->h_addrtype == AF_INET) {
+      for (char** p = host->h_addr_list; p && *p; ++p) {
+        uint32_t a;
+        std::copy(*p, *p + 4, reinterpret_cast<char*>(&a));
+        self->addresses.push_back(Dotted(a));
+      }
+    }
+    self->owner->window_->Post(kMsgLookupDone, static_cast<uintptr_t>(self->serial));
+  }
+
+  void ArmTimer() {
+    if (timerId)
+      Queue().KillTimer(timerId);
+    timerId = 0;
+    if (answered || cancelled || !channel)
+      return;
+    timeval limit{1, 0}, tv{};
+    timeval* next = ares_timeout(channel, &limit, &tv);
+    const int ms = static_cast<int>(next->tv_sec * 1000 + next->tv_usec / 1000) + 1;
+    timerId = Queue().SetTimer(ms, [this] {
+      ares_process_fd(channel, ARES_SOCKET_BAD, ARES_SOCKET_BAD);
+      ArmTimer();
+    });
+  }
+
+  ~Lookup() {
+    cancelled = true;
+    if (timerId)
+      Queue().KillTimer(timerId);
+    if (channel)
+      ares_destroy(channel);  // closes its descriptors through SockState
+    for (auto& [fd, id] : watches)
+      Queue().UnwatchFd(id);
+  }
+};
+
+// ---------------------------------------------------------------- TCustomWSocket
+
+TCustomWSocket::TCustomWSocket() : alive_(std::make_shared<bool>(true)) {
+  window_ = std::make_unique<TMessageEndpoint>([this](TMessage& m) { HandleMessage(m); });
+  ResetDefaults();
+  std::lock_guard lock(libraryMutex);
+  ++liveSockets;
+}
+
+TCustomWSocket::~TCustomWSocket() {
+  destroying_ = true;
+  *alive_ = false;
+  lookup_.reset();
+  Unwatch();
+  if (fd_ >= 0)
+    ::close(fd_);
+  fd_ = -1;
+  {
+    std::lock_guard lock(libraryMutex);
+    if (--liveSockets < 1) {
+      liveSockets = 0;
+      if (aresStarted)
+        ares_library_cleanup();
+      aresStarted = false;
+    }
+  }
+  window_.reset();
+}
+
+void TCustomWSocket::ResetDefaults() {
+  proto_ = "tcp";
+  protoNumber_ = 6;
+  datagram_ = false;
+  protoResolved_ = true;
+  localAddr_ = "0.0.0.0";
+  localPort_ = "0";
+  localSinPort_ = 0;
+  localPortResolved_ = true;
+  LingerOnOff = wsLingerOn;
+  LingerTimeout = 0;
+  fd_ = -1;
+  state_ = wsClosed;
+  allSent_ = true;
+  writeBlocked_ = false;
+  readArmed_ = true;
+  paused_ = false;
+  readCount_ = 0;
+  closeReported_ = false;
+  addrAssigned_ = portAssigned_ = false;
+  addrResolved_ = portResolved_ = false;
+}
+
+void TCustomWSocket::ChangeState(TSocketState newState) {
+  const TSocketState old = state_;
+  state_ = newState;
+  if (OnChangeState)
+    OnChangeState(*this, old, newState);
+}
+
+void TCustomWSocket::RaiseException(const std::string& message) {
+  if (OnError) {
+    OnError(*this);
+    return;
+  }
+  throw ESocketException(message);
+}
+
+void TCustomWSocket::SocketError(const std::string& step) {
+  SocketErrorCode(step, LastSystemError());
+}
+
+void TCustomWSocket::SocketErrorCode(const std::string& step, int code) {
+  const std::string message =
+      "Error " + std::to_string(code) + " in function " + step + "\r\n" + SocketErrorText(code);
+  if (code == WSAECONNRESET || code == WSAENOTCONN) {
+    if (fd_ >= 0) {
+      Unwatch();
+      ::close(fd_);
+      fd_ = -1;
+    }
+    ChangeState(wsClosed);
+  }
+  lastError_ = code;
+  RaiseException(message);
+}
+
+#define QUELLION_REFUSE_UNLESS_CLOSED(name)                 \
+  if (state_ != wsClosed) {                                 \
+    RaiseException("Cannot change " name " if not closed"); \
+    return;                                                 \
+  }
+
+void TCustomWSocket::SetAddr(const std::string& value) {
+  QUELLION_REFUSE_UNLESS_CLOSED("Addr");
+  const std::string v = Trim(value);
+  if (v != addr_)
+    addrResolved_ = false;
+  addr_ = v;
+  addrAssigned_ = !v.empty();
+}
+
+void TCustomWSocket::SetPort(const std::string& value) {
+  QUELLION_REFUSE_UNLESS_CLOSED("Port");
+  const std::string v = Trim(value);
+  if (v != port_)
+    portResolved_ = false;
+  port_ = v;
+  portAssigned_ = !v.empty();
+}
+
+void TCustomWSocket::SetProto(const std::string& value) {
+  QUELLION_REFUSE_UNLESS_CLOSED("Proto");
+  const std::string v = Trim(value);
+  if (v != proto_)
+    protoResolved_ = false;
+  proto_ = v;
+}
+
+void TCustomWSocket::SetLocalAddr(const std::string& value) {
+  QUELLION_REFUSE_UNLESS_CLOSED("LocalAddr");
+  localAddr_ = Trim(value).empty() ? "0.0.0.0" : Trim(value);
+}
+
+void TCustomWSocket::SetLocalPort(const std::string& value) {
+  QUELLION_REFUSE_UNLESS_CLOSED("LocalPort");
+  const std::string v = Trim(value);
+  if (v != localPort_)
+    localPortResolved_ = false;
+  localPort_ = v;
+}
+
+#undef QUELLION_REFUSE_UNLESS_CLOSED
+
+std::string TCustomWSocket::PeerAddr() const {
+  sockaddr_in sa{};
+  socklen_t len = sizeof sa;
+  if (fd_ < 0 || state_ != wsConnected || getpeername(fd_, reinterpret_cast<sockaddr*>(&sa), &len))
+    return "error";
+  return Dotted(sa.sin_addr.s_addr);
+}
+
+std::string TCustomWSocket::PeerPort() const {
+  sockaddr_in sa{};
+  socklen_t len = sizeof sa;
+  if (fd_ < 0 || state_ != wsConnected || getpeername(fd_, reinterpret_cast<sockaddr*>(&sa), &len))
+    return "error";
+  return std::to_string(ntohs(sa.sin_port));
+}
+
+int32_t TCustomWSocket::RcvdCount() {
+  if (fd_ < 0)
+    return 0;
+  int waiting = 0;
+  if (ioctl(fd_, FIONREAD, &waiting) < 0) {
+    SocketError("ioctlSocket");
+    return 0;
+  }
+  return waiting;
+}
+
+void TCustomWSocket::Pause() {
+  paused_ = true;
+  UpdateWatch();
+}
+
+void TCustomWSocket::Resume() {
+  paused_ = false;
+  UpdateWatch();
+}
+
+// ---- descriptor watch: poll() is level-triggered, so only what can make progress
+// is asked for: writability while connecting or while data waits to leave, and
+// readability only while a read notification may be delivered (as the platform
+// re-enables it with each receive call). Peer shutdown is always watched.
+
+void TCustomWSocket::UpdateWatch() {
+  if (fd_ < 0) {
+    Unwatch();
+    return;
+  }
+  short events = 0;
+  if (!paused_) {
+    if (state_ == wsConnecting) {
+      events = POLLOUT;
+    } else if (state_ == wsConnected) {
+      events = POLLRDHUP;
+      if (readArmed_)
+        events |= POLLIN;
+      if (!allSent_)
+        events |= POLLOUT;
+    }
+  }
+  if (watchId_ == 0) {
+    watchId_ = window_->Queue().WatchFd(fd_, events,
+                                        [this](int fd, short revents) { HandleFd(fd, revents); });
+    watchEvents_ = events;
+  } else if (events != watchEvents_) {
+    window_->Queue().SetFdEvents(watchId_, events);
+    watchEvents_ = events;
+  }
+}
+
+void TCustomWSocket::Unwatch() {
+  if (watchId_ != 0)
+    window_->Queue().UnwatchFd(watchId_);
+  watchId_ = 0;
+  watchEvents_ = -1;
+}
+
+void TCustomWSocket::HandleFd(int fd, short revents) {
+  if (fd != fd_ || paused_)
+    return;
+  auto alive = alive_;
+  const uint64_t connection = connSerial_;
+  auto stillHere = [&] { return *alive && fd_ == fd && connSerial_ == connection; };
+  try {
+    if (state_ == wsConnecting) {
+      if (revents & (POLLOUT | POLLERR | POLLHUP)) {
+        int err = 0;
+        socklen_t len = sizeof err;
+        if (getsockopt(fd_, SOL_SOCKET, SO_ERROR, &err, &len) < 0)
+          err = errno;
+        ConnectEvent(static_cast<uint16_t>(ErrnoToWinsock(err)));
+      }
+      if (*alive)
+        UpdateWatch();
+      return;
+    }
+    if (state_ != wsConnected)
+      return;
+    if ((revents & POLLIN) && readArmed_) {
+      readArmed_ = false;
+      ReadLoop(0);
+      if (!stillHere())
+        return;
+    }
+    if (revents & POLLOUT) {
+      writeBlocked_ = false;
+      TryToSend();
+      if (!stillHere())
+        return;
+      if (allSent_ && OnDataSent)
+        OnDataSent(*this, 0);
+      if (!stillHere())
+        return;
+    }
+    if (revents & (POLLRDHUP | POLLHUP | POLLERR)) {
+      int err = 0;
+      if (revents & POLLERR) {
+        socklen_t len = sizeof err;
+        getsockopt(fd_, SOL_SOCKET, SO_ERROR, &err, &len);
+      }
+      CloseEvent(static_cast<uint16_t>(ErrnoToWinsock(err)));
+      if (!*alive)
+        return;
+    }
+    UpdateWatch();
+  } catch (const std::exception& e) {
+    if (*alive)
+      HandleBgException(e);
+  }
+}
+
+void TCustomWSocket::HandleMessage(TMessage& message) {
+  auto alive = alive_;
+  try {
+    switch (message.Msg) {
+      case kMsgLookupDone:
+        LookupAnswered(message.WParam);
+        break;
+      case kMsgWrite:
+        if (message.WParam != connSerial_ || fd_ < 0 || paused_ || state_ != wsConnected)
+          break;
+        TryToSend();
+        if (*alive && allSent_ && message.WParam == connSerial_ && OnDataSent)
+          OnDataSent(*this, 0);
+        if (*alive)
+          UpdateWatch();
+        break;
+      case kMsgConnectFailed:
+        if (message.WParam != connSerial_ || fd_ < 0 || paused_ || state_ != wsConnecting)
+          break;
+        ConnectEvent(static_cast<uint16_t>(message.LParam));
+        if (*alive)
+          UpdateWatch();
+        break;
+    }
+  } catch (const std::exception& e) {
+    // Anything escaping a notification would otherwise cut the rest of the queue's
+    // batch short (and with it other notifications of this thread).
+    if (*alive)
+      HandleBgException(e);
+  }
+}
+
+void TCustomWSocket::HandleBgException(const std::exception& e) {
+  auto alive = alive_;
+  bool canClose = true;
+  if (OnBgException) {
+    try {
+      OnBgException(*this, e, canClose);
+    } catch (...) {
+    }
+  }
+  if (!*alive || !canClose)
+    return;
+  try {
+    Abort();
+  } catch (...) {
+  }
+}
+
+void TCustomWSocket::ConnectEvent(uint16_t error) {
+  auto alive = alive_;
+  ChangeState(wsConnected);
+  if (error == 0)
+    readArmed_ = true;
+  if (OnSessionConnected)
+    OnSessionConnected(*this, error);
+  if (!*alive)
+    return;
+  if (error != 0 && state_ != wsClosed)
+    Close();
+}
+
+void TCustomWSocket::CloseEvent(uint16_t error) {
+  if (state_ == wsConnecting)
+    return;
+  auto alive = alive_;
+  const int fd = fd_;
+  const uint64_t connection = connSerial_;
+  ReadLoop(0);  // whatever is still waiting goes first
+  if (!*alive || fd_ != fd || connSerial_ != connection)
+    return;
+  if (!closeReported_)
+    FireSessionClosed(error);
+  if (!*alive || fd_ != fd || connSerial_ != connection)
+    return;
+  if (state_ != wsClosed)
+    Close();
+}
+
+void TCustomWSocket::FireSessionClosed(uint16_t error) {
+  closeReported_ = true;
+  if (OnSessionClosed)
+    OnSessionClosed(*this, error);
+}
+
+void TCustomWSocket::ReadLoop(uint16_t error) {
+  auto alive = alive_;
+  for (;;) {
+    lastError_ = 0;
+    try {
+      if (OnDataAvailable) {
+        OnDataAvailable(*this, error);
+      } else {
+        char junk[1024];
+        if (Receive(junk, sizeof junk) < 0 && lastError_ == WSAEWOULDBLOCK)
+          return;
+      }
+    } catch (const std::exception&) {
+      return;  // swallowed: no event, no report
+    }
+    if (!*alive || fd_ < 0)
+      return;
+    if (ComponentOptions & (1u << wsoNoReceiveLoop))
+      return;
+    if (lastError_ != 0)
+      return;
+    int waiting = 0;
+    if (ioctl(fd_, FIONREAD, &waiting) < 0) {
+      lastError_ = LastSystemError();
+      return;
+    }
+    if (waiting <= 0)
+      return;
+  }
+}
+
+// ---- lookup
+
+void TCustomWSocket::DestroyLookup() {
+  lookup_.reset();
+}
+
+void TCustomWSocket::DnsLookup(const std::string& host) {
+  if (host.empty()) {
+    RaiseException("DNS lookup: invalid host name.");
+    if (OnDnsLookupDone)
+      OnDnsLookupDone(*this, WSAEINVAL);
+    return;
+  }
+  DestroyLookup();  // a pending lookup is dropped without an event
+  dnsResult_.clear();
+  dnsResultList_.clear();
+  in_addr numeric{};
+  if (inet_aton(host.c_str(), &numeric) != 0) {
+    dnsResult_ = Dotted(numeric.s_addr);
+    dnsResultList_.push_back(dnsResult_);
+    if (OnDnsLookupDone)
+      OnDnsLookupDone(*this, 0);
+    return;
+  }
+  EnsureResolverLibrary();
+  TResolverConfig config;
+  {
+    std::lock_guard lock(libraryMutex);
+    config = resolverConfig;
+  }
+  auto lookup = std::make_unique<Lookup>();
+  lookup->owner = this;
+  lookup->serial = ++lookupSerial_;
+  ares_options options{};
+  int mask = ARES_OPT_SOCK_STATE_CB;
+  options.sock_state_cb = &Lookup::SockState;
+  options.sock_state_cb_data = lookup.get();
+  if (!config.Lookups.empty()) {
+    options.lookups = const_cast<char*>(config.Lookups.c_str());
+    mask |= ARES_OPT_LOOKUPS;
+  }
+  if (config.TimeoutMs > 0) {
+    options.timeout = config.TimeoutMs;
+    mask |= ARES_OPT_TIMEOUTMS;
+  }
+  if (config.Tries > 0) {
+    options.tries = config.Tries;
+    mask |= ARES_OPT_TRIES;
+  }
+  int r = ares_init_options(&lookup->channel, &options, mask);
+  if (r == ARES_SUCCESS && !config.Servers.empty())
+    r = ares_set_servers_ports_csv(lookup->channel, config.Servers.c_str());
+  if (r != ARES_SUCCESS) {
+    lookup.reset();
+    RaiseException(
+        Format("%s: can't start DNS lookup, error #%d", host.c_str(), AresStatusToWinsock(r)));
+    return;
+  }
+  lookup_ = std::move(lookup);
+  ares_gethostbyname(lookup_->channel, host.c_str(), AF_INET, &Lookup::Answer, lookup_.get());
+  lookup_->ArmTimer();
+}
+
+void TCustomWSocket::LookupAnswered(uint64_t serial) {
+  if (!lookup_ || lookup_->serial != serial)
+    return;  // not the pending lookup
+  const int status = lookup_->status;
+  std::vector<std::string> addresses = std::move(lookup_->addresses);
+  DestroyLookup();
+  int error = AresStatusToWinsock(status);
+  if (error == 0 && addresses.empty())
+    error = WSANO_DATA;
+  if (error == 0) {
+    dnsResultList_ = std::move(addresses);
+    dnsResult_ = dnsResultList_.front();
+  }
+  if (OnDnsLookupDone)
+    OnDnsLookupDone(*this, static_cast<uint16_t>(error));
+}
+
+void TCustomWSocket::CancelDnsLookup() {
+  if (!lookup_)
+    return;
+  DestroyLookup();
+  if (!destroying_ && OnDnsLookupDone)
+    OnDnsLookupDone(*this, WSAEINTR);
+}
+
+// ---- connect
+
+void TCustomWSocket::Connect() {
+  if (fd_ >= 0 && state_ != wsClosed) {
+    RaiseException("Connect: Socket already in use");
+    return;
+  }
+  if (!portAssigned_) {
+    RaiseException("Connect: No Port Specified");
+    return;
+  }
+  if (!addrAssigned_) {
+    RaiseException("Connect: No IP Address Specified");
+    return;
+  }
+  if (proto_.empty()) {
+    RaiseException("Connect: No Protocol Specified");
+    return;
+  }
+  try {
+    if (!protoResolved_) {
+      protoNumber_ = WSocketResolveProto(proto_);
+      datagram_ = protoNumber_ == 17;
+      protoResolved_ = true;
+    }
+    if (!portResolved_) {
+      sinPort_ = WSocketResolvePort(port_, datagram_ ? "udp" : "tcp");
+      portResolved_ = true;
+    }
+    if (!localPortResolved_) {
+      localSinPort_ = WSocketResolvePort(localPort_, datagram_ ? "udp" : "tcp");
+      localPortResolved_ = true;
+    }
+    if (!addrResolved_) {
+      sinAddr_ = WSocketResolveHost(addr_);
+      addrResolved_ = true;
+    }
+  } catch (const ESocketException& e) {
+    RaiseException("connect: " + e.Message);
+    return;
+  }
+
+  DeleteBufferedData();
+  const int fd =
+      ::socket(AF_INET, (datagram_ ? SOCK_DGRAM : SOCK_STREAM) | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+  if (fd < 0) {
+    SocketError("Connect (socket)");
+    return;
+  }
+  fd_ = fd;
+  ++connSerial_;
+  closeReported_ = false;
+  ChangeState(wsOpened);
+
+  if (localSinPort_ != 0 || localAddr_ != "0.0.0.0") {
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    local.sin_port = localSinPort_;
+    local.sin_addr.s_addr = WSocketResolveHost(localAddr_);
+    if (::bind(fd_, reinterpret_cast<sockaddr*>(&local), sizeof local) < 0) {
+      RaiseException(Format("winsock.bind failed, error #%d", LastSystemError()));
+      return;
+    }
+    socklen_t len = sizeof local;
+    if (getsockname(fd_, reinterpret_cast<sockaddr*>(&local), &len) < 0) {
+      RaiseException(Format("winsock.getsockname failed, error #%d", LastSystemError()));
+      return;
+    }
+    localPort_ = std::to_string(ntohs(local.sin_port));
+    localSinPort_ = local.sin_port;
+  }
+
+  if (!datagram_) {
+    if (LingerOnOff != wsLingerNoSet) {
+      linger l{LingerOnOff == wsLingerOn ? 1 : 0, LingerTimeout};
+      if (setsockopt(fd_, SOL_SOCKET, SO_LINGER, &l, sizeof l) < 0) {
+        SocketError("setsockopt(SO_LINGER)");
+        return;
+      }
+    }
+    const int on = 1;
+    if (setsockopt(fd_, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on) < 0) {
+      SocketError("setsockopt(SO_KEEPALIVE)");
+      return;
+    }
+    if (setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) < 0) {
+      SocketError("setsockopt(SO_REUSEADDR)");
+      return;
+    }
+  }
+
+  sockaddr_in remote{};
+  remote.sin_family = AF_INET;
+  remote.sin_port = sinPort_;
+  remote.sin_addr.s_addr = sinAddr_;
+  if (::connect(fd_, reinterpret_cast<sockaddr*>(&remote), sizeof remote) == 0 ||
+      errno == EINPROGRESS || errno == EWOULDBLOCK) {
+    ChangeState(wsConnecting);
+    UpdateWatch();
+    return;
+  }
+  const int code = LastSystemError();
+  switch (code) {
+    case WSAECONNREFUSED:
+    case WSAENETUNREACH:
+    case WSAEHOSTUNREACH:
+    case WSAETIMEDOUT:
+      // Failures the kernel knows at once still arrive as a connect notification.
+      ChangeState(wsConnecting);
+      window_->Post(kMsgConnectFailed, static_cast<uintptr_t>(connSerial_), code);
+      return;
+    default:
+      lastError_ = code;
+      SocketErrorCode("Connect", code);
+  }
+}
+
+// ---- send and receive
+
+void TCustomWSocket::DeleteBufferedData() {
+  if (sendQueue_.size() > 1)
+    sendQueue_.resize(1);
+  if (!sendQueue_.empty()) {
+    int len;
+    sendQueue_.front()->Peek(len);
+    sendQueue_.front()->Remove(len);
+  }
+  allSent_ = true;
+}
+
+int TCustomWSocket::Send(const void* data, int len) {
+  if (state_ != wsConnected) {
+    SocketErrorCode("Send", WSAENOTCONN);
+    return -1;
+  }
+  if (len <= 0)
+    return 0;
+  allSent_ = false;
+  const char* p = static_cast<const char*>(data);
+  int left = len;
+  while (left > 0) {
+    if (sendQueue_.empty())
+      sendQueue_.push_back(std::make_unique<TBuffer>(TBuffer::kDefaultSize));
+    const int n = sendQueue_.back()->Write(p, left);
+    if (n == 0) {
+      sendQueue_.push_back(std::make_unique<TBuffer>(TBuffer::kDefaultSize));
+      continue;
+    }
+    p += n;
+    left -= n;
+  }
+  auto alive = alive_;
+  TryToSend();
+  if (*alive && fd_ >= 0) {
+    if (allSent_)
+      window_->Post(kMsgWrite, static_cast<uintptr_t>(connSerial_));
+    UpdateWatch();
+  }
+  return len;
+}
+
+void TCustomWSocket::TryToSend() {
+  if (fd_ < 0 || sendQueue_.empty())
+    return;
+  auto alive = alive_;
+  for (;;) {
+    int len = 0;
+    const char* p = sendQueue_.front()->Peek(len);
+    if (len == 0) {
+      if (sendQueue_.size() == 1) {
+        allSent_ = true;
+        return;
+      }
+      sendQueue_.erase(sendQueue_.begin());
+      continue;
+    }
+    const int flags = MSG_NOSIGNAL | (SendFlags == wsSendUrgent ? MSG_OOB : 0);
+    const ssize_t n = ::send(fd_, p, len, flags);
+    if (n > 0) {
+      if (OnSendData)
+        OnSendData(*this, static_cast<int>(n));
+      if (!*alive || fd_ < 0)
+        return;
+      sendQueue_.front()->Remove(static_cast<int>(n));
+      if (n < len) {
+        writeBlocked_ = true;
+        return;
+      }
+      continue;
+    }
+    if (n == 0)
+      return;
+    const int code = LastSystemError();
+    if (code == WSAEWOULDBLOCK) {
+      writeBlocked_ = true;
+      return;
+    }
+    if (code == WSAEINVAL || code == WSAENOTSOCK || code == WSAECONNABORTED ||
+        code == WSAECONNRESET || code == WSAENOTCONN) {
+      closeReported_ = true;
+      Close();
+      if (*alive && OnSessionClosed)
+        OnSessionClosed(*this, static_cast<uint16_t>(code));
+      return;
+    }
+    SocketErrorCode("TryToSend failed", code);
+    return;
+  }
+}
+
+int TCustomWSocket::Receive(void* buffer, int len) {
+  if (fd_ < 0) {
+    lastError_ = WSAENOTSOCK;
+    return -1;
+  }
+  const ssize_t n = ::recv(fd_, buffer, std::max(0, len), 0);
+  if (!readArmed_) {
+    readArmed_ = true;
+    UpdateWatch();
+  }
+  if (n < 0) {
+    lastError_ = LastSystemError();
+    return -1;
+  }
+  readCount_ += static_cast<int32_t>(n);
+  return static_cast<int>(n);
+}
+
+// ---- close
+
+void TCustomWSocket::SetLingerOption() {
+  if (LingerOnOff == wsLingerNoSet)
+    return;
+  if (fd_ < 0) {
+    RaiseException("Cannot set linger option at this time");
+    return;
+  }
+  linger l{LingerOnOff == wsLingerOn ? 1 : 0, LingerTimeout};
+  if (setsockopt(fd_, SOL_SOCKET, SO_LINGER, &l, sizeof l) < 0)
+    SocketError("setsockopt(SO_LINGER)");
+}
+
+void TCustomWSocket::InternalClose(bool shutdownSend, uint16_t error) {
+  if (fd_ < 0) {
+    if (state_ != wsClosed) {
+      ChangeState(wsClosed);
+      try {
+        ResetDefaults();
+      } catch (...) {
+      }
+    }
+    return;
+  }
+  if (state_ == wsClosed)
+    return;
+  if (shutdownSend)
+    ::shutdown(fd_, SHUT_WR);
+  Unwatch();
+  if (::close(fd_) < 0 && errno != EINTR) {
+    fd_ = -1;
+    SocketError("Disconnect (closesocket)");
+    return;
+  }
+  fd_ = -1;
+  auto alive = alive_;
+  ChangeState(wsClosed);
+  if (!*alive)
+    return;
+  if (!destroying_ && !closeReported_) {
+    FireSessionClosed(error);
+    if (!*alive)
+      return;
+  }
+  if (fd_ >= 0)
+    return;  // a handler has opened a new connection already
+  try {
+    ResetDefaults();
+  } catch (...) {
+  }
+}
+
+void TCustomWSocket::Close() {
+  InternalClose(true, 0);
+}
+
+void TCustomWSocket::Abort() {
+  auto alive = alive_;
+  CancelDnsLookup();
+  if (!*alive)
+    return;
+  DeleteBufferedData();
+  if (fd_ >= 0 && state_ == wsConnected && !datagram_) {
+    LingerOnOff = wsLingerOff;
+    try {
+      SetLingerOption();
+    } catch (...) {
+    }
+  }
+  InternalClose(false, 0);
+}
+
+// ---------------------------------------------------------------- SOCKS layer
+
+void TCustomSocksWSocket::SetSocksServer(const std::string& value) {
+  if (State() != wsClosed) {
+    RaiseException("Can't change socks server if not closed");
+    return;
+  }
+  socksServer_ = value;
+}
+
+void TCustomSocksWSocket::SetSocksPort(const std::string& value) {
+  if (State() != wsClosed) {
+    RaiseException("Can't change socks port if not closed");
+    return;
+  }
+  socksPort_ = value;
+}
+
+void TCustomSocksWSocket::SetSocksLevel(const std::string& value) {
+  if (value != "4" && value != "4A" && value != "4a" && value != "5") {
+    RaiseException("Invalid socks level. Must be 4, 4A or 5.");
+    return;
+  }
+  socksLevel_ = value;
+}
+
+}  // namespace quellion

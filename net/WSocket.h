@@ -1,0 +1,255 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "net/SocketErrors.h"
+#include "platform/Exception.h"
+#include "platform/ThreadQueue.h"
+
+namespace quellion {
+
+// A non-blocking IPv4 TCP socket whose every notification is delivered on the
+// thread that created it, one at a time, and only while that thread pumps its
+// TThreadQueue. Rules:
+//  - Nothing blocks; results arrive as events from the event loop.
+//  - Every operation and event belongs to the creating thread; nothing inside a
+//    socket is locked. Only the process-wide resolver start-up and the live-socket
+//    count are shared between threads (behind a mutex).
+//  - Errors are reported as WinSock numbers (see SocketErrors.h).
+
+class ESocketException : public EException {
+ public:
+  using EException::EException;
+};
+
+enum TSocketState {
+  wsInvalidState,
+  wsOpened,
+  wsBound,
+  wsConnecting,
+  wsConnected,
+  wsAccepting,
+  wsListening,
+  wsClosed
+};
+
+enum TSocketSendFlags { wsSendNormal, wsSendUrgent };
+enum TSocketLingerOnOff { wsLingerOff, wsLingerOn, wsLingerNoSet };
+enum TWSocketOption { wsoNoReceiveLoop };
+using TWSocketOptions = unsigned;  // bit set of (1u << TWSocketOption)
+
+// One block of the send queue. The data area's size is fixed at creation.
+class TBuffer {
+ public:
+  static constexpr int kDefaultSize = 1514;
+  explicit TBuffer(int size);
+
+  // Copies as many bytes as fit behind the written ones; returns their number.
+  int Write(const char* data, int len);
+  // Address and number of the bytes not read yet.
+  const char* Peek(int& len) const;
+  // Marks up to n unread bytes as read; a fully read block starts over at 0.
+  void Remove(int n);
+  int Size() const { return static_cast<int>(data_.size()); }
+
+ private:
+  std::vector<char> data_;
+  int wrCount_ = 0;
+  int rdCount_ = 0;
+};
+
+// Process-wide resolver settings (an injectable edge for tests): empty strings keep
+// the system's configuration. Lookups as c-ares's "lookups" option ("f" = hosts file
+// only, "b" = DNS, "fb" = both); Servers as "host:port,..."; TimeoutMs/Tries <= 0 keep
+// the defaults. Applies to lookups started afterwards.
+struct TResolverConfig {
+  std::string Lookups;
+  std::string Servers;
+  int TimeoutMs = 0;
+  int Tries = 0;
+};
+void SetResolverConfig(const TResolverConfig& config);
+
+// The resolvers Connect uses; each raises ESocketException with the system's text.
+// Protocol number from a number or a protocol name.
+int WSocketResolveProto(const std::string& proto);
+// Port in network byte order from a number or a service name under proto.
+uint16_t WSocketResolvePort(const std::string& port, const std::string& proto);
+// IPv4 address in network byte order from a dotted address or (blocking) a host name.
+uint32_t WSocketResolveHost(const std::string& host);
+
+// Number of sockets alive in the process (all threads).
+int LiveSocketCount();
+// True while the resolver library is started (it follows the live-socket count).
+bool ResolverLibraryStarted();
+
+class TCustomWSocket {
+ public:
+  using TSocketEvent = std::function<void(TCustomWSocket& sender, uint16_t error)>;
+  using TChangeStateEvent =
+      std::function<void(TCustomWSocket& sender, TSocketState oldState, TSocketState newState)>;
+  using TSendDataEvent = std::function<void(TCustomWSocket& sender, int bytesSent)>;
+  using TNotifyEvent = std::function<void(TCustomWSocket& sender)>;
+  using TBgExceptionEvent =
+      std::function<void(TCustomWSocket& sender, const std::exception& e, bool& canClose)>;
+
+  TCustomWSocket();
+  virtual ~TCustomWSocket();
+  TCustomWSocket(const TCustomWSocket&) = delete;
+  TCustomWSocket& operator=(const TCustomWSocket&) = delete;
+
+  // --- properties ---
+  const std::string& Addr() const { return addr_; }
+  void SetAddr(const std::string& value);
+  const std::string& Port() const { return port_; }
+  void SetPort(const std::string& value);
+  const std::string& Proto() const { return proto_; }
+  void SetProto(const std::string& value);
+  const std::string& LocalAddr() const { return localAddr_; }
+  void SetLocalAddr(const std::string& value);
+  const std::string& LocalPort() const { return localPort_; }
+  void SetLocalPort(const std::string& value);
+  std::string PeerAddr() const;
+  std::string PeerPort() const;
+  const std::string& DnsResult() const { return dnsResult_; }
+  const std::vector<std::string>& DnsResultList() const { return dnsResultList_; }
+  TSocketState State() const { return state_; }
+  int32_t ReadCount() const { return readCount_; }
+  // Bytes waiting to be read, asked from the system.
+  int32_t RcvdCount();
+  int32_t LastError() const { return lastError_; }
+  bool MultiThreaded = false;
+  TWSocketOptions ComponentOptions = 0;
+  TSocketSendFlags SendFlags = wsSendNormal;
+  TSocketLingerOnOff LingerOnOff = wsLingerOn;
+  int32_t LingerTimeout = 0;
+  // The system handle (-1 when none); for diagnostics and tests.
+  int Handle() const { return fd_; }
+  bool DnsLookupPending() const { return lookup_ != nullptr; }
+
+  // --- events (optional) ---
+  TSocketEvent OnDnsLookupDone;
+  TSocketEvent OnSessionConnected;
+  TSocketEvent OnDataAvailable;
+  TSocketEvent OnDataSent;
+  TSocketEvent OnSessionClosed;
+  TSocketEvent OnSessionAvailable;
+  TChangeStateEvent OnChangeState;
+  TSendDataEvent OnSendData;
+  TNotifyEvent OnError;
+  TBgExceptionEvent OnBgException;
+
+  // --- operations ---
+  // Pauses / resumes network notifications (ignored while paused).
+  void Pause();
+  void Resume();
+  virtual void DnsLookup(const std::string& host);
+  virtual void CancelDnsLookup();
+  virtual void Connect();
+  // Queues len bytes; returns len (0 for len <= 0), or -1 when not connected.
+  virtual int Send(const void* data, int len);
+  int SendStr(const std::string& s) { return Send(s.data(), static_cast<int>(s.size())); }
+  // Reads at most len bytes; 0 when the peer has closed, -1 on error (LastError set,
+  // 10035 when nothing is waiting).
+  virtual int Receive(void* buffer, int len);
+  virtual void Close();
+  virtual void Abort();
+  // Applies LingerOnOff/LingerTimeout to the open handle.
+  void SetLingerOption();
+
+ protected:
+  // Reports a message: OnError when assigned, else ESocketException.
+  void RaiseException(const std::string& message);
+  // Reports the failure of a system call step (Algorithms of the socket layer).
+  void SocketError(const std::string& step);
+  void SocketErrorCode(const std::string& step, int code);
+  void ChangeState(TSocketState newState);
+
+ private:
+  struct Lookup;
+
+  void ResetDefaults();
+  void InternalClose(bool shutdownSend, uint16_t error);
+  void HandleFd(int fd, short revents);
+  void HandleMessage(TMessage& message);
+  void HandleBgException(const std::exception& e);
+  void ConnectEvent(uint16_t error);
+  void CloseEvent(uint16_t error);
+  void ReadLoop(uint16_t error);
+  void TryToSend();
+  void UpdateWatch();
+  void Unwatch();
+  void DeleteBufferedData();
+  void DestroyLookup();
+  void LookupAnswered(uint64_t serial);
+  void FireSessionClosed(uint16_t error);
+
+  std::unique_ptr<TMessageEndpoint> window_;
+  std::shared_ptr<bool> alive_;
+  int fd_ = -1;
+  uint64_t connSerial_ = 0;  // tells notifications of an earlier connection apart
+  int watchId_ = 0;
+  short watchEvents_ = -1;
+  TSocketState state_ = wsClosed;
+
+  std::string addr_, port_, proto_ = "tcp", localAddr_ = "0.0.0.0", localPort_ = "0";
+  bool addrAssigned_ = false, portAssigned_ = false;
+  bool addrResolved_ = false, portResolved_ = false, protoResolved_ = false,
+       localPortResolved_ = false;
+  uint32_t sinAddr_ = 0;  // network byte order
+  uint16_t sinPort_ = 0;  // network byte order
+  uint16_t localSinPort_ = 0;
+  int protoNumber_ = 6;
+  bool datagram_ = false;
+
+  std::string dnsResult_;
+  std::vector<std::string> dnsResultList_;
+  std::unique_ptr<Lookup> lookup_;
+  uint64_t lookupSerial_ = 0;
+
+  std::vector<std::unique_ptr<TBuffer>> sendQueue_;
+  bool allSent_ = true;
+  bool writeBlocked_ = false;
+  bool readArmed_ = true;  // a read notification may be delivered (re-armed by Receive)
+  bool closeReported_ = false;
+  bool paused_ = false;
+  bool destroying_ = false;
+  int32_t readCount_ = 0;
+  int32_t lastError_ = 0;
+};
+
+// SOCKS relay layer: inactive unless SocksServer is set, which this system never does.
+class TCustomSocksWSocket : public TCustomWSocket {
+ public:
+  const std::string& SocksServer() const { return socksServer_; }
+  void SetSocksServer(const std::string& value);
+  const std::string& SocksPort() const { return socksPort_; }
+  void SetSocksPort(const std::string& value);
+  const std::string& SocksLevel() const { return socksLevel_; }
+  // "4", "4A" or "5"; anything else: "Invalid socks level. Must be 4, 4A or 5."
+  void SetSocksLevel(const std::string& value);
+
+ private:
+  std::string socksServer_, socksPort_, socksLevel_ = "5";
+};
+
+// Line mode layer: inactive unless LineMode is set, which this system never does.
+class TCustomLineWSocket : public TCustomSocksWSocket {
+ public:
+  bool LineMode = false;
+  std::string LineEnd = "\r\n";
+};
+
+// Synchronous waits layer: unused by the system.
+class TCustomSyncWSocket : public TCustomLineWSocket {};
+
+class TWSocket : public TCustomSyncWSocket {
+ public:
+  TWSocket() = default;
+};
+
+}  // namespace quellion
