@@ -99,6 +99,7 @@ class TRegistryKey {
 
  private:
   std::string Name_;
+  int Depth_ = 0;  // keys above this one
   std::vector<std::pair<std::string, TRegValue>> Values_;
   std::unordered_map<std::string, std::size_t> ValueIndex_;  // folded name -> position
   std::vector<std::unique_ptr<TRegistryKey>> SubKeys_;
