@@ -1,0 +1,504 @@
+#include "appbar/AppBar.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <QElapsedTimer>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScreen>
+#include <QStyle>
+#include <QTimer>
+#include <algorithm>
+
+#include "appbar/X11Desktop.h"
+#include "appbar/X11ToolbarService.h"
+
+namespace quellion {
+
+namespace {
+
+TRect ToTRect(const QRect& r) {
+  return {r.left(), r.top(), r.left() + r.width(), r.top() + r.height()};
+}
+QRect ToQRect(const TRect& r) {
+  return QRect(r.Left, r.Top, r.Width(), r.Height());
+}
+
+}  // namespace
+
+// The bar's window as the logic sees it: Qt for geometry, input and painting, EWMH
+// states through Xlib when running on X11.
+class TAppBarWindowPlatform : public TAppBarPlatform {
+ public:
+  explicit TAppBarWindowPlatform(TAppBar* bar) : FBar(bar) { FClock.start(); }
+
+  void SetMessagePos(std::optional<QPoint> p) { FMessagePos = p; }
+
+  QRect ScreenGeometry() const {
+    QScreen* s = QGuiApplication::primaryScreen();
+    return s != nullptr ? s->geometry() : QRect(0, 0, 1024, 768);
+  }
+  int ScreenWidth() const override { return ScreenGeometry().width(); }
+  int ScreenHeight() const override { return ScreenGeometry().height(); }
+  int BorderWidth() const override { return 1; }
+  int BorderHeight() const override { return 1; }
+  int DoubleClickWidth() const override { return 4; }
+  int DoubleClickHeight() const override { return 4; }
+  int VScrollWidth() const override { return ScrollBarExtent(); }
+  int HScrollHeight() const override { return ScrollBarExtent(); }
+  // X11 applies the pointer mapping before Qt sees the buttons: Qt's left is primary.
+  bool MouseButtonsSwapped() const override { return false; }
+  TRect WorkArea() const override {
+    if (auto area = x11::WorkArea())
+      return *area;
+    return DefaultToolbarService().WorkArea();
+  }
+  // The bar moves itself and always shows the whole window.
+  bool FullWindowDrag() const override { return true; }
+  bool CtrlDown() const override {
+    return QGuiApplication::queryKeyboardModifiers().testFlag(Qt::ControlModifier);
+  }
+  bool MouseButtonDown(TMouseButton button) const override {
+    return QGuiApplication::mouseButtons().testFlag(button == TMouseButton::Left ? Qt::LeftButton
+                                                                                 : Qt::RightButton);
+  }
+  TPoint MessageCursorPos() const override {
+    const QPoint p = FMessagePos.value_or(QCursor::pos());
+    return {p.x(), p.y()};
+  }
+  std::uint32_t TickCount() const override { return std::uint32_t(FClock.elapsed()); }
+
+  TRect WindowRect() const override { return ToTRect(FBar->geometry()); }
+  TRect ClientRectOnScreen() const override {
+    const QRect c = FBar->ClientRect();
+    return ToTRect(QRect(FBar->geometry().topLeft() + c.topLeft(), c.size()));
+  }
+  bool NonWindowedChildAt(TPoint p) const override {
+    return FBar->childAt(QPoint(p.X, p.Y) - FBar->geometry().topLeft()) != nullptr;
+  }
+  void SetBounds(const TRect& r) override { FBar->setGeometry(ToQRect(r)); }
+  void PlaceWindow(const TRect& r, bool /*frameChanged*/) override {
+    FBar->setGeometry(ToQRect(r));
+  }
+  void SetZOrder(TZOrder order) override {
+    FZOrder = order;
+    ApplyWindowStates();
+  }
+  void RepaintNow() override {
+    FBar->repaint();
+    x11::Flush();
+  }
+  unsigned Style() const override { return FStyle; }
+  void SetStyle(unsigned style) override { FStyle = style; }
+  unsigned ExStyle() const override { return FExStyle; }
+  void SetExStyle(unsigned exStyle) override { FExStyle = exStyle; }
+  void RefreshFrame() override {
+    FBar->UpdateMargins();
+    FBar->update();
+  }
+  bool IsActiveWindow() const override { return FBar->isActiveWindow(); }
+
+  void StartHideTimer(int intervalMs) override {
+    if (FTimer == nullptr) {
+      FTimer = new QTimer(FBar);
+      QObject::connect(FTimer, &QTimer::timeout, FBar, [this] {
+        SetMessagePos(QCursor::pos());
+        FBar->HideTimerTick();
+        SetMessagePos(std::nullopt);
+      });
+    }
+    FTimer->start(intervalMs);
+  }
+  void SetHideTimerInterval(int intervalMs) override {
+    if (FTimer != nullptr)
+      FTimer->setInterval(intervalMs);
+  }
+  void StopHideTimer() override {
+    if (FTimer != nullptr)
+      FTimer->stop();
+  }
+  void PostEnterAndExitSizeMove() override {
+    QMetaObject::invokeMethod(
+        FBar,
+        [bar = FBar] {
+          if (!bar->HandleCreated())
+            return;
+          bar->HandleEnterSizeMove();
+          bar->HandleExitSizeMove();
+        },
+        Qt::QueuedConnection);
+  }
+  void SetTaskbarEntryVisible(bool visible) override {
+    FTaskbarEntry = visible;
+    ApplyWindowStates();
+  }
+  void InformationBox(const std::string& caption, const std::string& text) override {
+    QMessageBox::information(FBar, QString::fromStdString(caption), QString::fromStdString(text));
+  }
+
+  // The window-manager states follow the z-order and taskbar rules. Also run once the
+  // window is mapped, because the requests to an unmapped window are only properties.
+  void ApplyWindowStates() {
+    if (x11::Display() == nullptr)
+      return;
+    const std::uintptr_t w = FBar->NativeWindowId();
+    x11::SetWindowState(w, "_NET_WM_STATE_ABOVE", FZOrder == TZOrder::TopMost);
+    x11::SetWindowState(w, "_NET_WM_STATE_BELOW", FZOrder == TZOrder::Bottom);
+    x11::SetWindowState(w, "_NET_WM_STATE_SKIP_TASKBAR", !FTaskbarEntry);
+    if (FZOrder == TZOrder::TopMost && FBar->isVisible())
+      FBar->raise();
+  }
+
+  TZOrder ZOrder() const { return FZOrder; }
+  bool TaskbarEntry() const { return FTaskbarEntry; }
+
+ private:
+  int ScrollBarExtent() const {
+    QStyle* style = QApplication::style();
+    return style != nullptr ? style->pixelMetric(QStyle::PM_ScrollBarExtent) : 16;
+  }
+
+  TAppBar* FBar;
+  QElapsedTimer FClock;
+  std::optional<QPoint> FMessagePos;
+  QTimer* FTimer = nullptr;
+  unsigned FStyle = wsCaption | wsSysMenu;
+  unsigned FExStyle = 0;
+  TZOrder FZOrder = TZOrder::NoTopMost;
+  bool FTaskbarEntry = true;
+};
+
+TAppBar::TAppBar(QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint),
+      TAppBarCore(std::make_unique<TAppBarWindowPlatform>(this), DefaultToolbarService()) {
+  FWindowPlatform = static_cast<TAppBarWindowPlatform*>(&Platform());
+  Init();
+}
+
+TAppBar::TAppBar(std::unique_ptr<TAppBarPlatform> platform, TDesktopToolbarService& service,
+                 QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint),
+      TAppBarCore(std::move(platform), service) {
+  Init();
+}
+
+TAppBar::~TAppBar() {
+  DestroyHandle();
+}
+
+void TAppBar::Init() {
+  unsigned style = Platform().Style();
+  unsigned exStyle = Platform().ExStyle();
+  AdjustCreateStyles(style, exStyle);
+  Platform().SetStyle(style);
+  Platform().SetExStyle(exStyle);
+  setMouseTracking(true);
+  UpdateMargins();
+}
+
+void TAppBar::CreateHandle() {
+  if (HandleCreated() || FDestroyed)
+    return;
+  if (x11::Display() != nullptr)
+    winId();  // the strut and states need the X window
+  HandleCreate();
+}
+
+void TAppBar::DestroyHandle() {
+  if (FDestroyed)
+    return;
+  FDestroyed = true;
+  HandleDestroy();
+}
+
+std::uintptr_t TAppBar::NativeWindowId() const {
+  if (x11::Display() == nullptr || !testAttribute(Qt::WA_WState_Created))
+    return 0;
+  return std::uintptr_t(effectiveWinId());
+}
+
+QRect TAppBar::ClientRect() const {
+  return contentsRect();
+}
+
+void TAppBar::UpdateMargins() {
+  const int caption = (Platform().Style() & wsCaption) != 0 ? CaptionHeight : 0;
+  setContentsMargins(FrameSize, FrameSize + caption, FrameSize, FrameSize);
+}
+
+void TAppBar::StyleForEdge(bool proposed, TAppBarEdge edge) {
+  TAppBarCore::StyleForEdge(proposed, edge);
+}
+
+THitCode TAppBar::FrameworkHitTest(QPoint pos) const {
+  const int w = width();
+  const int h = height();
+  if (pos.x() < 0 || pos.y() < 0 || pos.x() >= w || pos.y() >= h)
+    return HTNOWHERE;
+  // Corners take a little more than the frame, as the sizing frame does.
+  const int corner = FrameSize + 8;
+  const bool left = pos.x() < FrameSize;
+  const bool right = pos.x() >= w - FrameSize;
+  const bool top = pos.y() < FrameSize;
+  const bool bottom = pos.y() >= h - FrameSize;
+  const bool nearLeft = pos.x() < corner;
+  const bool nearRight = pos.x() >= w - corner;
+  const bool nearTop = pos.y() < corner;
+  const bool nearBottom = pos.y() >= h - corner;
+  if ((top && nearLeft) || (left && nearTop))
+    return HTTOPLEFT;
+  if ((top && nearRight) || (right && nearTop))
+    return HTTOPRIGHT;
+  if ((bottom && nearLeft) || (left && nearBottom))
+    return HTBOTTOMLEFT;
+  if ((bottom && nearRight) || (right && nearBottom))
+    return HTBOTTOMRIGHT;
+  if (left)
+    return HTLEFT;
+  if (right)
+    return HTRIGHT;
+  if (top)
+    return HTTOP;
+  if (bottom)
+    return HTBOTTOM;
+  if ((Platform().Style() & wsCaption) != 0 && pos.y() < FrameSize + CaptionHeight) {
+    return HTCAPTION;
+  }
+  return HTCLIENT;
+}
+
+bool TAppBar::event(QEvent* e) {
+  const bool handled = QWidget::event(e);
+  switch (e->type()) {
+    case QEvent::Paint:
+      PaintFrame();
+      if (FWindowPlatform != nullptr && !FStatesAppliedAfterMap) {
+        FStatesAppliedAfterMap = true;
+        FWindowPlatform->ApplyWindowStates();
+      }
+      break;
+    case QEvent::WindowActivate:
+    case QEvent::WindowDeactivate:
+      if (HandleCreated())
+        HandleActivate(e->type() == QEvent::WindowActivate);
+      break;
+    case QEvent::Move:
+    case QEvent::Resize:
+      HandleWindowPosChanged();
+      break;
+    case QEvent::Hide:
+      FStatesAppliedAfterMap = false;
+      break;
+    default:
+      break;
+  }
+  return handled;
+}
+
+void TAppBar::PaintFrame() {
+  QPainter painter(this);
+  const QPalette& pal = palette();
+  const QRect all = rect();
+  painter.setPen(Qt::NoPen);
+  painter.setBrush(pal.color(QPalette::Button));
+  // The frame: four strips around the client area.
+  painter.drawRect(0, 0, all.width(), FrameSize);
+  painter.drawRect(0, all.height() - FrameSize, all.width(), FrameSize);
+  painter.drawRect(0, 0, FrameSize, all.height());
+  painter.drawRect(all.width() - FrameSize, 0, FrameSize, all.height());
+  painter.setPen(pal.color(QPalette::Shadow));
+  painter.setBrush(Qt::NoBrush);
+  painter.drawRect(all.adjusted(0, 0, -1, -1));
+  if ((Platform().Style() & wsCaption) == 0)
+    return;
+  // The small caption of a floating tool window.
+  const QRect caption(FrameSize, FrameSize, all.width() - 2 * FrameSize, CaptionHeight);
+  painter.fillRect(caption,
+                   isActiveWindow() ? pal.color(QPalette::Highlight) : pal.color(QPalette::Mid));
+  QFont font = painter.font();
+  font.setPixelSize(CaptionHeight - 4);
+  font.setBold(true);
+  painter.setFont(font);
+  painter.setPen(isActiveWindow() ? pal.color(QPalette::HighlightedText)
+                                  : pal.color(QPalette::Window));
+  painter.drawText(caption.adjusted(3, 0, -3, 0), Qt::AlignVCenter | Qt::AlignLeft, windowTitle());
+}
+
+namespace {
+
+std::optional<TSizingSide> SideOf(THitCode c) {
+  switch (c) {
+    case HTLEFT:
+      return TSizingSide::Left;
+    case HTRIGHT:
+      return TSizingSide::Right;
+    case HTTOP:
+      return TSizingSide::Top;
+    case HTBOTTOM:
+      return TSizingSide::Bottom;
+    case HTTOPLEFT:
+      return TSizingSide::TopLeft;
+    case HTTOPRIGHT:
+      return TSizingSide::TopRight;
+    case HTBOTTOMLEFT:
+      return TSizingSide::BottomLeft;
+    case HTBOTTOMRIGHT:
+      return TSizingSide::BottomRight;
+    default:
+      return std::nullopt;
+  }
+}
+
+bool Moves(TSizingSide side, bool leftEdge) {
+  switch (side) {
+    case TSizingSide::Left:
+    case TSizingSide::TopLeft:
+    case TSizingSide::BottomLeft:
+      return leftEdge;
+    case TSizingSide::Right:
+    case TSizingSide::TopRight:
+    case TSizingSide::BottomRight:
+      return !leftEdge;
+    default:
+      return false;
+  }
+}
+
+bool MovesVert(TSizingSide side, bool topEdge) {
+  switch (side) {
+    case TSizingSide::Top:
+    case TSizingSide::TopLeft:
+    case TSizingSide::TopRight:
+      return topEdge;
+    case TSizingSide::Bottom:
+    case TSizingSide::BottomLeft:
+    case TSizingSide::BottomRight:
+      return !topEdge;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
+void TAppBar::UpdateCursor(THitCode code) {
+  switch (code) {
+    case HTLEFT:
+    case HTRIGHT:
+      setCursor(Qt::SizeHorCursor);
+      break;
+    case HTTOP:
+    case HTBOTTOM:
+      setCursor(Qt::SizeVerCursor);
+      break;
+    case HTTOPLEFT:
+    case HTBOTTOMRIGHT:
+      setCursor(Qt::SizeFDiagCursor);
+      break;
+    case HTTOPRIGHT:
+    case HTBOTTOMLEFT:
+      setCursor(Qt::SizeBDiagCursor);
+      break;
+    default:
+      unsetCursor();
+      break;
+  }
+}
+
+void TAppBar::mousePressEvent(QMouseEvent* event) {
+  if (event->button() != Qt::LeftButton || !HandleCreated() || FDrag != TDrag::None) {
+    QWidget::mousePressEvent(event);
+    return;
+  }
+  const QPoint global = event->globalPosition().toPoint();
+  const THitCode code =
+      HandleHitTest({global.x(), global.y()}, FrameworkHitTest(event->position().toPoint()));
+  if (code == HTCAPTION) {
+    FDrag = TDrag::Move;
+    FDragCursor = global;
+    FDragRect = geometry();
+  } else if (auto side = SideOf(code)) {
+    FDrag = TDrag::Size;
+    FSizingSide = *side;
+    FSizeStartCursor = global;
+    FSizeStartRect = geometry();
+  } else {
+    QWidget::mousePressEvent(event);
+    return;
+  }
+  HandleEnterSizeMove();
+  event->accept();
+}
+
+void TAppBar::mouseMoveEvent(QMouseEvent* event) {
+  const QPoint global = event->globalPosition().toPoint();
+  if (FWindowPlatform != nullptr)
+    FWindowPlatform->SetMessagePos(global);
+  if (FDrag == TDrag::Move) {
+    TRect r = ToTRect(FDragRect.translated(global - FDragCursor));
+    FDragCursor = global;
+    HandleMoving(r);
+    FDragRect = ToQRect(r);
+    setGeometry(FDragRect);
+  } else if (FDrag == TDrag::Size) {
+    const QPoint delta = global - FSizeStartCursor;
+    QRect q = FSizeStartRect;
+    if (Moves(FSizingSide, true))
+      q.setLeft(q.left() + delta.x());
+    if (Moves(FSizingSide, false))
+      q.setRight(q.right() + delta.x());
+    if (MovesVert(FSizingSide, true))
+      q.setTop(q.top() + delta.y());
+    if (MovesVert(FSizingSide, false))
+      q.setBottom(q.bottom() + delta.y());
+    // The tracking limits first, keeping the side opposite the dragged one in place.
+    const TMinMaxInfo limits = HandleGetMinMaxInfo();
+    const int w = std::clamp(q.width(), std::max(limits.MinTrackWidth, 1),
+                             std::max({limits.MaxTrackWidth, limits.MinTrackWidth, 1}));
+    const int h = std::clamp(q.height(), std::max(limits.MinTrackHeight, 1),
+                             std::max({limits.MaxTrackHeight, limits.MinTrackHeight, 1}));
+    TRect r = ToTRect(q);
+    if (Moves(FSizingSide, true)) {
+      r.Left = r.Right - w;
+    } else {
+      r.Right = r.Left + w;
+    }
+    if (MovesVert(FSizingSide, true)) {
+      r.Top = r.Bottom - h;
+    } else {
+      r.Bottom = r.Top + h;
+    }
+    HandleSizing(FSizingSide, r);
+    setGeometry(ToQRect(r));
+  } else if (HandleCreated()) {
+    const THitCode framework = FrameworkHitTest(event->position().toPoint());
+    if (framework != HTCLIENT && framework != HTNOWHERE)
+      HandleNcMouseMove();
+    UpdateCursor(HandleHitTest({global.x(), global.y()}, framework));
+  }
+  if (FWindowPlatform != nullptr)
+    FWindowPlatform->SetMessagePos(std::nullopt);
+  QWidget::mouseMoveEvent(event);
+}
+
+void TAppBar::mouseReleaseEvent(QMouseEvent* event) {
+  if (event->button() == Qt::LeftButton && FDrag != TDrag::None) {
+    EndDrag();
+    event->accept();
+    return;
+  }
+  QWidget::mouseReleaseEvent(event);
+}
+
+void TAppBar::EndDrag() {
+  FDrag = TDrag::None;
+  HandleExitSizeMove();
+}
+
+void TAppBar::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  CreateHandle();
+}
+
+}  // namespace quellion

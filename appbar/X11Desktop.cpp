@@ -1,0 +1,167 @@
+#include "appbar/X11Desktop.h"
+
+#include <QGuiApplication>
+#include <algorithm>
+#include <vector>
+
+// Xlib last: its macros (Bool, Status, None) break Qt headers included after it.
+// clang-format off
+#include <X11/Xlib.h>
+#include <X11/Xatom.h>
+// clang-format on
+
+namespace quellion::x11 {
+
+namespace {
+
+::Display* Dpy() {
+  return static_cast<::Display*>(Display());
+}
+
+Atom AtomOf(::Display* d, const char* name) {
+  return XInternAtom(d, name, False);
+}
+
+// Reads a CARDINAL/ATOM array property (format 32).
+std::vector<long> ReadLongs(::Display* d, Window w, Atom property, Atom type) {
+  std::vector<long> values;
+  Atom actualType = None;
+  int actualFormat = 0;
+  unsigned long count = 0;
+  unsigned long remaining = 0;
+  unsigned char* data = nullptr;
+  if (XGetWindowProperty(d, w, property, 0, 1024, False, type, &actualType, &actualFormat, &count,
+                         &remaining, &data) == Success &&
+      data != nullptr) {
+    if (actualType == type && actualFormat == 32) {
+      const long* longs = reinterpret_cast<const long*>(data);
+      values.assign(longs, longs + count);
+    }
+    XFree(data);
+  }
+  return values;
+}
+
+bool IsMapped(::Display* d, Window w) {
+  XWindowAttributes attributes;
+  if (XGetWindowAttributes(d, w, &attributes) == 0)
+    return false;
+  return attributes.map_state != IsUnmapped;
+}
+
+}  // namespace
+
+void* Display() {
+  auto* app = qGuiApp;
+  if (app == nullptr)
+    return nullptr;
+  auto* x11 = app->nativeInterface<QNativeInterface::QX11Application>();
+  return x11 != nullptr ? x11->display() : nullptr;
+}
+
+void SetStrut(std::uintptr_t window, TAppBarEdge edge, const TRect& strip) {
+  ::Display* d = Dpy();
+  if (d == nullptr || window == 0)
+    return;
+  const Window w = Window(window);
+  const Atom partial = AtomOf(d, "_NET_WM_STRUT_PARTIAL");
+  const Atom strut = AtomOf(d, "_NET_WM_STRUT");
+  if (strip.Width() <= 0 || strip.Height() <= 0) {
+    XDeleteProperty(d, w, partial);
+    XDeleteProperty(d, w, strut);
+    XFlush(d);
+    return;
+  }
+  // left, right, top, bottom, left_start_y, left_end_y, right_start_y, right_end_y,
+  // top_start_x, top_end_x, bottom_start_x, bottom_end_x
+  long v[12] = {};
+  const int screenWidth = DisplayWidth(d, DefaultScreen(d));
+  const int screenHeight = DisplayHeight(d, DefaultScreen(d));
+  switch (edge) {
+    case abeLeft:
+      v[0] = std::max(0, strip.Right);
+      v[4] = strip.Top;
+      v[5] = strip.Bottom - 1;
+      break;
+    case abeRight:
+      v[1] = std::max(0, screenWidth - strip.Left);
+      v[6] = strip.Top;
+      v[7] = strip.Bottom - 1;
+      break;
+    case abeTop:
+      v[2] = std::max(0, strip.Bottom);
+      v[8] = strip.Left;
+      v[9] = strip.Right - 1;
+      break;
+    case abeBottom:
+      v[3] = std::max(0, screenHeight - strip.Top);
+      v[10] = strip.Left;
+      v[11] = strip.Right - 1;
+      break;
+    default:
+      XDeleteProperty(d, w, partial);
+      XDeleteProperty(d, w, strut);
+      XFlush(d);
+      return;
+  }
+  XChangeProperty(d, w, partial, XA_CARDINAL, 32, PropModeReplace,
+                  reinterpret_cast<unsigned char*>(v), 12);
+  XChangeProperty(d, w, strut, XA_CARDINAL, 32, PropModeReplace,
+                  reinterpret_cast<unsigned char*>(v), 4);
+  XFlush(d);
+}
+
+std::optional<TRect> WorkArea() {
+  ::Display* d = Dpy();
+  if (d == nullptr)
+    return std::nullopt;
+  const Window root = DefaultRootWindow(d);
+  const std::vector<long> area = ReadLongs(d, root, AtomOf(d, "_NET_WORKAREA"), XA_CARDINAL);
+  if (area.size() < 4)
+    return std::nullopt;
+  std::size_t desktop = 0;
+  const std::vector<long> current =
+      ReadLongs(d, root, AtomOf(d, "_NET_CURRENT_DESKTOP"), XA_CARDINAL);
+  if (!current.empty() && current[0] >= 0 && std::size_t(current[0]) * 4 + 3 < area.size()) {
+    desktop = std::size_t(current[0]);
+  }
+  const long* a = &area[desktop * 4];
+  return TRect{int(a[0]), int(a[1]), int(a[0] + a[2]), int(a[1] + a[3])};
+}
+
+void SetWindowState(std::uintptr_t window, const char* state, bool on) {
+  ::Display* d = Dpy();
+  if (d == nullptr || window == 0)
+    return;
+  const Window w = Window(window);
+  const Atom netWmState = AtomOf(d, "_NET_WM_STATE");
+  const Atom stateAtom = AtomOf(d, state);
+  if (IsMapped(d, w)) {
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = w;
+    event.xclient.message_type = netWmState;
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = on ? 1 : 0;  // _NET_WM_STATE_ADD / _REMOVE
+    event.xclient.data.l[1] = long(stateAtom);
+    event.xclient.data.l[2] = 0;
+    event.xclient.data.l[3] = 1;  // source: application
+    XSendEvent(d, DefaultRootWindow(d), False, SubstructureRedirectMask | SubstructureNotifyMask,
+               &event);
+  } else {
+    std::vector<long> atoms = ReadLongs(d, w, netWmState, XA_ATOM);
+    atoms.erase(std::remove(atoms.begin(), atoms.end(), long(stateAtom)), atoms.end());
+    if (on)
+      atoms.push_back(long(stateAtom));
+    XChangeProperty(d, w, netWmState, XA_ATOM, 32, PropModeReplace,
+                    reinterpret_cast<unsigned char*>(atoms.data()), int(atoms.size()));
+  }
+  XFlush(d);
+}
+
+void Flush() {
+  if (::Display* d = Dpy())
+    XFlush(d);
+}
+
+}  // namespace quellion::x11
