@@ -66,9 +66,13 @@ void TEmulatedToolbarService::Adjust(const TShellBarClient* self, TAppBarEdge ed
   r.Bottom = std::min(r.Bottom, FScreen.Bottom);
   const int width = r.Width();
   const int height = r.Height();
-  // Every other bar's strip is cut away, as from the work area.
+  // The strips of the bars registered before this one are cut away, as from the work
+  // area. Later bars never push earlier ones, so bars answering each other's position
+  // changes settle instead of leapfrogging.
   for (const TBar& b : FBars) {
-    if (b.Client == self || !b.Reserved)
+    if (b.Client == self)
+      break;
+    if (!b.Reserved)
       continue;
     const TRect& o = *b.Reserved;
     switch (b.Edge) {

@@ -12,7 +12,7 @@ namespace quellion {
 // An in-process desktop-toolbar service that follows the shell's rules:
 // - a bar must be registered (ABM_NEW) before it reserves space or owns an auto-hide edge;
 // - ABM_QUERYPOS shrinks the proposed rectangle so that it avoids the strips reserved by
-//   the other registered bars (a bar at the same edge pushes it inward, a bar at a
+//   the bars registered before it (one at the same edge pushes it inward, one at a
 //   neighbouring edge shortens it), within the screen;
 // - ABM_SETPOS applies the same adjustment, keeping the thickness, and reserves the result
 //   (nothing for an empty rectangle or a non-docking edge);
