@@ -1,0 +1,93 @@
+#include "app/results/AboutBox.h"
+
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QScreen>
+#include <QShowEvent>
+
+#include "app/results/DesignFont.h"
+#include "app/results/DesktopShell.h"
+#include "app/results/ProductPicture.h"
+#include "ui_AboutBox.h"
+
+namespace quellion {
+
+TAboutBox::TAboutBox(QWidget* parent, TDesktopShell* shell, const TVersionInfo& version)
+    : QDialog(parent), ui_(std::make_unique<Ui::TAboutBox>()), shell_(shell) {
+  setFont(DesignFont());
+  ui_->setupUi(this);
+  setFixedSize(kClientWidth, kClientHeight);
+  setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+
+  QFont productFont = DesignFont(13, true);  // bold 10 points at 96 dpi
+  ui_->ProductLabel->setFont(productFont);
+  ui_->Image1->setPixmap(ProductPicture(ui_->Image1->width(), ui_->Image1->height()));
+
+  QTreeWidget* list = ui_->ListView1;
+  list->header()->setSectionsClickable(false);
+  list->header()->setSectionsMovable(false);
+
+  ShowVersionInfo(version);
+
+  // Labels without a designed width take the width of their text.
+  for (QLabel* label : {ui_->Label2, ui_->Label1, ui_->VersionLabel, ui_->Label5, ui_->Label6,
+                        ui_->Label3, ui_->Label7, ui_->Label8, ui_->Label9, ui_->CopyrightLabel}) {
+    label->adjustSize();
+  }
+  for (TUrlLabel* link : {ui_->FPUrlLabel1, ui_->FPUrlLabel2})
+    link->adjustSize();
+  ui_->FPUrlLabel1->OnClick = [this](TUrlLabel&) { OpenWebLink(); };
+  ui_->FPUrlLabel2->OnClick = [this](TUrlLabel&) { OpenMailLink(); };
+}
+
+TAboutBox::~TAboutBox() = default;
+
+TDesktopShell& TAboutBox::Shell() const {
+  return shell_ != nullptr ? *shell_ : DefaultDesktopShell();
+}
+
+void TAboutBox::ShowVersionInfo(const TVersionInfo& version) {
+  ui_->ProductLabel->setText(version.ProductName);
+  ui_->VersionLabel->setText(version.FileVersionText());
+  ui_->DescriptionLabel->setText(version.FileDescription);
+  ui_->CopyrightLabel->setText(version.LegalCopyright);
+  QTreeWidget* list = ui_->ListView1;
+  list->clear();
+  const QString flags = version.FileFlagsText();
+  if (!flags.isEmpty())
+    list->addTopLevelItem(new QTreeWidgetItem({QStringLiteral("Build Flags"), flags}));
+  if (!version.Comments.isEmpty())
+    list->addTopLevelItem(new QTreeWidgetItem({QStringLiteral("Comments"), version.Comments}));
+}
+
+void TAboutBox::OpenWebLink() {
+  const QString address = QStringLiteral("http://") + ui_->FPUrlLabel1->text();
+  TDesktopShell& shell = Shell();
+  if (shell.ShellOpen(address.toStdString()))
+    return;
+  for (const QString& browser : {QStringLiteral("netscape"), QStringLiteral("iexplore")}) {
+    if (shell.StartProgram(browser, address))
+      return;
+  }
+  shell.ShowMessage(this, QStringLiteral("Sorry your browser could not be found"));
+}
+
+void TAboutBox::OpenMailLink() {
+  const QString address =
+      QStringLiteral("mailto:") + ui_->FPUrlLabel2->text() + QStringLiteral("?subject=");
+  Shell().ShellOpen(address.toStdString());
+}
+
+void TAboutBox::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  if (event->spontaneous())
+    return;
+  // Centred on the screen, not over the window that opened it.
+  if (QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen()) {
+    QRect frame = frameGeometry();
+    frame.moveCenter(screen->availableGeometry().center());
+    move(frame.topLeft());
+  }
+}
+
+}  // namespace quellion

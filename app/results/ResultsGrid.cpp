@@ -1,0 +1,271 @@
+#include "app/results/ResultsGrid.h"
+
+#include <QHeaderView>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QStyledItemDelegate>
+#include <QTextDocument>
+#include <QToolTip>
+#include <exception>
+
+#include "app/results/DesktopShell.h"
+#include "app/results/ResultsModel.h"
+#include "platform/TextEncoding.h"
+
+namespace quellion {
+namespace {
+
+// The Checked column: a flat check box (thin frame, white box, black tick), centred.
+class TFlatCheckDelegate : public QStyledItemDelegate {
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+
+  void paint(QPainter* painter, const QStyleOptionViewItem& option,
+             const QModelIndex& index) const override {
+    painter->save();
+    const bool selected = option.state & QStyle::State_Selected;
+    const QPalette& pal = option.palette;
+    painter->fillRect(option.rect,
+                      selected ? pal.color(QPalette::Highlight) : pal.color(QPalette::Base));
+    const int side = 13;
+    const QRect box(option.rect.x() + (option.rect.width() - side) / 2,
+                    option.rect.y() + (option.rect.height() - side) / 2, side, side);
+    painter->fillRect(box, Qt::white);
+    painter->setPen(QPen(QColor(128, 128, 128), 1));
+    painter->drawRect(box.adjusted(0, 0, -1, -1));
+    if (index.data(Qt::CheckStateRole).toInt() == Qt::Checked) {
+      painter->setPen(QPen(Qt::black, 2));
+      const QPointF a(box.left() + 3, box.top() + 6.5);
+      const QPointF b(box.left() + 5.5, box.top() + 9);
+      const QPointF c(box.left() + 10, box.top() + 3.5);
+      painter->drawLine(a, b);
+      painter->drawLine(b, c);
+    }
+    painter->restore();
+  }
+};
+
+}  // namespace
+
+TResultsGrid::TResultsGrid(QWidget* parent) : QTableView(parent) {
+  setObjectName(QStringLiteral("ExDBGrid1"));
+  horizontalHeader()->hide();
+  verticalHeader()->hide();
+  verticalHeader()->setMinimumSectionSize(kRowHeight);
+  verticalHeader()->setDefaultSectionSize(kRowHeight);
+  verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  horizontalHeader()->setMinimumSectionSize(0);
+  setShowGrid(false);
+  setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  setFrameShape(QFrame::NoFrame);
+  setSelectionBehavior(QAbstractItemView::SelectRows);
+  setSelectionMode(QAbstractItemView::SingleSelection);
+  setEditTriggers(QAbstractItemView::NoEditTriggers);
+  setWordWrap(false);
+  setTextElideMode(Qt::ElideNone);
+  setCornerButtonEnabled(false);
+  setMouseTracking(true);
+  setItemDelegateForColumn(TResultsModel::kCheckedColumn, new TFlatCheckDelegate(this));
+
+  QPalette pal = palette();
+  for (const auto group : {QPalette::Active, QPalette::Inactive}) {
+    pal.setColor(group, QPalette::Highlight, QColor(0, 0, 128));
+    pal.setColor(group, QPalette::HighlightedText, Qt::white);
+  }
+  setPalette(pal);
+
+  hintShowTimer_.setSingleShot(true);
+  hintShowTimer_.setInterval(kHintPauseMs);
+  hintHideTimer_.setSingleShot(true);
+  hintHideTimer_.setInterval(kHintHidePauseMs);
+  connect(&hintShowTimer_, &QTimer::timeout, this, &TResultsGrid::ShowHintNow);
+  connect(&hintHideTimer_, &QTimer::timeout, this, &TResultsGrid::HideHint);
+  connect(this, &QAbstractItemView::clicked, this,
+          [this](const QModelIndex& index) { ExDBGrid1CellClick(index.column()); });
+}
+
+TResultsGrid::~TResultsGrid() {
+  HideHint();
+}
+
+void TResultsGrid::SetResultsModel(TResultsModel* model) {
+  if (model_ != nullptr)
+    disconnect(model_, nullptr, this, nullptr);
+  model_ = model;
+  setModel(model);
+  if (model_ != nullptr) {
+    connect(model_, &TResultsModel::CurrentRowChanged, this, &TResultsGrid::FollowCurrentRow);
+    // A reset rebuilds the header's sections at their default width.
+    connect(model_, &QAbstractItemModel::modelReset, this, &TResultsGrid::Panel4Resize);
+    FollowCurrentRow(model_->CurrentRow());
+  }
+  Panel4Resize();
+}
+
+void TResultsGrid::SetHintSettings(std::function<bool()> descriptionHint,
+                                   std::function<bool()> urlHint) {
+  descriptionHint_ = std::move(descriptionHint);
+  urlHint_ = std::move(urlHint);
+}
+
+TDesktopShell& TResultsGrid::Shell() const {
+  return shell_ != nullptr ? *shell_ : DefaultDesktopShell();
+}
+
+void TResultsGrid::Panel4Resize() {
+  setColumnWidth(TResultsModel::kCheckedColumn, kCheckedWidth);
+  setColumnWidth(TResultsModel::kTitleColumn, std::max(0, width() - kCheckedWidth - kTitleMargin));
+}
+
+void TResultsGrid::ExDBGrid1CellClick(int column) {
+  if (column != TResultsModel::kCheckedColumn || model_ == nullptr || !model_->IsTableOpen())
+    return;
+  TResultTable& table = *model_->Table();
+  const int row = table.CurrentRow();
+  const auto record = table.Row(row);
+  // An empty table has no row to tick; the click does nothing (no blank row is made).
+  if (!record)
+    return;
+  table.SetChecked(row, !record->Checked.value_or(false));
+  model_->RowEdited(row);
+}
+
+void TResultsGrid::URLListBoxMouseMove(Qt::KeyboardModifiers /*shift*/, const QPoint& pos) {
+  if (model_ == nullptr || !model_->IsTableOpen()) {
+    // Before the first search: nothing to move to, and no hint.
+    if (!hintText_.isEmpty())
+      SetHint(QString());
+    return;
+  }
+  const int underMouse = rowAt(pos.y());
+  if (underMouse < 0 || underMouse == model_->CurrentRow())
+    return;
+
+  TResultTable& table = *model_->Table();
+  QString hint;
+  try {
+    model_->SetCurrentRow(underMouse);
+    const auto record = table.Row(table.CurrentRow());
+    const bool descriptionHint = descriptionHint_ && descriptionHint_();
+    const bool urlHint = urlHint_ && urlHint_();
+    if (record) {
+      if (descriptionHint)
+        hint = QString::fromStdString(DecodeForDisplay(record->Description));
+      if (urlHint) {
+        if (descriptionHint)
+          hint += QStringLiteral("\r\r");
+        hint += QString::fromStdString(DecodeForDisplay(record->URL));
+      }
+    }
+  } catch (const std::exception&) {
+    // The hint keeps what was built before the failure.
+  }
+  SetHint(hint);
+}
+
+void TResultsGrid::URLListBoxDblClick() {
+  if (model_ == nullptr || !model_->IsTableOpen())
+    return;
+  TResultTable& table = *model_->Table();
+  const int row = table.CurrentRow();
+  const auto record = table.Row(row);
+  if (!record)
+    return;
+  const std::string address = "http://" + record->URL;
+  table.SetColor(row, TResultTable::kVisitedColor);
+  table.SetChecked(row, true);
+  model_->RowEdited(row);
+  Shell().ShellOpen(address);
+}
+
+void TResultsGrid::SetHint(const QString& text) {
+  HideHint();
+  hintText_ = text;
+  if (hintText_.isEmpty())
+    hintShowTimer_.stop();
+  else
+    hintShowTimer_.start();
+}
+
+void TResultsGrid::ShowHintNow() {
+  hintShowTimer_.stop();
+  if (hintText_.isEmpty())
+    return;
+  // Shown as plain text: a page's description must not be read as markup. The CRs
+  // between description and address become a line break each.
+  QString shown = hintText_;
+  shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+  QToolTip::showText(viewport()->mapToGlobal(lastMousePos_),
+                     Qt::convertFromPlainText(shown, Qt::WhiteSpaceNormal), this);
+  hintShowing_ = true;
+  hintHideTimer_.start();
+}
+
+void TResultsGrid::HideHint() {
+  hintHideTimer_.stop();
+  if (hintShowing_) {
+    QToolTip::hideText();
+    hintShowing_ = false;
+  }
+}
+
+void TResultsGrid::FollowCurrentRow(int row) {
+  if (selectionModel() == nullptr || model_ == nullptr)
+    return;
+  followingModel_ = true;
+  if (row < 0 || row >= model_->rowCount()) {
+    selectionModel()->clear();
+  } else {
+    const QModelIndex index = model_->index(row, TResultsModel::kTitleColumn);
+    selectionModel()->setCurrentIndex(
+        index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    scrollTo(index);
+  }
+  followingModel_ = false;
+}
+
+void TResultsGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
+  QTableView::currentChanged(current, previous);
+  // Clicks and keys move the table's current row; following the model does not.
+  if (!followingModel_ && model_ != nullptr && current.isValid())
+    model_->SetCurrentRow(current.row());
+}
+
+void TResultsGrid::mouseMoveEvent(QMouseEvent* event) {
+  lastMousePos_ = event->position().toPoint();
+  URLListBoxMouseMove(event->modifiers(), lastMousePos_);
+  QTableView::mouseMoveEvent(event);
+}
+
+void TResultsGrid::mouseDoubleClickEvent(QMouseEvent* event) {
+  QTableView::mouseDoubleClickEvent(event);
+  if (event->button() == Qt::LeftButton)
+    URLListBoxDblClick();
+}
+
+void TResultsGrid::resizeEvent(QResizeEvent* event) {
+  QTableView::resizeEvent(event);
+  Panel4Resize();
+}
+
+bool TResultsGrid::viewportEvent(QEvent* event) {
+  switch (event->type()) {
+    case QEvent::ToolTip:
+      // Hints follow their own delays (ShowHintNow), not Qt's.
+      return true;
+    case QEvent::Enter:
+      if (!hintText_.isEmpty())
+        hintShowTimer_.start();
+      break;
+    case QEvent::Leave:
+      hintShowTimer_.stop();
+      HideHint();
+      break;
+    default:
+      break;
+  }
+  return QTableView::viewportEvent(event);
+}
+
+}  // namespace quellion

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <string>
+#include <vector>
+
+#include "app/results/DesktopShell.h"
+
+namespace quellion::test {
+
+// Records what would have been opened, started and shown; answers as told.
+class TFakeShell final : public TDesktopShell {
+ public:
+  bool openSucceeds = true;
+  QStringList programsThatStart;
+
+  std::vector<std::string> opened;
+  QStringList calls;  // "open <address>", "start <program> <argument>", "message <text>"
+
+  bool ShellOpen(const std::string& address) override {
+    opened.push_back(address);
+    calls << QStringLiteral("open ") + QString::fromStdString(address);
+    return openSucceeds;
+  }
+  bool StartProgram(const QString& program, const QString& argument) override {
+    calls << QStringLiteral("start ") + program + QLatin1Char(' ') + argument;
+    return programsThatStart.contains(program);
+  }
+  void ShowMessage(QWidget*, const QString& text) override {
+    calls << QStringLiteral("message ") + text;
+  }
+};
+
+}  // namespace quellion::test
