@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "platform/Exception.h"
+
 namespace quellion {
 
 namespace {
@@ -35,8 +37,6 @@ TAppBarCore::TAppBarCore(std::unique_ptr<TAppBarPlatform> platform, TDesktopTool
   FState.MaxHeight = h;
   FState.MaxVertDockSize = w / 2;
   FState.MaxHorzDockSize = h / 2;
-  FLocation.RootKey = HKEY_CURRENT_USER;
-  FLocation.KeyName = "Software\\Tarnwick Quellion";
 }
 
 TAppBarCore::~TAppBarCore() {
@@ -286,12 +286,40 @@ void TAppBarCore::ApplyState() {
   SetEdge(Edge());
 }
 
+TRegistry& TAppBarCore::Registry() const {
+  return FRegistry != nullptr ? *FRegistry : TRegistry::CurrentUser();
+}
+
 bool TAppBarCore::RestoreSettings() {
-  return false;
+  const TRegistryKey* key = Registry().FindKey(FLocation.RootKey, FLocation.KeyName);
+  if (key == nullptr)
+    return false;
+  const TRegValue* value = key->FindValue("");
+  if (value == nullptr)
+    return false;
+  if (value->Type != REG_BINARY && value->Type != REG_NONE) {
+    throw EException("Invalid data type for the desktop bar's settings");
+  }
+  if (value->Data.size() > AppBarStateRecordSize) {
+    throw EException("The desktop bar's settings are too long");
+  }
+  const auto* bytes = reinterpret_cast<const std::uint8_t*>(value->Data.data());
+  const std::optional<TAppBarState> state =
+      DecodeAppBarState(std::span<const std::uint8_t>(bytes, value->Data.size()));
+  if (!state)
+    return false;
+  FState = *state;
+  return true;
 }
 
 bool TAppBarCore::StoreSettings() {
-  return false;
+  TRegistry& registry = Registry();
+  TRegistryKey* key = registry.OpenKey(FLocation.RootKey, FLocation.KeyName, true);
+  if (key == nullptr)
+    return false;
+  const auto bytes = EncodeAppBarState(FState);
+  key->WriteBinary("", std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+  return registry.Flush();
 }
 
 TAppBarEdge TAppBarCore::EdgeAtPoint(TAppBarFlags flags, TPoint point) const {

@@ -7,6 +7,7 @@
 #include "appbar/AppBarPlatform.h"
 #include "appbar/AppBarState.h"
 #include "appbar/DesktopToolbarService.h"
+#include "platform/Registry.h"
 
 namespace quellion {
 
@@ -38,12 +39,9 @@ struct TMinMaxInfo {
 
 // The registry location of the bar's settings.
 struct TAppBarSettingsLocation {
-  std::uintptr_t RootKey = 0;
-  std::string KeyName;
+  HKEY RootKey = HKEY_CURRENT_USER;
+  std::string KeyName = kQuellionKeyName;
 };
-
-// The stand-in for HKEY_CURRENT_USER (the per-user store).
-inline constexpr std::uintptr_t HKEY_CURRENT_USER = 0x80000001u;
 
 // The callback message the shell uses for a bar (the first user message plus 100).
 inline constexpr unsigned AppBarCallbackMessage = 0x0400 + 100;
@@ -119,8 +117,8 @@ class TAppBarCore : public TShellBarClient {
   TAppBarEdge PendingEdge() const { return FPendingEdge; }
   bool FullScreenAppOpen() const { return FFullScreenAppOpen; }
   bool AutoHideShown() const { return FAutoHideShown; }
-  std::uintptr_t RootKey() const { return FLocation.RootKey; }
-  void SetRootKey(std::uintptr_t key) { FLocation.RootKey = key; }
+  HKEY RootKey() const { return FLocation.RootKey; }
+  void SetRootKey(HKEY key) { FLocation.RootKey = key; }
   const std::string& KeyName() const { return FLocation.KeyName; }
   void SetKeyName(std::string name) { FLocation.KeyName = std::move(name); }
 
@@ -136,11 +134,17 @@ class TAppBarCore : public TShellBarClient {
   virtual void WindowArrange(bool beginning);
   // Writes Edge with the value read from it.
   virtual void ApplyState();
-  // Reads the record from the key's default value; true when it was loaded. A value of
-  // the wrong type or longer than the record raises EException.
+  // Reads the record from the default value of KeyName under RootKey (the key is not
+  // created); true when it was loaded. A shorter value, or none, leaves the state as it
+  // is; a value of another type than binary (or untyped), or longer than the record,
+  // raises EException.
   virtual bool RestoreSettings();
-  // Writes the record as the key's default value; true when it was written.
+  // Writes the record as the key's default value (binary), creating the key, and flushes
+  // the store; true when it was written.
   virtual bool StoreSettings();
+  // The store the settings operations use; the process's per-user store when null.
+  void SetRegistry(TRegistry* registry) { FRegistry = registry; }
+  TRegistry& Registry() const;
 
   // --- Geometry ---
   void QueryDockRect(TAppBarEdge edge, TRect& r);
@@ -184,6 +188,7 @@ class TAppBarCore : public TShellBarClient {
   TDesktopToolbarService& FService;
   TAppBarState FState;
   TAppBarSettingsLocation FLocation;
+  TRegistry* FRegistry = nullptr;
   TAppBarEdge FPendingEdge = abeUnknown;
   bool FFullScreenAppOpen = false;
   bool FAutoHideShown = false;
