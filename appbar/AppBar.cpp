@@ -34,6 +34,7 @@ class TAppBarWindowPlatform : public TAppBarPlatform {
   explicit TAppBarWindowPlatform(TAppBar* bar) : FBar(bar) { FClock.start(); }
 
   void SetMessagePos(std::optional<QPoint> p) { FMessagePos = p; }
+  void SetMessageButtons(std::optional<Qt::MouseButtons> b) { FMessageButtons = b; }
 
   QRect ScreenGeometry() const {
     QScreen* s = QGuiApplication::primaryScreen();
@@ -59,9 +60,10 @@ class TAppBarWindowPlatform : public TAppBarPlatform {
   bool CtrlDown() const override {
     return QGuiApplication::queryKeyboardModifiers().testFlag(Qt::ControlModifier);
   }
+  // The buttons of the mouse event being handled, else the application's latest state.
   bool MouseButtonDown(TMouseButton button) const override {
-    return QGuiApplication::mouseButtons().testFlag(button == TMouseButton::Left ? Qt::LeftButton
-                                                                                 : Qt::RightButton);
+    const Qt::MouseButtons buttons = FMessageButtons.value_or(QGuiApplication::mouseButtons());
+    return buttons.testFlag(button == TMouseButton::Left ? Qt::LeftButton : Qt::RightButton);
   }
   TPoint MessageCursorPos() const override {
     const QPoint p = FMessagePos.value_or(QCursor::pos());
@@ -162,6 +164,7 @@ class TAppBarWindowPlatform : public TAppBarPlatform {
   TAppBar* FBar;
   QElapsedTimer FClock;
   std::optional<QPoint> FMessagePos;
+  std::optional<Qt::MouseButtons> FMessageButtons;
   QTimer* FTimer = nullptr;
   unsigned FStyle = wsCaption | wsSysMenu;
   unsigned FExStyle = 0;
@@ -412,8 +415,12 @@ void TAppBar::mousePressEvent(QMouseEvent* event) {
     return;
   }
   const QPoint global = event->globalPosition().toPoint();
+  if (FWindowPlatform != nullptr)
+    FWindowPlatform->SetMessageButtons(event->buttons());
   const THitCode code =
       HandleHitTest({global.x(), global.y()}, FrameworkHitTest(event->position().toPoint()));
+  if (FWindowPlatform != nullptr)
+    FWindowPlatform->SetMessageButtons(std::nullopt);
   if (code == HTCAPTION) {
     FDrag = TDrag::Move;
     FDragCursor = global;
