@@ -1,14 +1,205 @@
+#include <signal.h>
+
+#include <algorithm>
+#include <atomic>
+#include <nlohmann/json.hpp>
+#include <optional>
+
 #include "cli/Commands.h"
+#include "cli/SearchOptions.h"
+#include "cli/StoredDefaults.h"
+#include "platform/MainThread.h"
+#include "platform/TextEncoding.h"
+#include "platform/ThreadQueue.h"
+#include "search/SearchControl.h"
 
 namespace quellion::cli {
+namespace {
 
-// Placeholder until the command is built.
+constexpr const char* kUsage =
+    "Usage: quellion-cli search [OPTIONS] KEYWORDS\n"
+    "Runs one whole search and prints the results table, one row per line:\n"
+    "index, engine, title, URL and description, tab-separated. Status texts go to\n"
+    "stderr as they change; Ctrl-C stops the search (the rows found are printed).\n"
+    "Options (defaults: the stored choices):\n"
+    "  --engines LIST            comma-separated ENGINE names\n"
+    "  --language N              language index (0 = any language)\n"
+    "  --max-sites N             10 to 1000 (brought to the nearer bound)\n"
+    "  --host ENGINE=HOST        the engine's web search host (repeatable)\n"
+    "  --proxy HOST[:PORT]       HTTP proxy\n"
+    "  --proxy-port PORT         proxy port when --proxy names none\n"
+    "  --proxy-user NAME         proxy user name\n"
+    "  --proxy-password PASSWORD proxy password\n"
+    "  --json                    print one JSON array instead\n";
+
+// Set by the SIGINT handler, polled by the main loop: an interrupt is "Stop Search".
+std::atomic<bool> interruptRequested{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
+
+void OnInterrupt(int) {
+  interruptRequested.store(true);
+}
+
+// Installs the interrupt handler for the life of one search.
+class TInterruptScope {
+ public:
+  TInterruptScope() {
+    interruptRequested.store(false);
+    struct sigaction sa {};
+    sa.sa_handler = OnInterrupt;
+    sigemptyset(&sa.sa_mask);
+    sigaction(SIGINT, &sa, &previous_);
+  }
+  ~TInterruptScope() { sigaction(SIGINT, &previous_, nullptr); }
+  TInterruptScope(const TInterruptScope&) = delete;
+  TInterruptScope& operator=(const TInterruptScope&) = delete;
+
+ private:
+  struct sigaction previous_ {};
+};
+
+std::vector<std::string> SplitList(const std::string& list) {
+  std::vector<std::string> items;
+  size_t pos = 0;
+  while (pos <= list.size()) {
+    size_t comma = list.find(',', pos);
+    if (comma == std::string::npos)
+      comma = list.size();
+    if (comma > pos)
+      items.push_back(list.substr(pos, comma - pos));
+    pos = comma + 1;
+  }
+  return items;
+}
+
+bool IsBlank(const std::string& text) {
+  return std::all_of(text.begin(), text.end(),
+                     [](char c) { return static_cast<unsigned char>(c) <= 32; });
+}
+
+}  // namespace
+
 int RunSearch(CommandContext& ctx) {
   if (WantsHelp(ctx.args)) {
-    ctx.out << "Usage: quellion-cli search (not built yet)\n";
+    ctx.out << kUsage;
     return kExitOk;
   }
-  throw EUsageError("search: not available in this build");
+  std::vector<std::string> words;
+  std::optional<std::array<bool, kEngineCount>> engines;
+  std::optional<int> language, maxSites;
+  std::array<std::optional<std::string>, kEngineCount> hosts;
+  std::optional<std::string> proxy, proxyPort, proxyUser, proxyPassword;
+  bool json = false;
+
+  TArgReader reader(ctx.args);
+  while (!reader.Done()) {
+    if (!reader.AtOption()) {
+      if (reader.Done())
+        break;
+      words.push_back(reader.Next());
+      continue;
+    }
+    const std::string option = reader.Next();
+    if (option == "--engines") {
+      std::array<bool, kEngineCount> ticked{};
+      for (const std::string& name : SplitList(reader.Value(option)))
+        ticked[EngineIndex(ParseEngineArgument(name))] = true;
+      engines = ticked;
+    } else if (option == "--language") {
+      language = ParseNumber(reader.Value(option), option);
+    } else if (option == "--max-sites") {
+      maxSites = std::clamp(ParseNumber(reader.Value(option), option), 10, 1000);
+    } else if (option == "--host") {
+      const std::string value = reader.Value(option);
+      const size_t eq = value.find('=');
+      if (eq == std::string::npos)
+        throw EUsageError("--host wants ENGINE=HOST: '" + value + "'");
+      hosts[EngineIndex(ParseEngineArgument(value.substr(0, eq)))] = value.substr(eq + 1);
+    } else if (option == "--proxy") {
+      proxy = reader.Value(option);
+    } else if (option == "--proxy-port") {
+      proxyPort = reader.Value(option);
+    } else if (option == "--proxy-user") {
+      proxyUser = reader.Value(option);
+    } else if (option == "--proxy-password") {
+      proxyPassword = reader.Value(option);
+    } else if (option == "--json") {
+      json = true;
+    } else {
+      throw EUsageError("search: unknown option '" + option + "'");
+    }
+  }
+  if (words.empty())
+    throw EUsageError("search: missing KEYWORDS (try --help)");
+  if (words.size() > 1)
+    throw EUsageError("search: too many arguments (KEYWORDS is one argument)");
+  const std::string& keywords = words[0];
+  if (IsBlank(keywords))
+    throw EUsageError("search: blank KEYWORDS, nothing to search");
+
+  const TStoredDefaults stored = ReadStoredDefaults();
+  TSearchRequest request;
+  request.Keywords = keywords;
+  request.LanguageIndex = language.value_or(stored.LanguageIndex);
+  request.ProxyName = proxy.value_or(stored.ProxyName);
+  request.ProxyPort = proxyPort.value_or(stored.ProxyPort);
+  request.ProxyUserName = proxyUser.value_or(stored.ProxyUserName);
+  request.ProxyPassword = proxyPassword.value_or(stored.ProxyPassword);
+  request.Engines = engines.value_or(stored.Engines);
+
+  TQueueMainThread mainThread;
+  auto& queue = TThreadQueue::Current();
+  TSearchControl control(mainThread);
+  control.SetMaxSites(maxSites.value_or(stored.MaxSites));
+  for (TEngine engine : kAllEngines) {
+    const int i = EngineIndex(engine);
+    if (hosts[i]) {
+      control.SetEngineHost(engine, *hosts[i]);
+    } else if (!stored.EngineHosts[i].empty()) {
+      control.SetEngineHost(engine, stored.EngineHosts[i]);
+    }
+  }
+  // Status texts from the tasks arrive under the caller lock on their threads; they
+  // are written on this thread, in the order they were set.
+  std::ostream& err = ctx.err;
+  control.OnStatusText = [&err, &mainThread](const std::string& text) {
+    if (mainThread.IsMainThread()) {
+      err << text << "\n" << std::flush;
+    } else {
+      mainThread.Post([&err, text] { err << text << "\n" << std::flush; });
+    }
+  };
+
+  {
+    TInterruptScope interrupts;
+    control.Start(request);
+    while (control.IsBusy()) {
+      queue.WaitForWork(50);
+      queue.Pump();
+      if (interruptRequested.exchange(false))
+        control.Stop();
+    }
+  }
+  queue.Pump();
+
+  const std::vector<TResultRecord> rows = control.Table().Rows();
+  if (json) {
+    nlohmann::json list = nlohmann::json::array();
+    for (const TResultRecord& row : rows) {
+      list.push_back({{"index", row.Index},
+                      {"engine", DecodeForDisplay(row.SearchEngine)},
+                      {"title", DecodeForDisplay(row.Title)},
+                      {"url", DecodeForDisplay(row.URL)},
+                      {"description", DecodeForDisplay(row.Description)}});
+    }
+    ctx.out << list.dump() << "\n";
+  } else {
+    for (const TResultRecord& row : rows) {
+      ctx.out << row.Index << '\t' << row.SearchEngine << '\t' << Escape(row.Title) << '\t'
+              << Escape(row.URL) << '\t' << Escape(row.Description) << '\n';
+    }
+  }
+  return kExitOk;
 }
 
 }  // namespace quellion::cli

@@ -1,14 +1,62 @@
+#include <optional>
+
 #include "cli/Commands.h"
+#include "cli/SearchOptions.h"
+#include "cli/StoredDefaults.h"
+#include "search/QueryBuilder.h"
 
 namespace quellion::cli {
 
-// Placeholder until the command is built.
 int RunUrl(CommandContext& ctx) {
   if (WantsHelp(ctx.args)) {
-    ctx.out << "Usage: quellion-cli url (not built yet)\n";
+    ctx.out << "Usage: quellion-cli url ENGINE [--language N] [--counter N] [--host HOST] "
+               "KEYWORDS\n"
+               "Prints the address of one request of ENGINE for KEYWORDS (used exactly as\n"
+               "given): the first request's, or with --counter the later request's for page\n"
+               "counter N. --language defaults to the stored language; --host overrides the\n"
+               "engine's web search host.\n";
     return kExitOk;
   }
-  throw EUsageError("url: not available in this build");
+  std::vector<std::string> words;
+  std::optional<int> language, counter;
+  std::optional<std::string> host;
+  TArgReader reader(ctx.args);
+  while (!reader.Done()) {
+    if (!reader.AtOption()) {
+      if (reader.Done())
+        break;
+      words.push_back(reader.Next());
+      continue;
+    }
+    const std::string option = reader.Next();
+    if (option == "--language") {
+      language = ParseNumber(reader.Value(option), option);
+    } else if (option == "--counter") {
+      counter = ParseNumber(reader.Value(option), option);
+    } else if (option == "--host") {
+      host = reader.Value(option);
+    } else {
+      throw EUsageError("url: unknown option '" + option + "'");
+    }
+  }
+  if (words.size() < 2)
+    throw EUsageError("url: missing ENGINE or KEYWORDS (try --help)");
+  if (words.size() > 2)
+    throw EUsageError("url: too many arguments (KEYWORDS is one argument)");
+  const TEngine engine = ParseEngineArgument(words[0]);
+
+  if (!language || !host) {
+    const TStoredDefaults stored = ReadStoredDefaults();
+    if (!language)
+      language = stored.LanguageIndex;
+    if (!host) {
+      const std::string& storedHost = stored.EngineHosts[EngineIndex(engine)];
+      host = storedHost.empty() ? DefaultEngineHost(engine) : storedHost;
+    }
+  }
+  ctx.out << FirstPageAddress(engine, *host, EncodeKeywords(words[1]), *language)
+          << (counter ? PageSuffix(engine, *counter) : FirstPageSuffix(engine)) << "\n";
+  return kExitOk;
 }
 
 }  // namespace quellion::cli

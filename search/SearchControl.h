@@ -15,6 +15,7 @@ namespace quellion {
 
 class TMultiTasker;
 struct TSearchShared;
+struct TSearchRun;
 
 // What a search starts from: the controls' values, read on the GUI thread when the
 // search starts. Tasks read only this copy, never the controls.
@@ -100,8 +101,9 @@ class TSearchControl {
   bool AddHit(const std::string& title, const std::string& url, const std::string& description,
               const std::string& engine);
 
-  // The engine task routines, run with the request of the current search on the
-  // calling thread (search control runs them as tasks on worker threads).
+  // The engine task routines, run on the calling thread with the start values of the
+  // latest search (search control runs them as tasks on worker threads). Without a
+  // search started yet they end at once (no keywords, Searching down).
   void SearchAltavista();
   void SearchExcite();
   void SearchHotbot();
@@ -129,6 +131,7 @@ class TSearchControl {
   std::unique_ptr<TMultiTasker> multiTasker1_;
   TEngineHosts hosts_;
   TFetchLimits limits_;
+  std::shared_ptr<const TSearchRun> currentRun_;  // the latest search's start values
 };
 
 }  // namespace quellion

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "search/Engines.h"
+#include "search/GoogleRule.h"
+#include "search/Hit.h"
+#include "search/TreeRules.h"
+
+namespace quellion {
+
+class THTMLParser;
+
+// One engine task's extraction: the engine's rule with the state it keeps from page
+// to page (the parser of the tree engines, All The Web's variables, Google's stop
+// mark). One thread at a time.
+class TPageExtractor {
+ public:
+  explicit TPageExtractor(TEngine engine);
+  ~TPageExtractor();
+
+  // Runs the rule on one page: tree engines parse it (Clear, Parse) and walk Root;
+  // Google scans the text, asking mayReadBlock before every block. Every hit goes to
+  // sink at once. Raises ERuleFailed when the page ends the task.
+  void Extract(const std::string& page, const std::function<bool()>& mayReadBlock,
+               const THitSink& sink);
+
+  TEngine Engine() const { return engine_; }
+
+ private:
+  TEngine engine_;
+  std::unique_ptr<THTMLParser> parser_;  // none for Google
+  TAllTheWebState allTheWeb_;
+  TGoogleState google_;
+};
+
+}  // namespace quellion

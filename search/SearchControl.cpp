@@ -1,0 +1,170 @@
+#include "search/SearchControl.h"
+
+#include <algorithm>
+#include <mutex>
+
+#include "search/SearchShared.h"
+#include "tasks/MultiTasker.h"
+
+namespace quellion {
+namespace {
+
+bool IsBlank(const std::string& text) {
+  return std::all_of(text.begin(), text.end(),
+                     [](char c) { return static_cast<unsigned char>(c) <= 32; });
+}
+
+}  // namespace
+
+TSearchControl::TSearchControl(TMainThreadDispatcher& dispatcher)
+    : dispatcher_(dispatcher),
+      shared_(std::make_shared<TSearchShared>()),
+      multiTasker1_(std::make_unique<TMultiTasker>(dispatcher, "MultiTasker1")),
+      hosts_(DefaultEngineHosts()) {
+  multiTasker1_->SetMaxSimultaneousTask(10);
+  multiTasker1_->SetDefaultPriority(tpNormal);
+  shared_->CallerLock = multiTasker1_->CallerLock();
+  shared_->Owner = this;
+  multiTasker1_->OnAllTaskFinished = [this] { MultiTasker1AllTaskFinished(); };
+}
+
+TSearchControl::~TSearchControl() {
+  shared_->Searching.store(false);
+  {
+    // Tasks call back into this object and the window only under the caller lock.
+    std::lock_guard lock(*shared_->CallerLock);
+    shared_->Owner = nullptr;
+    shared_->Table->OnRowsChanged = nullptr;
+  }
+  multiTasker1_->OnAllTaskFinished = TThreadMethod();
+  multiTasker1_.reset();  // halts running tasks without waiting for them
+}
+
+bool TSearchControl::Start(const TSearchRequest& request) {
+  if (shared_->Busy.load())
+    return false;
+  if (IsBlank(request.Keywords))
+    return false;
+
+  shared_->Searching.store(true);
+  shared_->Busy.store(true);
+  shared_->Table->Empty();
+  if (OnStatusText)
+    OnStatusText(SearchingText(0));
+  if (OnSearchStarted)
+    OnSearchStarted();
+
+  auto run = std::make_shared<TSearchRun>();
+  run->Request = request;
+  run->Hosts = hosts_;
+  run->Limits = limits_;
+  std::shared_ptr<const TSearchRun> frozen = run;
+  currentRun_ = frozen;
+
+  bool started = false;
+  for (TEngine engine : kAllEngines) {
+    if (!request.Engines[EngineIndex(engine)])
+      continue;
+    multiTasker1_->StartTask(
+        [shared = shared_, frozen, engine] { RunEngineTask(shared, frozen, engine); });
+    started = true;
+  }
+  if (!started)
+    MultiTasker1AllTaskFinished();
+  return true;
+}
+
+void TSearchControl::Stop() {
+  shared_->Searching.store(false);
+}
+
+bool TSearchControl::IsSearching() const {
+  return shared_->Searching.load();
+}
+
+bool TSearchControl::IsBusy() const {
+  return shared_->Busy.load();
+}
+
+int TSearchControl::MaxSites() const {
+  return shared_->MaxSites.load();
+}
+
+void TSearchControl::SetMaxSites(int value) {
+  shared_->MaxSites.store(value);
+}
+
+const TEngineHosts& TSearchControl::EngineHosts() const {
+  return hosts_;
+}
+
+void TSearchControl::SetEngineHost(TEngine engine, const std::string& host) {
+  hosts_[EngineIndex(engine)] = host;
+}
+
+void TSearchControl::SetEngineHosts(const TEngineHosts& hosts) {
+  hosts_ = hosts;
+}
+
+void TSearchControl::SetFetchLimits(const TFetchLimits& limits) {
+  limits_ = limits;
+}
+
+TResultTable& TSearchControl::Table() const {
+  return *shared_->Table;
+}
+
+TMultiTasker& TSearchControl::MultiTasker1() const {
+  return *multiTasker1_;
+}
+
+bool TSearchControl::AddHit(const std::string& title, const std::string& url,
+                            const std::string& description, const std::string& engine) {
+  return shared_->AddHit(title, url, description, engine);
+}
+
+void TSearchControl::RunEngine(TEngine engine) {
+  std::shared_ptr<const TSearchRun> run = currentRun_;
+  if (!run) {
+    auto fresh = std::make_shared<TSearchRun>();
+    fresh->Hosts = hosts_;
+    fresh->Limits = limits_;
+    run = fresh;
+  }
+  RunEngineTask(shared_, run, engine);
+}
+
+void TSearchControl::SearchAltavista() {
+  RunEngine(TEngine::Altavista);
+}
+void TSearchControl::SearchExcite() {
+  RunEngine(TEngine::Excite);
+}
+void TSearchControl::SearchHotbot() {
+  RunEngine(TEngine::Hotbot);
+}
+void TSearchControl::SearchAllTheWeb() {
+  RunEngine(TEngine::AllTheWeb);
+}
+void TSearchControl::SearchGoogle() {
+  RunEngine(TEngine::Google);
+}
+
+std::string TSearchControl::SearchingText(int rows) {
+  return "Searching  -  Found " + std::to_string(rows) + " sites";
+}
+
+std::string TSearchControl::CompleteText(int rows) {
+  return "Search Complete  -  Found " + std::to_string(rows) + " sites";
+}
+
+void TSearchControl::MultiTasker1AllTaskFinished() {
+  // Searching stays as it is: after a search that ended by itself it stays true.
+  shared_->Busy.store(false);
+  if (OnStatusText)
+    OnStatusText(CompleteText(shared_->Table->RowCount()));
+  if (OnSearchFinished)
+    OnSearchFinished();
+}
+
+}  // namespace quellion

@@ -1,0 +1,242 @@
+// quellion-cli url, extract and search, run in-process with their output captured.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <thread>
+
+#include "cli/CliCommon.h"
+#include "tests/support/WaitFor.h"
+#include "tools/engine-sim/EngineSimulator.h"
+
+namespace quellion::cli {
+namespace {
+
+using tools::TEngineSimulator;
+using tools::TSimConfig;
+using tools::TSimMode;
+
+struct TRun {
+  int status;
+  std::string out, err;
+};
+
+TRun RunWith(const std::vector<std::string>& args, const std::string& input = "") {
+  std::istringstream in(input);
+  std::ostringstream out, err;
+  const int status = RunCli(args, in, out, err);
+  return {status, out.str(), err.str()};
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);)
+    lines.push_back(line);
+  return lines;
+}
+
+class TempFiles {
+ public:
+  TempFiles() {
+    char pattern[] = "/tmp/quellion-search-cli-XXXXXX";
+    dir_ = ::mkdtemp(pattern);
+  }
+  ~TempFiles() { std::filesystem::remove_all(dir_); }
+  std::string Add(const std::string& name, const std::string& content) {
+    const std::string path = dir_ + "/" + name;
+    std::ofstream(path, std::ios::binary) << content;
+    return path;
+  }
+
+ private:
+  std::string dir_;
+};
+
+TEST(UrlCommand, PrintsOneRequestAddress) {
+  const struct {
+    std::vector<std::string> args;
+    std::string line;
+  } cases[] = {
+      {{"url", "altavista", "new york"},
+       "http://www.altavista.com/cgi-bin/query?pg=q&text=yes&q=new+york&kl=XX&stype=stext"},
+      {{"url", "AltaVista", "--language", "9", "--counter", "11", "x"},
+       "http://www.altavista.com/cgi-bin/query?pg=q&text=yes&q=x&kl=de&stype=stext&stq=11"},
+      {{"url", "excite", "--host", "127.0.0.1:81", " a+b "},
+       "http://127.0.0.1:81/search.gw?c=web&s=+a%2Bb+&showSummary=true&start=0&perPage=10"},
+      {{"url", "excite", "--counter", "4", "it's"},
+       "http://www.excite.com/search.gw?c=web&s=it%27s&showSummary=true&start=4&perPage=10"},
+      {{"url", "HOTBOT", "--counter", "11", "q"}, "http://www.hotbot.com/?MT=q&II=11&RPN=3&SQ=1"},
+      {{"url", "alltheweb", "--language", "-1", "q"},
+       "http://www.alltheweb.com/cgi-bin/advsearch?terms=3&type=all&query=q&exec=FAST+Search"
+       "&lang=any&hits=10&nooc=on"},
+      {{"url", "google", "--counter", "10", "--", "--q"},
+       "http://www.google.com/search?as_qt=w&as_q=--q&lr=&num=10&btnG=Google+Search&start=10"},
+  };
+  for (const auto& c : cases) {
+    const TRun run = RunWith(c.args);
+    EXPECT_EQ(kExitOk, run.status) << run.err;
+    EXPECT_EQ(c.line + "\n", run.out);
+    EXPECT_EQ("", run.err);
+  }
+}
+
+TEST(SearchCommands, BadUsageExitsTwo) {
+  const std::vector<std::vector<std::string>> cases = {
+      {"url"},
+      {"url", "altavista"},
+      {"url", "lycos", "q"},
+      {"url", "google", "--counter", "x", "q"},
+      {"url", "google", "--bogus", "q"},
+      {"url", "google", "a", "b"},
+      {"extract"},
+      {"extract", "lycos"},
+      {"extract", "google", "--max-sites"},
+      {"search"},
+      {"search", "   "},
+      {"search", "--engines", "google,lycos", "q"},
+      {"search", "--host", "google", "q"},
+      {"search", "--max-sites", "ten", "q"},
+  };
+  for (const auto& args : cases) {
+    const TRun run = RunWith(args);
+    EXPECT_EQ(kExitUsage, run.status) << args[0] << " " << run.err;
+    EXPECT_EQ(0u, run.err.rfind("quellion-cli: ", 0)) << run.err;
+    EXPECT_EQ("", run.out);
+  }
+}
+
+std::string GoogleBlock(const std::string& url, const std::string& title) {
+  return "<p><A HREF=http://" + url + ">" + title + "</A><font size=-1><br>d\t1<br>\n";
+}
+
+TEST(ExtractCommand, OffersEveryHitAndCarriesTaskStateAcrossFiles) {
+  TempFiles files;
+  const std::string first = files.Add(
+      "1.html", GoogleBlock("a.example/", "A \"q\"") + GoogleBlock("b.example/", "B") +
+                    GoogleBlock("a.example/", "A again") + GoogleBlock("c.example/", "C"));
+  // A block with an empty URL sets the stop mark: nothing of the next file is read.
+  const std::string second = files.Add("2.html", "<p><A HREF=x>stop</A>" + GoogleBlock("d/", "D"));
+  const std::string third = files.Add("3.html", GoogleBlock("e.example/", "E"));
+  const TRun run = RunWith({"extract", "google", "--max-sites", "3", first, second, third});
+  EXPECT_EQ(kExitOk, run.status) << run.err;
+  EXPECT_EQ(
+      (std::vector<std::string>{"+\tA \\\"q\\\"\ta.example/\td\\t1", "+\tB\tb.example/\td\\t1",
+                                "-\tA again\ta.example/\td\\t1", "+\tC\tc.example/\td\\t1"}),
+      Lines(run.out));
+  EXPECT_EQ("", run.err);
+}
+
+TEST(ExtractCommand, TaskEndedStopsAtThatFile) {
+  TempFiles files;
+  const std::string good = files.Add(
+      "good.html", "<html><body>\n<li><a>T</a><span>D</span><font>Location -- www.t/</font>");
+  const std::string bad = files.Add("bad.html", "no html here");
+  const TRun run = RunWith({"extract", "hotbot", good, bad, good});
+  EXPECT_EQ(kExitTaskEnded, run.status);
+  EXPECT_EQ("+\tT\twww.t/\tD\n", run.out);
+  EXPECT_EQ("task ended\n", run.err);
+
+  const TRun fromStdin = RunWith({"extract", "hotbot"}, "<html><body>\n<li><a>S</a></li>");
+  EXPECT_EQ(kExitOk, fromStdin.status);
+  EXPECT_EQ("", fromStdin.out);
+
+  const TRun missing = RunWith({"extract", "hotbot", "/nonexistent/page.html"});
+  EXPECT_EQ(kExitFailed, missing.status);
+}
+
+class SearchCommand : public ::testing::Test {
+ protected:
+  void StartSimulator(const TSimConfig& config) {
+    simulator_ = std::make_unique<TEngineSimulator>(config);
+    simulator_->Start();
+  }
+  std::string HostArg(TEngine engine) const {
+    std::string name = EngineName(engine);
+    for (char& c : name)
+      c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return name + "=" + simulator_->Host(engine);
+  }
+  std::unique_ptr<TEngineSimulator> simulator_;
+};
+
+TEST_F(SearchCommand, PrintsTheTableAndTheStatusTexts) {
+  TSimConfig config;
+  config[EngineIndex(TEngine::Hotbot)].Total = 4;
+  StartSimulator(config);
+  const TRun run = RunWith({"search", "--engines", "Hotbot", "--max-sites", "5", "--host",
+                            HostArg(TEngine::Hotbot), "new york"});
+  EXPECT_EQ(kExitOk, run.status) << run.err;
+  EXPECT_EQ((std::vector<std::string>{
+                "0\tHotbot\tHotbot result 0\twww.hotbot0.example/page.html\tDescription 0 from "
+                "Hotbot",
+                "1\tHotbot\tHotbot result 1\twww.hotbot1.example/page.html\tDescription 1 from "
+                "Hotbot",
+                "2\tHotbot\tHotbot result 2\twww.hotbot2.example/page.html\tDescription 2 from "
+                "Hotbot",
+                "3\tHotbot\tHotbot result 3\twww.hotbot3.example/page.html\tDescription 3 from "
+                "Hotbot"}),
+            Lines(run.out));
+  EXPECT_EQ((std::vector<std::string>{"Searching  -  Found 0 sites", "Searching  -  Found 1 sites",
+                                      "Searching  -  Found 2 sites", "Searching  -  Found 3 sites",
+                                      "Searching  -  Found 4 sites",
+                                      "Search Complete  -  Found 4 sites"}),
+            Lines(run.err));
+  EXPECT_EQ(2, simulator_->RequestCount(TEngine::Hotbot));
+}
+
+TEST_F(SearchCommand, JsonDecodesTextForDisplayAndMaxSitesIsBroughtIntoRange) {
+  TSimConfig config;
+  config[EngineIndex(TEngine::Google)].TitleSuffix = " caf\xe9";      // Windows-1252
+  config[EngineIndex(TEngine::Excite)].TitleSuffix = " caf\xc3\xa9";  // UTF-8
+  config[EngineIndex(TEngine::Excite)].DelayMs = 200;
+  StartSimulator(config);
+  const TRun run =
+      RunWith({"search", "--json", "--engines", "google,excite", "--max-sites", "3", "--host",
+               HostArg(TEngine::Google), "--host", HostArg(TEngine::Excite), "q"});
+  ASSERT_EQ(kExitOk, run.status) << run.err;
+  const auto list = nlohmann::json::parse(run.out);
+  ASSERT_TRUE(list.is_array());
+  ASSERT_EQ(10u, list.size());  // 3 is brought up to 10
+  for (size_t i = 0; i < list.size(); ++i) {
+    EXPECT_EQ(static_cast<int>(i), list[i]["index"].get<int>());
+    const std::string engine = list[i]["engine"];
+    const std::string title = list[i]["title"];
+    EXPECT_EQ(title.substr(title.size() - 6), " caf\xc3\xa9") << title;
+    EXPECT_TRUE(engine == "Google" || engine == "Excite");
+    EXPECT_TRUE(list[i].contains("url") && list[i].contains("description"));
+  }
+}
+
+TEST_F(SearchCommand, InterruptStopsTheSearchAndPrintsWhatWasFound) {
+  TSimConfig config;
+  config[EngineIndex(TEngine::Excite)].Mode = TSimMode::Silent;
+  StartSimulator(config);
+  std::thread interrupter([&] {
+    if (test::WaitFor(
+            [&] {
+              return simulator_->RequestCount(TEngine::Excite) == 1 &&
+                     simulator_->RequestCount(TEngine::Google) >= 1;
+            },
+            10000))
+      ::kill(::getpid(), SIGINT);
+  });
+  const TRun run = RunWith({"search", "--engines", "excite,google", "--max-sites", "20", "--host",
+                            HostArg(TEngine::Excite), "--host", HostArg(TEngine::Google), "q"});
+  interrupter.join();
+  EXPECT_EQ(kExitOk, run.status) << run.err;
+  const auto statuses = Lines(run.err);
+  ASSERT_FALSE(statuses.empty());
+  const auto rows = Lines(run.out);
+  EXPECT_EQ("Search Complete  -  Found " + std::to_string(rows.size()) + " sites", statuses.back());
+  for (const auto& row : rows)
+    EXPECT_NE(std::string::npos, row.find("\tGoogle\t")) << row;
+}
+
+}  // namespace
+}  // namespace quellion::cli

@@ -1,0 +1,460 @@
+#include "tools/engine-sim/EngineSimulator.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <list>
+#include <mutex>
+#include <thread>
+
+#include "platform/Exception.h"
+
+namespace quellion::tools {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::string Lower(std::string s) {
+  for (char& c : s)
+    if (c >= 'A' && c <= 'Z')
+      c = static_cast<char>(c + 32);
+  return s;
+}
+
+// The value of key in the query of target ("" when absent); the last occurrence
+// wins, as the engines' suffixes follow the fixed query.
+std::string QueryValue(const std::string& target, const std::string& key) {
+  std::string value;
+  const size_t q = target.find('?');
+  if (q == std::string::npos)
+    return value;
+  size_t pos = q + 1;
+  while (pos <= target.size()) {
+    size_t end = target.find('&', pos);
+    if (end == std::string::npos)
+      end = target.size();
+    const std::string pair = target.substr(pos, end - pos);
+    if (pair.compare(0, key.size() + 1, key + "=") == 0)
+      value = pair.substr(key.size() + 1);
+    pos = end + 1;
+  }
+  return value;
+}
+
+int ToInt(const std::string& text, int fallback) {
+  if (text.empty())
+    return fallback;
+  char* end = nullptr;
+  const long v = std::strtol(text.c_str(), &end, 10);
+  return *end == '\0' ? static_cast<int>(std::clamp<long>(v, -1000000, 1000000)) : fallback;
+}
+
+std::string AltavistaEntry(const std::string& title, const std::string& url,
+                           const std::string& description) {
+  // The URL font's second child is " " + URL + " 1Jan-01": the rule drops the first
+  // character and the last eight.
+  return "<dl><dt><a href=\"http://" + url + "\"><b>" + title + "</b></a></dt><dd>" + description +
+         "</dd><font color=gray><b>URL:</b> " + url + " 1Jan-01</font></dl>\n";
+}
+
+std::string ListEntry(const std::string& title, const std::string& url,
+                      const std::string& description) {
+  // The font's text is twelve characters of label, then the URL.
+  return "<li><a href=\"http://" + url + "\">" + title + "</a><br><span>" + description +
+         "</span><br><font color=green>Location -- " + url + "</font></li>\n";
+}
+
+std::string AllTheWebEntry(const std::string& title, const std::string& url,
+                           const std::string& description) {
+  // dt and dd are left open, so every entry's dt nests inside the previous dd.
+  return "<dt><a href=\"http://" + url + "\">" + title + "</a>\n<dd><span>" + description +
+         "</span><br><span>http://" + url + "</span>\n";
+}
+
+std::string GoogleEntry(const std::string& title, const std::string& url,
+                        const std::string& description) {
+  return "<p><A HREF=http://" + url + ">" + title + "</A><font size=-1><br>" + description +
+         "<br><font color=green>" + url + " - 4k</font></font>\n";
+}
+
+const char* const kExciteBodyTag =
+    "<body\nbgcolor=#ffffff\nlink=#0000CC\ntext=#000000\nvlink=#770066\nalink=#0000CC\n"
+    "topmargin=5\nmarginheight=5>\n";
+
+}  // namespace
+
+std::string SimResultURL(TEngine engine, const TSimEngineConfig& config, int i) {
+  if (i < config.Overlap)
+    return "www.shared" + std::to_string(i) + ".example/page.html";
+  return "www." + Lower(EngineName(engine)) + std::to_string(i) + ".example/page.html";
+}
+
+std::string SimResultTitle(TEngine engine, const TSimEngineConfig& config, int i) {
+  return EngineName(engine) + " result " + std::to_string(i) + config.TitleSuffix;
+}
+
+std::string SimResultDescription(TEngine engine, const TSimEngineConfig& config, int i) {
+  (void)config;
+  return "Description " + std::to_string(i) + " from " + EngineName(engine);
+}
+
+int SimOffsetFor(TEngine engine, const std::string& target) {
+  // The engines count their first-request keys from 0 (Excite, Google) and the
+  // task's later counters from 1, so a whole search reads every result once.
+  switch (engine) {
+    case TEngine::Altavista:
+      return std::max(0, ToInt(QueryValue(target, "stq"), 1) - 1);
+    case TEngine::Excite:
+      return std::max(0, ToInt(QueryValue(target, "start"), 0) - 1);
+    case TEngine::Hotbot:
+      return std::max(0, ToInt(QueryValue(target, "II"), 1) - 1);
+    case TEngine::AllTheWeb:
+      return std::max(0, ToInt(QueryValue(target, "offset"), 1) - 1);
+    case TEngine::Google:
+      return std::max(0, ToInt(QueryValue(target, "start"), 0));
+  }
+  return 0;
+}
+
+std::string SimResultPage(TEngine engine, const TSimEngineConfig& config, int first, int count) {
+  const int last = std::min(config.Total, first + std::max(0, count));
+  std::string entries;
+  for (int i = std::max(0, first); i < last; ++i) {
+    const std::string title = SimResultTitle(engine, config, i);
+    const std::string url = SimResultURL(engine, config, i);
+    const std::string description = SimResultDescription(engine, config, i);
+    switch (engine) {
+      case TEngine::Altavista:
+        entries += AltavistaEntry(title, url, description);
+        break;
+      case TEngine::Excite:
+      case TEngine::Hotbot:
+        entries += ListEntry(title, url, description);
+        break;
+      case TEngine::AllTheWeb:
+        entries += AllTheWebEntry(title, url, description);
+        break;
+      case TEngine::Google:
+        entries += GoogleEntry(title, url, description);
+        break;
+    }
+  }
+  const std::string head = "<html><head><title>" + EngineName(engine) + " results</title></head>\n";
+  switch (engine) {
+    case TEngine::Altavista:
+      return head + "<body>\n<p>Results</p>\n" + entries + "</body></html>\n";
+    case TEngine::Excite: {
+      std::string page = head + kExciteBodyTag;
+      for (int t = 0; t < 4; ++t)
+        page += "<table><tr><td>bar " + std::to_string(t) + "</td></tr></table>\n";
+      page += "<table>\n<tr><td>Web Results</td></tr>\n<tr><td width=1></td><td>\n<ul>\n" +
+              entries + "</ul>\n</td></tr>\n</table>\n</body></html>\n";
+      return page;
+    }
+    case TEngine::Hotbot:
+      return head + "<body>\n<h2>Results</h2>\n" + entries + "</body></html>\n";
+    case TEngine::AllTheWeb:
+      return head + "<body>\n<dl>\n" + entries + "</dl>\n</body></html>\n";
+    case TEngine::Google:
+      return head + "<body>\n<p>Results 1 - 10</p>\n" + entries + "</body></html>\n";
+  }
+  return head;
+}
+
+struct TEngineSimulator::TImpl {
+  struct TConnection {
+    int fd = -1;
+    TEngine engine{};
+    std::string in;
+    std::string out;
+    size_t sent = 0;
+    bool requestRead = false;
+    bool answered = false;  // out holds the whole answer (or filler follows)
+    bool endless = false;
+    Clock::time_point answerAt{};
+  };
+
+  TSimConfig config;
+  std::array<int, kEngineCount> listenFds{-1, -1, -1, -1, -1};
+  std::array<int, kEngineCount> ports{};
+  int wakePipe[2] = {-1, -1};
+  std::thread thread;
+  std::list<TConnection> connections;
+
+  mutable std::mutex mutex;  // guards the logs
+  std::array<std::vector<std::string>, kEngineCount> requests;
+  std::array<int, kEngineCount> connectionCounts{};
+
+  static void CloseFd(int& fd) {
+    if (fd >= 0)
+      ::close(fd);
+    fd = -1;
+  }
+
+  static int Listen(int port, int& boundPort) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+      throw EException(std::string("engine simulator: socket: ") + strerror(errno));
+    const int one = 1;
+    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    addr.sin_port = htons(static_cast<uint16_t>(port));
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || ::listen(fd, 64) != 0) {
+      const int e = errno;
+      ::close(fd);
+      throw EException("engine simulator: cannot listen on port " + std::to_string(port) + ": " +
+                       strerror(e));
+    }
+    socklen_t len = sizeof addr;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
+    boundPort = ntohs(addr.sin_port);
+    return fd;
+  }
+
+  void Accept(TEngine engine) {
+    for (;;) {
+      const int fd =
+          ::accept4(listenFds[EngineIndex(engine)], nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+      if (fd < 0)
+        return;
+      {
+        std::lock_guard lock(mutex);
+        ++connectionCounts[EngineIndex(engine)];
+      }
+      TConnection c;
+      c.fd = fd;
+      c.engine = engine;
+      connections.push_back(std::move(c));
+    }
+  }
+
+  static std::string RequestTarget(const std::string& head) {
+    const size_t sp1 = head.find(' ');
+    if (sp1 == std::string::npos)
+      return {};
+    const size_t sp2 = head.find_first_of(" \r\n", sp1 + 1);
+    std::string target =
+        head.substr(sp1 + 1, sp2 == std::string::npos ? std::string::npos : sp2 - sp1 - 1);
+    // Through a proxy the target may be absolute: keep the path and query.
+    const size_t scheme = target.find("://");
+    if (scheme != std::string::npos) {
+      const size_t path = target.find('/', scheme + 3);
+      target = path == std::string::npos ? "/" : target.substr(path);
+    }
+    return target;
+  }
+
+  void RequestComplete(TConnection& c) {
+    c.requestRead = true;
+    const std::string target = RequestTarget(c.in);
+    {
+      std::lock_guard lock(mutex);
+      requests[EngineIndex(c.engine)].push_back(target);
+    }
+    const TSimEngineConfig& cfg = config[EngineIndex(c.engine)];
+    if (cfg.Mode == TSimMode::Silent)
+      return;
+    std::string body;
+    if (cfg.Mode == TSimMode::Endless) {
+      body = SimResultPage(c.engine, cfg, 0, cfg.HitsPerPage);
+      // Leave the page open: drop the closing tags so the filler lands in the body.
+      const size_t end = body.rfind("</body>");
+      if (end != std::string::npos)
+        body.resize(end);
+      c.endless = true;
+    } else {
+      body = SimResultPage(c.engine, cfg, SimOffsetFor(c.engine, target), cfg.HitsPerPage);
+    }
+    c.out =
+        "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\nServer: quellion-engine-sim\r\n\r\n" + body;
+    c.answerAt = Clock::now() + std::chrono::milliseconds(std::max(0, cfg.DelayMs));
+    c.answered = true;
+  }
+
+  // Returns false when the connection is finished.
+  bool Read(TConnection& c) {
+    char buffer[4096];
+    for (;;) {
+      const ssize_t n = ::recv(c.fd, buffer, sizeof buffer, 0);
+      if (n > 0) {
+        if (!c.requestRead) {
+          c.in.append(buffer, static_cast<size_t>(n));
+          if (c.in.find("\r\n\r\n") != std::string::npos || c.in.find("\n\n") != std::string::npos)
+            RequestComplete(c);
+          else if (c.in.size() > 65536)
+            return false;
+        }
+        continue;
+      }
+      if (n == 0)
+        return false;  // the client closed (or aborted)
+      return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR;
+    }
+  }
+
+  bool Write(TConnection& c) {
+    for (;;) {
+      if (c.sent >= c.out.size()) {
+        if (!c.endless)
+          return false;  // whole answer sent: closing ends the body
+        static const std::string filler = [] {
+          std::string f;
+          while (f.size() < 65536)
+            f += "filler text without end ";
+          return f;
+        }();
+        c.out = filler;
+        c.sent = 0;
+      }
+      const ssize_t n = ::send(c.fd, c.out.data() + c.sent, c.out.size() - c.sent, MSG_NOSIGNAL);
+      if (n > 0) {
+        c.sent += static_cast<size_t>(n);
+        continue;
+      }
+      return n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR);
+    }
+  }
+
+  void Loop() {
+    std::vector<pollfd> fds;
+    std::vector<TConnection*> owners;
+    for (;;) {
+      fds.clear();
+      owners.clear();
+      fds.push_back({wakePipe[0], POLLIN, 0});
+      owners.push_back(nullptr);
+      for (int e = 0; e < kEngineCount; ++e) {
+        if (listenFds[e] < 0)
+          continue;
+        fds.push_back({listenFds[e], POLLIN, 0});
+        owners.push_back(nullptr);
+      }
+      const size_t firstConnection = fds.size();
+      int timeout = -1;
+      const auto now = Clock::now();
+      for (TConnection& c : connections) {
+        short events = POLLIN;
+        if (c.answered) {
+          if (c.answerAt <= now) {
+            events |= POLLOUT;
+          } else {
+            const auto wait =
+                std::chrono::duration_cast<std::chrono::milliseconds>(c.answerAt - now).count() + 1;
+            timeout =
+                timeout < 0 ? static_cast<int>(wait) : std::min(timeout, static_cast<int>(wait));
+          }
+        }
+        fds.push_back({c.fd, events, 0});
+        owners.push_back(&c);
+      }
+      if (::poll(fds.data(), fds.size(), timeout) < 0 && errno != EINTR)
+        return;
+      if (fds[0].revents)
+        return;  // Stop
+      for (size_t i = 1; i < firstConnection; ++i) {
+        if (!(fds[i].revents & POLLIN))
+          continue;
+        for (TEngine e : kAllEngines)
+          if (listenFds[EngineIndex(e)] == fds[i].fd)
+            Accept(e);
+      }
+      for (size_t i = firstConnection; i < fds.size(); ++i) {
+        TConnection& c = *owners[i];
+        bool keep = true;
+        if (fds[i].revents & (POLLIN | POLLHUP | POLLERR))
+          keep = Read(c);
+        if (keep && (fds[i].revents & POLLOUT))
+          keep = Write(c);
+        if (!keep)
+          CloseFd(c.fd);
+      }
+      connections.remove_if([](const TConnection& c) { return c.fd < 0; });
+    }
+  }
+};
+
+TEngineSimulator::TEngineSimulator(const TSimConfig& config) : impl_(std::make_unique<TImpl>()) {
+  impl_->config = config;
+}
+
+TEngineSimulator::~TEngineSimulator() {
+  Stop();
+}
+
+void TEngineSimulator::Start() {
+  if (impl_->thread.joinable())
+    return;
+  try {
+    for (TEngine e : kAllEngines) {
+      const int i = EngineIndex(e);
+      impl_->listenFds[i] = TImpl::Listen(impl_->config[i].Port, impl_->ports[i]);
+      // A dead engine keeps a port nobody listens on: connections are refused.
+      if (impl_->config[i].Mode == TSimMode::Dead)
+        TImpl::CloseFd(impl_->listenFds[i]);
+    }
+    if (::pipe2(impl_->wakePipe, O_CLOEXEC | O_NONBLOCK) != 0)
+      throw EException("engine simulator: pipe failed");
+  } catch (...) {
+    for (int& fd : impl_->listenFds)
+      TImpl::CloseFd(fd);
+    throw;
+  }
+  impl_->thread = std::thread([impl = impl_.get()] { impl->Loop(); });
+}
+
+void TEngineSimulator::Stop() {
+  if (!impl_->thread.joinable())
+    return;
+  const char byte = 1;
+  [[maybe_unused]] ssize_t w = ::write(impl_->wakePipe[1], &byte, 1);
+  impl_->thread.join();
+  for (auto& c : impl_->connections)
+    TImpl::CloseFd(c.fd);
+  impl_->connections.clear();
+  for (int& fd : impl_->listenFds)
+    TImpl::CloseFd(fd);
+  TImpl::CloseFd(impl_->wakePipe[0]);
+  TImpl::CloseFd(impl_->wakePipe[1]);
+}
+
+int TEngineSimulator::Port(TEngine engine) const {
+  return impl_->ports[EngineIndex(engine)];
+}
+
+std::string TEngineSimulator::Host(TEngine engine) const {
+  return "127.0.0.1:" + std::to_string(Port(engine));
+}
+
+TEngineHosts TEngineSimulator::Hosts() const {
+  TEngineHosts hosts;
+  for (TEngine e : kAllEngines)
+    hosts[EngineIndex(e)] = Host(e);
+  return hosts;
+}
+
+std::vector<std::string> TEngineSimulator::Requests(TEngine engine) const {
+  std::lock_guard lock(impl_->mutex);
+  return impl_->requests[EngineIndex(engine)];
+}
+
+int TEngineSimulator::RequestCount(TEngine engine) const {
+  std::lock_guard lock(impl_->mutex);
+  return static_cast<int>(impl_->requests[EngineIndex(engine)].size());
+}
+
+int TEngineSimulator::ConnectionCount(TEngine engine) const {
+  std::lock_guard lock(impl_->mutex);
+  return impl_->connectionCounts[EngineIndex(engine)];
+}
+
+}  // namespace quellion::tools
