@@ -232,6 +232,24 @@ void TResultsGrid::currentChanged(const QModelIndex& current, const QModelIndex&
     model_->SetCurrentRow(current.row());
 }
 
+QItemSelectionModel::SelectionFlags TResultsGrid::selectionCommand(const QModelIndex& index,
+                                                                   const QEvent* /*event*/) const {
+  // Exactly the current row is selected: no modifier deselects it, and a press below
+  // the last row leaves it selected.
+  if (!index.isValid())
+    return QItemSelectionModel::NoUpdate;
+  return QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows;
+}
+
+void TResultsGrid::mousePressEvent(QMouseEvent* event) {
+  if (!indexAt(event->position().toPoint()).isValid()) {
+    setFocus(Qt::MouseFocusReason);
+    event->accept();
+    return;
+  }
+  QTableView::mousePressEvent(event);
+}
+
 void TResultsGrid::mouseMoveEvent(QMouseEvent* event) {
   lastMousePos_ = event->position().toPoint();
   URLListBoxMouseMove(event->modifiers(), lastMousePos_);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLayout>
 #include <QMouseEvent>
@@ -164,6 +165,24 @@ TEST_F(ResultsView, CheckColumnClicksToggleTitleClicksDoNot) {
   EXPECT_TRUE(Checked(1));
   EXPECT_FALSE(table.Row(0)->Checked.has_value());
   EXPECT_EQ(Qt::Checked, panel.Model()->index(1, 0).data(Qt::CheckStateRole).toInt());
+}
+
+TEST_F(ResultsView, TheSelectedRowIsAlwaysTheTablesCurrentRow) {
+  Click(Cell(1, 1));
+  EXPECT_EQ(1, table.CurrentRow());
+  Click(QPoint(100, 3 * kRow + 30));  // below the last row
+  QMouseEvent ctrlPress(QEvent::MouseButtonPress, Cell(1, 1),
+                        grid().viewport()->mapToGlobal(Cell(1, 1)), Qt::LeftButton, Qt::LeftButton,
+                        Qt::ControlModifier);
+  QApplication::sendEvent(grid().viewport(), &ctrlPress);
+  Send(QEvent::MouseButtonRelease, Cell(1, 1), Qt::LeftButton);
+  EXPECT_EQ(1, table.CurrentRow());
+  EXPECT_EQ(QModelIndexList{grid().model()->index(1, 0)}, grid().selectionModel()->selectedRows(0));
+
+  QKeyEvent down(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier);
+  QApplication::sendEvent(&grid(), &down);
+  EXPECT_EQ(2, table.CurrentRow());
+  EXPECT_EQ(QStringLiteral("www.three.example/c"), panel.FullInfo()->UrlText()->text());
 }
 
 TEST_F(ResultsView, ClicksOnAnEmptyOrClosedTableDoNothing) {
