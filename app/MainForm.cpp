@@ -1,10 +1,467 @@
 #include "app/MainForm.h"
 
-namespace quellion {
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDialog>
+#include <QFile>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QRegularExpressionValidator>
+#include <QTextBrowser>
+#include <QVBoxLayout>
 
-TMainForm::TMainForm(QWidget* parent) : QWidget(parent) {
+#include "app/ControlAlign.h"
+#include "app/FlexActive.h"
+#include "app/QtMainThread.h"
+#include "app/SettingsStore.h"
+#include "app/choices/MainFormChoices.h"
+#include "app/results/DesignFont.h"
+#include "app/results/GaugeStatusBar.h"
+#include "app/results/ResultsGrid.h"
+#include "app/results/ResultsPanel.h"
+#include "appbar/MainFormBar.h"
+#include "search/LanguageTable.h"
+#include "search/SearchControl.h"
+#include "ui_MainForm.h"
+
+// The pictures and the help live in the library's resources, which a static library
+// must register itself.
+static void InitQuellionResources() {
+  Q_INIT_RESOURCE(quellion);
+}
+
+namespace quellion {
+namespace {
+
+// A picture drawn on white shows through where it is white, as the design's
+// transparent images did (the colour of the bottom-left pixel is see-through).
+QPixmap TransparentPicture(const QPixmap& picture) {
+  if (picture.isNull())
+    return picture;
+  QImage image = picture.toImage();
+  const QRgb key = image.pixel(0, image.height() - 1);
+  QPixmap result = picture;
+  result.setMask(QBitmap::fromImage(image.createMaskFromColor(key, Qt::MaskInColor)));
+  return result;
+}
+
+}  // namespace
+
+TMainForm::TMainForm(QWidget* parent) : TAppBar(parent) {
+  Init();
+}
+
+TMainForm::TMainForm(std::unique_ptr<TAppBarPlatform> platform, TDesktopToolbarService& service,
+                     QWidget* parent)
+    : TAppBar(std::move(platform), service, parent) {
+  Init();
+}
+
+void TMainForm::Init() {
+  InitQuellionResources();
+  ui_ = std::make_unique<Ui::MainForm>();
+  setFont(DesignFont());
+  ui_->setupUi(this);
   setWindowTitle(QStringLiteral("Tarnwick Quellion 2"));
   setGeometry(367, 110, 325, 584);
+  setBackgroundRole(QPalette::Button);  // button face
+  setAutoFillBackground(true);
+
+  ui_->imgMenu->setPixmap(TransparentPicture(ui_->imgMenu->pixmap()));
+  ui_->imgMin->setPixmap(TransparentPicture(ui_->imgMin->pixmap()));
+  // The banner placeholder lies under the pages, as in the design.
+  ui_->FlexActivePlus1->lower();
+  banner_ = ui_->FlexActivePlus1;
+
+  mainThread_ = std::make_unique<TQtMainThread>(this);
+  searchControl_ = std::make_unique<TSearchControl>(*mainThread_);
+
+  BuildPopupMenu();
+  WireControls();
+  WireSearchControl();
+  TControlAlign::Install(this);
+  FormCreate();
+}
+
+TMainForm::~TMainForm() {
+  FormDestroy();
+}
+
+TResultsPanel* TMainForm::Panel4() const {
+  return ui_->Panel4;
+}
+TGaugeStatusBar* TMainForm::StatusBar() const {
+  return ui_->dfsStatusBar1;
+}
+
+void TMainForm::SetShell(TDesktopShell* shell) {
+  shell_ = shell;
+  ui_->Panel4->Grid()->SetShell(shell);
+}
+
+// --- Construction ---
+
+void TMainForm::BuildPopupMenu() {
+  popupMenu1_ = new QMenu(this);
+  popupMenu1_->setObjectName(QStringLiteral("PopupMenu1"));
+  popupMenu1_->setFont(font());
+  alwaysOnTop1_ = popupMenu1_->addAction(QStringLiteral("Always On &Top"));
+  alwaysOnTop1_->setObjectName(QStringLiteral("AlwaysOnTop1"));
+  alwaysOnTop1_->setCheckable(true);
+  autoHide1_ = popupMenu1_->addAction(QStringLiteral("Auto Hi&de"));
+  autoHide1_->setObjectName(QStringLiteral("AutoHide1"));
+  autoHide1_->setCheckable(true);
+  popupMenu1_->addSeparator()->setObjectName(QStringLiteral("N1"));
+  QAction* help1 = popupMenu1_->addAction(QStringLiteral("&Help"));
+  help1->setObjectName(QStringLiteral("Help1"));
+  QAction* about1 = popupMenu1_->addAction(QStringLiteral("&About"));
+  about1->setObjectName(QStringLiteral("About1"));
+  popupMenu1_->addSeparator()->setObjectName(QStringLiteral("N2"));
+  QAction* exit1 = popupMenu1_->addAction(QStringLiteral("E&xit"));
+  exit1->setObjectName(QStringLiteral("Exit1"));
+
+  connect(popupMenu1_, &QMenu::aboutToShow, this, &TMainForm::PopupMenu1Popup);
+  // The check mark is ours to set: the handlers invert the bar's property.
+  connect(alwaysOnTop1_, &QAction::triggered, this, [this] { AlwaysOnTop1Click(); });
+  connect(autoHide1_, &QAction::triggered, this, [this] { AutoHide1Click(); });
+  connect(help1, &QAction::triggered, this, &TMainForm::Help1Click);
+  connect(about1, &QAction::triggered, this, &TMainForm::About1Click);
+  connect(exit1, &QAction::triggered, this, &TMainForm::Exit1Click);
+}
+
+void TMainForm::WireControls() {
+  // Not the window's context menu: it opens only from the menu picture.
+  setContextMenuPolicy(Qt::NoContextMenu);
+  ui_->imgMenu->installEventFilter(this);
+  ui_->imgMin->installEventFilter(this);
+  imgMenuClickTimer_.setSingleShot(true);
+  imgMenuClickTimer_.setInterval(QApplication::doubleClickInterval());
+  connect(&imgMenuClickTimer_, &QTimer::timeout, this, &TMainForm::imgMenuClick);
+
+  connect(ui_->SearchButton, &QPushButton::clicked, this, &TMainForm::SearchButtonClick);
+  // Enter (key 13) in the keyword box acts as a click on the button.
+  connect(ui_->Edit1, &QLineEdit::returnPressed, this, &TMainForm::SearchButtonClick);
+
+  // Max Sites: arrows only, never typed.
+  if (auto* spinText = ui_->SpinEdit1->findChild<QLineEdit*>())
+    spinText->setReadOnly(true);
+  connect(ui_->SpinEdit1, &QSpinBox::valueChanged, this,
+          [this](int value) { searchControl_->SetMaxSites(value); });
+
+  // One required digit, at most five.
+  ui_->ProxyPort->setValidator(new QRegularExpressionValidator(
+      QRegularExpression(QStringLiteral("[0-9]{1,5}")), ui_->ProxyPort));
+  ui_->ProxyPassword->setStyleSheet(QStringLiteral("lineedit-password-character: 42;"));
+
+  auto* combo = ui_->LanguageComboBox;
+  combo->setCompleter(nullptr);
+  connect(combo, &QComboBox::editTextChanged, this, &TMainForm::LanguageTextEdited);
+
+  connect(ui_->FullInfoCheckBox, &QCheckBox::clicked, this, &TMainForm::FullInfoCheckBoxClick);
+  ui_->Panel4->Grid()->SetHintSettings([this] { return ui_->HintDescriptionCheckBox->isChecked(); },
+                                       [this] { return ui_->HintURLCheckBox->isChecked(); });
+}
+
+void TMainForm::WireSearchControl() {
+  ui_->Panel4->SetTable(&searchControl_->Table());
+  searchControl_->OnStatusText = [this](const std::string& text) { ShowStatusText(text); };
+  searchControl_->OnSearchStarted = [this] { SetSearchingLook(true); };
+  searchControl_->OnSearchFinished = [this] { MultiTasker1AllTaskFinished(); };
+}
+
+void TMainForm::FillLanguageBox() {
+  auto* combo = ui_->LanguageComboBox;
+  QSignalBlocker block(combo);
+  combo->clear();
+  for (const TLanguage& language : LanguageTable)
+    combo->addItem(QString::fromLatin1(language.Name.data(), int(language.Name.size())));
+  combo->setCurrentIndex(0);
+}
+
+void TMainForm::LanguageTextEdited(const QString& text) {
+  // A typed name selects its row; any other text leaves no row selected.
+  auto* combo = ui_->LanguageComboBox;
+  const int row = combo->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
+  if (row == combo->currentIndex())
+    return;
+  QSignalBlocker block(combo);
+  QLineEdit* edit = combo->lineEdit();
+  const int cursor = edit ? edit->cursorPosition() : 0;
+  combo->setCurrentIndex(row);
+  if (row < 0 && edit) {
+    edit->setText(text);
+    edit->setCursorPosition(cursor);
+  }
+}
+
+void TMainForm::FormCreate() {
+  // 1-2. The floating rectangle and the dock sizes from the design.
+  const QRect bounds = geometry();
+  SetFloatRect(TRect{bounds.left(), bounds.top(), bounds.left() + bounds.width(),
+                     bounds.top() + bounds.height()});
+  SetVertDockSize(ui_->PageControl->width());
+  SetHorzDockSize(ui_->PageControl->height());
+  // 3. The language box needs the native window: it comes into existence here,
+  // registering the bar on its construction defaults.
+  CreateHandle();
+  FillLanguageBox();
+  // 4. The stored choices.
+  RestoreSettings();
+  ReadEngineHosts();
+  searchControl_->SetMaxSites(ui_->SpinEdit1->value());
+  // 5. Whatever was stored: left, right or floating, and these sizes.
+  ImposeMainFormBarValues(*this);
+  // 6. Dock or float as stored.
+  ApplyState();
+}
+
+void TMainForm::ReadEngineHosts() {
+  searchControl_->SetEngineHosts(quellion::ReadEngineHosts());
+}
+
+void TMainForm::FormShow() {
+  banner_->Command(2, 1, 1);
+}
+
+void TMainForm::FormClose() {
+  searchControl_->Stop();
+}
+
+void TMainForm::FormDestroy() {
+  if (destroyed_)
+    return;
+  destroyed_ = true;
+  banner_->Command(2, 3, 1);
+  StoreSettings();  // before the bar leaves the shell, so the edge in use is stored
+  DestroyHandle();
+  // The grid lets go of the table before the search control (and the table) goes.
+  ui_->Panel4->SetTable(nullptr);
+  searchControl_.reset();
+}
+
+// --- Settings ---
+
+bool TMainForm::RestoreSettings() {
+  SetRootKey(HKEY_CURRENT_USER);
+  SetKeyName(SettingsKeyName());
+  bool loaded = false;
+  try {
+    loaded = TAppBar::RestoreSettings();
+  } catch (...) {
+    loaded = false;  // a foreign value counts as not loaded
+  }
+  RestoreWindowChoices(*this);
+  FullInfoCheckBoxClick();
+  return loaded;
+}
+
+bool TMainForm::StoreSettings() {
+  StoreWindowChoices(*this);
+  SetRootKey(HKEY_CURRENT_USER);
+  SetKeyName(SettingsKeyName());
+  const bool written = TAppBar::StoreSettings();
+  FlushSettings();
+  return written;
+}
+
+// --- Searching ---
+
+TSearchRequest TMainForm::Snapshot() const {
+  TSearchRequest request;
+  request.Keywords = ui_->Edit1->text().toStdString();
+  request.LanguageIndex = ui_->LanguageComboBox->currentIndex();
+  request.ProxyName = LineEditBytes(*ui_->ProxyName);
+  request.ProxyPort = LineEditBytes(*ui_->ProxyPort);
+  request.ProxyUserName = LineEditBytes(*ui_->ProxyUserName);
+  request.ProxyPassword = LineEditBytes(*ui_->ProxyPassword);
+  request.Engines[EngineIndex(TEngine::Altavista)] = ui_->AltavistaCheckBox->isChecked();
+  request.Engines[EngineIndex(TEngine::Excite)] = ui_->ExciteCheckBox->isChecked();
+  request.Engines[EngineIndex(TEngine::Hotbot)] = ui_->HotBotCheckBox->isChecked();
+  request.Engines[EngineIndex(TEngine::AllTheWeb)] = ui_->AllTheWebCheckBox->isChecked();
+  request.Engines[EngineIndex(TEngine::Google)] = ui_->GoogleCheckBox->isChecked();
+  return request;
+}
+
+void TMainForm::SearchButtonClick() {
+  // The caption says what a click means; anything but "Begin Search" stops.
+  if (ui_->SearchButton->text().toUtf8() != QByteArray(kBeginSearch)) {
+    searchControl_->Stop();
+    return;
+  }
+  searchControl_->Start(Snapshot());
+}
+
+void TMainForm::SetSearchingLook(bool searching) {
+  const Qt::CursorShape shape = searching ? Qt::BusyCursor : Qt::ArrowCursor;
+  TResultsGrid* grid = ui_->Panel4->Grid();
+  if (searching) {
+    ui_->Panel4->setCursor(shape);
+    grid->setCursor(shape);
+    grid->viewport()->setCursor(shape);
+  } else {
+    ui_->Panel4->unsetCursor();
+    grid->unsetCursor();
+    grid->viewport()->unsetCursor();
+  }
+  ui_->dfsStatusBar1->setGaugeEnabled(searching);
+  ui_->SearchButton->setText(QString::fromLatin1(searching ? kStopSearch : kBeginSearch));
+}
+
+void TMainForm::MultiTasker1AllTaskFinished() {
+  // The status already reads "Search Complete  -  Found N sites".
+  SetSearchingLook(false);
+}
+
+void TMainForm::ShowStatusText(const std::string& text) {
+  if (mainThread_->IsMainThread()) {
+    ++statusGeneration_;
+    ui_->dfsStatusBar1->setStatusText(text);
+    return;
+  }
+  // From an engine task: hand it over without blocking. A text set on the GUI thread
+  // in the meantime (the end of the search) is newer and stays.
+  const std::uint64_t generation = statusGeneration_.load();
+  QPointer<TGaugeStatusBar> bar = ui_->dfsStatusBar1;
+  mainThread_->Post([this, bar, text, generation] {
+    if (bar && statusGeneration_.load() == generation)
+      bar->setStatusText(text);
+  });
+}
+
+// --- Window behaviour ---
+
+void TMainForm::imgMenuClick() {
+  const QPoint clientOrigin = ClientRect().topLeft();
+  popupMenu1_->popup(mapToGlobal(clientOrigin + QPoint(-1, 13)));
+}
+
+void TMainForm::imgMenuDblClick() {
+  Exit1Click();
+}
+
+void TMainForm::Exit1Click() {
+  searchControl_->Stop();
+  close();
+}
+
+void TMainForm::imgMinClick() {
+  showMinimized();
+}
+
+void TMainForm::Help1Click() {
+  if (!helpWindow_) {
+    auto* dialog = new QDialog(this);
+    dialog->setObjectName(QStringLiteral("HelpWindow"));
+    dialog->setWindowTitle(QStringLiteral("Tarnwick Quellion 2 Help"));
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    auto* layout = new QVBoxLayout(dialog);
+    layout->setContentsMargins(0, 0, 0, 0);
+    auto* browser = new QTextBrowser(dialog);
+    browser->setObjectName(QStringLiteral("HelpBrowser"));
+    browser->setOpenExternalLinks(true);
+    browser->setSource(QUrl(QStringLiteral("qrc:/quellion/help/index.html")));
+    layout->addWidget(browser);
+    dialog->resize(420, 480);
+    helpWindow_ = dialog;
+  }
+  helpWindow_->show();
+  helpWindow_->raise();
+  helpWindow_->activateWindow();
+}
+
+void TMainForm::About1Click() {
+  // SEAM(about): the about box of app/results is shown here once it lands.
+}
+
+void TMainForm::FullInfoCheckBoxClick() {
+  ui_->Panel4->FullInfoCheckBoxClick(ui_->FullInfoCheckBox->isChecked());
+}
+
+void TMainForm::PopupMenu1Popup() {
+  alwaysOnTop1_->setChecked(AlwaysOnTop());
+  autoHide1_->setChecked(AutoHide());
+}
+
+void TMainForm::AlwaysOnTop1Click() {
+  SetAlwaysOnTop(!AlwaysOnTop());
+  ApplyState();
+}
+
+void TMainForm::AutoHide1Click() {
+  SetAutoHide(!AutoHide());
+  ApplyState();
+}
+
+// --- Layout and painting by the bar's edge ---
+
+void TMainForm::FormResize() {
+  MainFormBarResize(*this, ui_->Panel1, ui_->imgMenu, ui_->imgMin);
+}
+
+void TMainForm::FormPaint(QPainter& painter) {
+  MainFormBarPaint(*this, painter);
+}
+
+void TMainForm::resizeEvent(QResizeEvent* event) {
+  TAppBar::resizeEvent(event);
+  FormResize();
+}
+
+void TMainForm::paintEvent(QPaintEvent* event) {
+  TAppBar::paintEvent(event);
+  QPainter painter(this);
+  FormPaint(painter);
+}
+
+void TMainForm::showEvent(QShowEvent* event) {
+  TAppBar::showEvent(event);
+  if (!event->spontaneous() && !shown_) {
+    shown_ = true;
+    FormShow();
+  }
+}
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+  FormClose();
+  TAppBar::closeEvent(event);
+  if (event->isAccepted())
+    emit closed();
+}
+
+bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+  const bool onMenu = watched == ui_->imgMenu;
+  const bool onMin = watched == ui_->imgMin;
+  if (onMenu || onMin) {
+    auto* mouse = static_cast<QMouseEvent*>(event);
+    switch (event->type()) {
+      case QEvent::MouseButtonRelease:
+        if (mouse->button() == Qt::LeftButton &&
+            static_cast<QWidget*>(watched)->rect().contains(mouse->position().toPoint())) {
+          if (onMin)
+            imgMinClick();
+          // Wait whether this is the first half of a double-click.
+          if (onMenu && !imgMenuDblClicked_)
+            imgMenuClickTimer_.start();
+          imgMenuDblClicked_ = false;
+        }
+        return true;
+      case QEvent::MouseButtonDblClick:
+        if (mouse->button() == Qt::LeftButton && onMenu) {
+          imgMenuClickTimer_.stop();
+          imgMenuDblClicked_ = true;
+          imgMenuDblClick();
+        }
+        return true;
+      case QEvent::MouseButtonPress:
+        return true;
+      default:
+        break;
+    }
+  }
+  return TAppBar::eventFilter(watched, event);
 }
 
 }  // namespace quellion

@@ -1,15 +1,135 @@
 #pragma once
 
-#include <QWidget>
+#include <QPointer>
+#include <QTimer>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "appbar/AppBar.h"
+
+class QMenu;
+class QAction;
+
+namespace Ui {
+class MainForm;
+}
 
 namespace quellion {
 
-// The main window. Controls arrive with the desktop window.
-class TMainForm : public QWidget {
+class TAdvertisingBanner;
+class TDesktopShell;
+class TQtMainThread;
+class TSearchControl;
+class TResultsPanel;
+class TGaugeStatusBar;
+struct TSearchRequest;
+
+// The main window: a desktop bar holding the Search, Engines and Configure pages, the
+// option menu and the two pictures. The design (controls, names, captions, bounds)
+// lives in MainForm.ui; the search itself is TSearchControl's.
+//
+// Lifecycle: the constructor runs FormCreate (settings read once); the destructor runs
+// FormDestroy (settings written once, before the bar unregisters from the shell).
+// Everything here runs on the GUI thread; engine tasks reach the window only through
+// the search control's events, which are handed over to this thread.
+class TMainForm : public TAppBar {
   Q_OBJECT
 
  public:
   explicit TMainForm(QWidget* parent = nullptr);
+  // For tests: the bar runs against the given platform and toolbar service.
+  TMainForm(std::unique_ptr<TAppBarPlatform> platform, TDesktopToolbarService& service,
+            QWidget* parent = nullptr);
+  ~TMainForm() override;
+
+  // The design's controls, found by their object names.
+  Ui::MainForm& Controls() const { return *ui_; }
+  QMenu* PopupMenu1() const { return popupMenu1_; }
+  TSearchControl& SearchControl() const { return *searchControl_; }
+  TResultsPanel* Panel4() const;
+  TGaugeStatusBar* StatusBar() const;
+
+  // The banner that receives the window's two calls (default: the FlexActivePlus1
+  // placeholder). Borrowed; it must outlive the window.
+  void SetAdvertisingBanner(TAdvertisingBanner* banner) { banner_ = banner; }
+  // The shell that opens hits and links (borrowed); nullptr: the desktop's own.
+  void SetShell(TDesktopShell* shell);
+
+  // Event handlers, public so that tests can run them as the events would.
+  void SearchButtonClick();
+  void MultiTasker1AllTaskFinished();
+  void imgMenuClick();
+  void imgMenuDblClick();
+  void imgMinClick();
+  void Help1Click();
+  void About1Click();
+  void Exit1Click();
+  void PopupMenu1Popup();
+  void AlwaysOnTop1Click();
+  void AutoHide1Click();
+  void FullInfoCheckBoxClick();
+
+  // The settings store: the bar's record plus the window's named values.
+  bool RestoreSettings() override;
+  bool StoreSettings() override;
+
+  // The help window opened by "&Help" (nullptr before the first use).
+  QWidget* HelpWindow() const { return helpWindow_; }
+
+  // The application's help file, as the original program knew it; the help shown is
+  // the bundled HTML.
+  static constexpr const char* kHelpFile = "D:\\Projects\\Quellion\\QUELLION.HLP";
+  static constexpr const char* kBeginSearch = "Begin Search";
+  static constexpr const char* kStopSearch = "Stop Search";
+
+ signals:
+  // The window was closed (close box, "E&xit", double-click on the menu picture).
+  void closed();
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void Init();
+  void FormCreate();
+  void FormShow();
+  void FormClose();
+  void FormDestroy();
+  void FormResize();
+  void FormPaint(QPainter& painter);
+  void BuildPopupMenu();
+  void WireControls();
+  void WireSearchControl();
+  void FillLanguageBox();
+  void LanguageTextEdited(const QString& text);
+  void SetSearchingLook(bool searching);
+  void ShowStatusText(const std::string& text);
+  TSearchRequest Snapshot() const;
+  void ReadEngineHosts();
+
+  std::unique_ptr<Ui::MainForm> ui_;
+  // Declared before the search control: posted calls must stay droppable until the
+  // search control (and with it every task) is gone.
+  std::unique_ptr<TQtMainThread> mainThread_;
+  std::unique_ptr<TSearchControl> searchControl_;
+  QMenu* popupMenu1_ = nullptr;
+  QAction* alwaysOnTop1_ = nullptr;
+  QAction* autoHide1_ = nullptr;
+  QPointer<QWidget> helpWindow_;
+  TAdvertisingBanner* banner_ = nullptr;
+  TDesktopShell* shell_ = nullptr;
+  QTimer imgMenuClickTimer_;  // a single click waits to see whether a double-click follows
+  bool imgMenuDblClicked_ = false;
+  // Status texts set on the GUI thread outdate texts still on their way from tasks.
+  std::atomic<std::uint64_t> statusGeneration_{0};
+  bool shown_ = false;
+  bool destroyed_ = false;
 };
 
 }  // namespace quellion

@@ -1,11 +1,27 @@
 #include <QApplication>
+#include <QIcon>
 
 #include "app/MainForm.h"
+#include "app/ScreenshotHook.h"
+#include "app/results/AboutBox.h"
+#include "app/results/DesignFont.h"
 
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Tarnwick Quellion 2"));
+  QApplication::setDesktopFileName(QStringLiteral("quellion"));
+  QApplication::setWindowIcon(QIcon(QStringLiteral(":/quellion/quellion.png")));
+  QApplication::setFont(quellion::DesignFont());
+  // The help file the original program named; the help shown is the bundled HTML.
+  application.setProperty("helpFile", QString::fromLatin1(quellion::TMainForm::kHelpFile));
+
   quellion::TMainForm mainForm;
+  // Created with the main window and never shown, as the original did.
+  quellion::TAboutBox hiddenAboutBox;
+  QObject::connect(&mainForm, &quellion::TMainForm::closed, &application, &QApplication::quit,
+                   Qt::QueuedConnection);
+  quellion::TScreenshotHook* screenshot = quellion::TScreenshotHook::Install(mainForm);
   mainForm.show();
-  return QApplication::exec();
+  const int status = QApplication::exec();
+  return screenshot ? screenshot->ExitCode() : status;
 }

@@ -1,0 +1,64 @@
+#include "app/ScreenshotHook.h"
+
+#include <QLineEdit>
+#include <QPixmap>
+#include <QPushButton>
+
+#include "app/MainForm.h"
+#include "search/SearchControl.h"
+#include "ui_MainForm.h"
+
+namespace quellion {
+namespace {
+
+constexpr int kPollMs = 100;
+constexpr int kTimeoutMs = 60000;
+// Ticks to wait after the search ended, so the last rows and the status are painted.
+constexpr int kSettleTicks = 5;
+
+}  // namespace
+
+TScreenshotHook* TScreenshotHook::Install(TMainForm& form) {
+  const QString path = qEnvironmentVariable("QUELLION_SCREENSHOT");
+  if (path.isEmpty())
+    return nullptr;
+  QString keywords = qEnvironmentVariable("QUELLION_SCREENSHOT_KEYWORDS");
+  if (keywords.isEmpty())
+    keywords = QStringLiteral("quellion");
+  return new TScreenshotHook(form, path, keywords);
+}
+
+TScreenshotHook::TScreenshotHook(TMainForm& form, QString path, QString keywords)
+    : QObject(&form), form_(form), path_(std::move(path)), keywords_(std::move(keywords)) {
+  poll_.setInterval(kPollMs);
+  connect(&poll_, &QTimer::timeout, this, &TScreenshotHook::Poll);
+  QTimer::singleShot(500, this, &TScreenshotHook::Start);
+}
+
+void TScreenshotHook::Start() {
+  form_.Controls().Edit1->setText(keywords_);
+  form_.SearchButtonClick();
+  started_ = true;
+  poll_.start();
+}
+
+void TScreenshotHook::Poll() {
+  elapsedMs_ += kPollMs;
+  if (elapsedMs_ >= kTimeoutMs) {
+    Finish(false);
+    return;
+  }
+  if (form_.SearchControl().IsBusy())
+    return;
+  if (++settledTicks_ >= kSettleTicks)
+    Finish(true);
+}
+
+void TScreenshotHook::Finish(bool searchEnded) {
+  poll_.stop();
+  const bool saved = form_.grab().save(path_, "PNG");
+  exitCode_ = (saved && searchEnded) ? 0 : 2;
+  form_.close();
+}
+
+}  // namespace quellion
