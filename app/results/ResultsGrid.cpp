@@ -1,5 +1,6 @@
 #include "app/results/ResultsGrid.h"
 
+#include <QCursor>
 #include <QHeaderView>
 #include <QMouseEvent>
 #include <QPainter>
@@ -196,8 +197,9 @@ void TResultsGrid::ShowHintNow() {
   // between description and address become a line break each.
   QString shown = hintText_;
   shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-  QToolTip::showText(viewport()->mapToGlobal(lastMousePos_),
-                     Qt::convertFromPlainText(shown, Qt::WhiteSpaceNormal), this);
+  const QPoint at =
+      viewport()->underMouse() ? QCursor::pos() : viewport()->mapToGlobal(lastMousePos_);
+  QToolTip::showText(at, Qt::convertFromPlainText(shown, Qt::WhiteSpaceNormal), this);
   hintShowing_ = true;
   hintHideTimer_.start();
 }
