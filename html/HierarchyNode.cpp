@@ -14,6 +14,10 @@ inline unsigned char LowerAscii(unsigned char c) {
 
 }  // namespace
 
+// Nodes are what a page's tree is made of: keep them within one small allocator size
+// class (see the benchmark's heap figures).
+static_assert(sizeof(void*) != 8 || sizeof(TTagNode) <= 120);
+
 bool SameTextAscii(std::string_view a, std::string_view b) {
   if (a.size() != b.size())
     return false;
@@ -39,12 +43,15 @@ void THierarchyNode::SetParent(THierarchyNode* p) {
   if (p == Parent || p == this)
     return;
   if (Parent) {
-    // Searched from the back: ClearChildren and parsers detach the last child, so
+    // Searched from the back: a node destroyed with its siblings goes last first, so
     // this stays O(1) there; a node stands in the list at most once either way.
     auto& siblings = Parent->Children;
-    auto it = std::find(siblings.rbegin(), siblings.rend(), this);
-    if (it != siblings.rend())
-      siblings.erase(std::next(it).base());
+    for (size_t i = siblings.size(); i-- > 0;) {
+      if (siblings[i] == this) {
+        siblings.erase(i);
+        break;
+      }
+    }
     Parent = nullptr;
   }
   if (p) {
@@ -85,8 +92,8 @@ void THierarchyNode::ClearChildren() {
   // to the list before it is deleted, so each destructor finds no children left.
   if (Children.empty())
     return;
-  std::vector<THierarchyNode*> pending;
-  pending.swap(Children);
+  std::vector<THierarchyNode*> pending(Children.begin(), Children.end());
+  Children = TNodeList();
   for (auto* child : pending)
     child->Parent = nullptr;
   while (!pending.empty()) {
@@ -114,8 +121,10 @@ int THierarchyNode::IndexInParent() const {
   if (!Parent)
     return -1;
   const auto& siblings = Parent->Children;
-  auto it = std::find(siblings.begin(), siblings.end(), this);
-  return it == siblings.end() ? -1 : static_cast<int>(it - siblings.begin());
+  for (size_t i = 0; i < siblings.size(); ++i)
+    if (siblings[i] == this)
+      return static_cast<int>(i);
+  return -1;
 }
 
 void THierarchyNode::MoveTo(int index) {
@@ -127,8 +136,8 @@ void THierarchyNode::MoveTo(int index) {
     return;
   if (index < 0 || index >= static_cast<int>(siblings.size()))
     throw EListError(index);
-  siblings.erase(siblings.begin() + current);
-  siblings.insert(siblings.begin() + index, this);
+  siblings.erase(static_cast<size_t>(current));
+  siblings.insert(static_cast<size_t>(index), this);
 }
 
 TTagNode* TTagNode::GetChild(int index) const {

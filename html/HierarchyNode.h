@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include "html/NodeLists.h"
+
 namespace quellion {
 
 class TTagNode;
@@ -27,10 +29,10 @@ class THierarchyNode {
 
   // Owned, in document order. Kept in step with each child's Parent by SetParent;
   // change it only through the operations below.
-  std::vector<THierarchyNode*> Children;
+  TNodeList Children;
   std::string Name;
   std::string Text;
-  std::vector<std::string> Attributes;
+  TAttributeList Attributes;
   THierarchyNode* Parent = nullptr;  // not owned
   int32_t Data = 0;
   int32_t NodeType = 0;

@@ -185,7 +185,7 @@ void THTMLParser::TScanner::BeginTag(size_t pos) {
   if (pos > TokenStart) {
     auto node = std::make_unique<TTagNode>();
     node->NodeType = 2;
-    node->Name = "PCDATA";
+    node->Name.append("PCDATA", 6);
     node->Text.assign(S + TokenStart, pos - TokenStart);
     Attach(node.release());
   }
@@ -202,9 +202,11 @@ void THTMLParser::TScanner::FinishStartTag(size_t pos) {
   node->NodeType = 1;
   ScratchAttributes.clear();
   SplitTag(Token(end), ScratchAttributes, node->Name);
-  if (!ScratchAttributes.empty())
-    node->Attributes.assign(std::make_move_iterator(ScratchAttributes.begin()),
-                            std::make_move_iterator(ScratchAttributes.end()));
+  if (!ScratchAttributes.empty()) {
+    std::vector<std::string> exact(std::make_move_iterator(ScratchAttributes.begin()),
+                                   std::make_move_iterator(ScratchAttributes.end()));
+    node->Attributes = std::move(exact);
+  }
   LowerInto(node->Name, Lower);
   TStack::TName name = Stack.Intern(Lower);
   if (TStack::TName top = Stack.TopName()) {
@@ -255,7 +257,7 @@ void THTMLParser::TScanner::FinishComment(size_t pos) {
   auto node = std::make_unique<TTagNode>();
   node->NodeType = 3;
   if (t.substr(0, 2) == "--") {
-    node->Name = "!";
+    node->Name.push_back('!');
     t.remove_prefix(2);
     if (t.size() >= 2 && t.substr(t.size() - 2) == "--")
       t.remove_suffix(2);
@@ -270,7 +272,7 @@ void THTMLParser::TScanner::FinishDeclaration(size_t pos) {
   auto node = std::make_unique<TTagNode>();
   if (t.substr(0, 6) == "[CDATA") {
     node->NodeType = 5;
-    node->Name = "CDATA";
+    node->Name.append("CDATA", 5);
     t.remove_prefix(6);
     t.remove_suffix(std::min<size_t>(2, t.size()));
     t = Trim(t);
@@ -279,7 +281,7 @@ void THTMLParser::TScanner::FinishDeclaration(size_t pos) {
   } else if (!t.empty()) {
     node->NodeType = 4;
     const size_t space = t.find(' ');
-    node->Name = "!";
+    node->Name.push_back('!');
     if (space == std::string_view::npos) {
       node->Name.append(t.data(), t.size());
     } else {
