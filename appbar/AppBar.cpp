@@ -232,6 +232,20 @@ void TAppBar::UpdateMargins() {
 
 void TAppBar::StyleForEdge(bool proposed, TAppBarEdge edge) {
   TAppBarCore::StyleForEdge(proposed, edge);
+  if (proposed || edge == abeUnknown || x11::Display() == nullptr)
+    return;
+  // Window managers keep ordinary windows mostly on screen; a dock may leave it, as an
+  // auto-hidden bar must. The type is read when the window is mapped, so map it anew.
+  const bool dock = edge != abeFloat;
+  if (dock == FDockType)
+    return;
+  FDockType = dock;
+  x11::SetDockType(NativeWindowId(), dock);
+  if (isVisible()) {
+    hide();
+    x11::WaitUntilWithdrawn(NativeWindowId(), 500);
+    show();
+  }
 }
 
 THitCode TAppBar::FrameworkHitTest(QPoint pos) const {

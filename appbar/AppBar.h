@@ -76,6 +76,7 @@ class TAppBar : public QWidget, public TAppBarCore {
   QPoint FSizeStartCursor;
   bool FDestroyed = false;
   bool FStatesAppliedAfterMap = false;
+  bool FDockType = false;  // _NET_WM_WINDOW_TYPE_DOCK set
   // The window's own platform (null when a test injected another one).
   TAppBarWindowPlatform* FWindowPlatform = nullptr;
 

@@ -2,6 +2,8 @@
 
 #include <QGuiApplication>
 #include <algorithm>
+#include <chrono>
+#include <thread>
 #include <vector>
 
 // Xlib last: its macros (Bool, Status, None) break Qt headers included after it.
@@ -157,6 +159,40 @@ void SetWindowState(std::uintptr_t window, const char* state, bool on) {
                     reinterpret_cast<unsigned char*>(atoms.data()), int(atoms.size()));
   }
   XFlush(d);
+}
+
+void SetDockType(std::uintptr_t window, bool dock) {
+  ::Display* d = Dpy();
+  if (d == nullptr || window == 0)
+    return;
+  long type[1] = {
+      long(AtomOf(d, dock ? "_NET_WM_WINDOW_TYPE_DOCK" : "_NET_WM_WINDOW_TYPE_NORMAL"))};
+  XChangeProperty(d, Window(window), AtomOf(d, "_NET_WM_WINDOW_TYPE"), XA_ATOM, 32, PropModeReplace,
+                  reinterpret_cast<unsigned char*>(type), 1);
+  XFlush(d);
+}
+
+void WaitUntilWithdrawn(std::uintptr_t window, int timeoutMs) {
+  ::Display* d = Dpy();
+  if (d == nullptr || window == 0)
+    return;
+  const Window root = DefaultRootWindow(d);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  // A managed window sits in the manager's frame; a released one is a child of the root.
+  for (;;) {
+    XSync(d, False);
+    Window rootReturn = 0;
+    Window parent = 0;
+    Window* children = nullptr;
+    unsigned count = 0;
+    if (XQueryTree(d, Window(window), &rootReturn, &parent, &children, &count) == 0)
+      return;
+    if (children != nullptr)
+      XFree(children);
+    if (parent == root || std::chrono::steady_clock::now() >= deadline)
+      return;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
 }
 
 void Flush() {

@@ -23,6 +23,14 @@ std::optional<TRect> WorkArea();
 // the window manager; an unmapped one gets the property written.
 void SetWindowState(std::uintptr_t window, const char* state, bool on);
 
+// _NET_WM_WINDOW_TYPE: DOCK (window managers let a dock leave the screen partly, which an
+// auto-hidden bar needs) or NORMAL.
+void SetDockType(std::uintptr_t window, bool dock);
+
+// After unmapping a window: waits (at most timeoutMs) until the window manager has let it
+// go, so that mapping it again has it managed anew.
+void WaitUntilWithdrawn(std::uintptr_t window, int timeoutMs);
+
 // Sends the queued requests to the server.
 void Flush();
 

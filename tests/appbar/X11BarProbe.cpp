@@ -1,0 +1,168 @@
+// Runs a TAppBar on a real X server with a window manager and checks what the window
+// manager sees: the strut of a docked bar, the work area it shrinks, the sliver of an
+// auto-hidden bar, no strut while floating. Exit code 0 when everything held.
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QThread>
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "appbar/AppBar.h"
+#include "appbar/X11Desktop.h"
+
+// clang-format off
+#include <X11/Xlib.h>
+#include <X11/Xatom.h>
+// clang-format on
+
+namespace {
+
+int failures = 0;
+
+void Check(bool ok, const std::string& what) {
+  std::printf("%s: %s\n", ok ? "ok" : "FAILED", what.c_str());
+  if (!ok)
+    ++failures;
+}
+
+// Pumps the application until pred holds or timeoutMs passes.
+bool WaitUntil(const std::function<bool()>& pred, int timeoutMs = 10000) {
+  QElapsedTimer timer;
+  timer.start();
+  while (!pred()) {
+    if (timer.elapsed() > timeoutMs)
+      return pred();
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    QThread::msleep(10);
+  }
+  return true;
+}
+
+std::vector<long> Longs(::Display* d, Window w, const char* name, Atom type) {
+  std::vector<long> out;
+  Atom actual = 0;
+  int format = 0;
+  unsigned long count = 0, rest = 0;
+  unsigned char* data = nullptr;
+  if (XGetWindowProperty(d, w, XInternAtom(d, name, False), 0, 64, False, type, &actual, &format,
+                         &count, &rest, &data) == Success &&
+      data != nullptr) {
+    if (format == 32)
+      out.assign(reinterpret_cast<long*>(data), reinterpret_cast<long*>(data) + count);
+    XFree(data);
+  }
+  return out;
+}
+
+std::string Text(const std::vector<long>& v) {
+  std::string s = "[";
+  for (long x : v)
+    s += std::to_string(x) + " ";
+  return s + "]";
+}
+
+// The client window's position and size on the root window, as the server has them.
+QRect ServerGeometry(::Display* d, Window w) {
+  Window root = 0, child = 0;
+  int x = 0, y = 0, rx = 0, ry = 0;
+  unsigned width = 0, height = 0, border = 0, depth = 0;
+  XGetGeometry(d, w, &root, &x, &y, &width, &height, &border, &depth);
+  XTranslateCoordinates(d, w, root, 0, 0, &rx, &ry, &child);
+  return QRect(rx, ry, int(width), int(height));
+}
+
+bool HasState(::Display* d, Window w, const char* state) {
+  const Atom a = XInternAtom(d, state, False);
+  for (long s : Longs(d, w, "_NET_WM_STATE", XA_ATOM)) {
+    if (Atom(s) == a)
+      return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  qputenv("QT_QPA_PLATFORM", "xcb");
+  QApplication app(argc, argv);
+  if (quellion::x11::Display() == nullptr) {
+    std::printf("FAILED: not running on X11\n");
+    return 1;
+  }
+  // A connection of our own, so what we read is the server's view, not Qt's.
+  ::Display* d = XOpenDisplay(nullptr);
+  if (d == nullptr)
+    return 1;
+  const Window root = DefaultRootWindow(d);
+  const int screenWidth = DisplayWidth(d, DefaultScreen(d));
+  const int screenHeight = DisplayHeight(d, DefaultScreen(d));
+  const auto workArea = [&] {
+    std::vector<long> area = Longs(d, root, "_NET_WORKAREA", XA_CARDINAL);
+    area.resize(4, -1);
+    return area;
+  };
+  const std::vector<long> fullArea = workArea();
+  Check(fullArea == std::vector<long>{0, 0, screenWidth, screenHeight},
+        "work area before docking is the whole screen " + Text(fullArea));
+
+  quellion::TAppBar bar;
+  bar.setWindowTitle(QStringLiteral("Desktop bar probe"));
+  bar.setGeometry(300, 200, 300, 400);
+  bar.SetFloatRect({300, 200, 600, 600});
+  bar.SetVertDockSize(200);
+  bar.SetSlideEffect(false);
+  bar.CreateHandle();
+  bar.show();
+  const Window w = Window(bar.winId());
+  WaitUntil([&] { return ServerGeometry(d, w).topLeft() == QPoint(300, 200); }, 5000);
+
+  bar.SetEdge(quellion::abeLeft);
+  const std::vector<long> strut{200, 0, 0, 0, 0, screenHeight - 1, 0, 0, 0, 0, 0, 0};
+  const bool docked = WaitUntil([&] {
+    return Longs(d, w, "_NET_WM_STRUT_PARTIAL", XA_CARDINAL) == strut && workArea()[0] == 200;
+  });
+  Check(Longs(d, w, "_NET_WM_STRUT_PARTIAL", XA_CARDINAL) == strut,
+        "docked left: _NET_WM_STRUT_PARTIAL " +
+            Text(Longs(d, w, "_NET_WM_STRUT_PARTIAL", XA_CARDINAL)));
+  Check(docked && workArea() == std::vector<long>{200, 0, screenWidth - 200, screenHeight},
+        "work area shrank by the bar's width " + Text(workArea()));
+  WaitUntil([&] { return ServerGeometry(d, w) == QRect(0, 0, 200, screenHeight); }, 5000);
+  Check(ServerGeometry(d, w) == QRect(0, 0, 200, screenHeight), "the window fills the strip");
+  WaitUntil([&] { return HasState(d, w, "_NET_WM_STATE_ABOVE"); }, 5000);
+  Check(HasState(d, w, "_NET_WM_STATE_ABOVE"), "always on top: _NET_WM_STATE_ABOVE");
+  Check(HasState(d, w, "_NET_WM_STATE_SKIP_TASKBAR"), "docked: no taskbar entry");
+  bar.activateWindow();
+  Check(WaitUntil([&] { return bar.isActiveWindow(); }, 5000), "the docked bar takes the focus");
+
+  bar.SetAutoHide(true);
+  bar.ApplyState();
+  const bool hidden = WaitUntil([&] {
+    const QRect g = ServerGeometry(d, w);
+    return Longs(d, w, "_NET_WM_STRUT_PARTIAL", XA_CARDINAL).empty() && workArea() == fullArea &&
+           g.x() == -198 && g.right() + 1 == 2;
+  });
+  Check(hidden, "auto-hide: no strut, whole work area, a two-border sliver; window at " +
+                    std::to_string(ServerGeometry(d, w).x()) + " work area " + Text(workArea()));
+
+  bar.SetAutoHide(false);
+  bar.SetEdge(quellion::abeFloat);
+  const bool floating = WaitUntil([&] {
+    return Longs(d, w, "_NET_WM_STRUT_PARTIAL", XA_CARDINAL).empty() &&
+           Longs(d, w, "_NET_WM_STRUT", XA_CARDINAL).empty() && workArea() == fullArea &&
+           ServerGeometry(d, w) == QRect(300, 200, 300, 400);
+  });
+  Check(floating, "floating: strut removed, window back at its floating rectangle " +
+                      std::to_string(ServerGeometry(d, w).x()) + "," +
+                      std::to_string(ServerGeometry(d, w).y()));
+  Check(!HasState(d, w, "_NET_WM_STATE_SKIP_TASKBAR"), "floating: taskbar entry shown");
+
+  bar.SetEdge(quellion::abeLeft);
+  bar.DestroyHandle();
+  Check(WaitUntil([&] { return workArea() == fullArea; }), "unregistering frees the strip");
+
+  XCloseDisplay(d);
+  return failures == 0 ? 0 : 1;
+}
