@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <deque>
+#include <exception>
 #include <mutex>
 #include <system_error>
 
@@ -148,10 +149,15 @@ void Deliver(const std::shared_ptr<TState>& shared) {
           ~TClearText() { state.SetHandlerText({}, {}); }
         } clear{*shared};
         shared->SetHandlerText(notification.taskName, notification.errorMessage);
-        notification.handler();
+        try {
+          notification.handler();
+        } catch (...) {
+          // A handler that throws is only cut short; the exception stays on the main
+          // thread.
+        }
       });
     } catch (...) {
-      // A handler that throws is only cut short.
+      // The hand-over itself failed (out of memory): this notification is lost.
     }
   }
 }
@@ -379,14 +385,28 @@ void TMultiTasker::Synchronize(const TThreadMethod& method) {
     handOver = self == state.schedulerId || state.running.FindByThreadId(self) != nullptr;
   }
   if (!handOver) {
+    // A task halted and dropped from the list by the shutdown lands here too: it parks.
+    SafePoint();
     method();
     return;
   }
-  state.dispatch.RunAndWait([shared = state_, method] {
-    if (!shared->Stopping())
+  // What method throws is kept here, on the caller's side, so the exception is freed
+  // by the thread that catches it. The pointer stays valid: RunAndWait returns only
+  // after the call has run, or never (a halted caller parks).
+  std::exception_ptr error;
+  std::exception_ptr* errorSlot = &error;
+  state.dispatch.RunAndWait([shared = state_, method, errorSlot] {
+    if (shared->Stopping())
+      return;
+    try {
       method();
+    } catch (...) {
+      *errorSlot = std::current_exception();
+    }
   });
   SafePoint();  // halted meanwhile: go no further
+  if (error)
+    std::rethrow_exception(error);
 }
 
 void TMultiTasker::PauseAll() {

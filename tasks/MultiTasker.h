@@ -50,7 +50,8 @@ class TMultiTasker {
 
   // Runs method on the main thread: directly there; from the scheduler or a running
   // task, handed over and waited for (what it throws is thrown again here); from any
-  // other thread, directly on that thread.
+  // other thread, directly on that thread. A task halted at shutdown parks here instead;
+  // like every member, it must not be called once the component is gone.
   void Synchronize(const TThreadMethod& method);
 
   // Halts every running task, then the scheduler. Nothing resumes them. Raises

@@ -24,12 +24,21 @@ struct TShared {
 
 class ShutdownTest : public ::testing::Test {
  protected:
+  ShutdownTest() { TThreadQueue::Current().DrainMessages(); }  // leftovers of earlier tests
+
   void CountNotifications(TMultiTasker& tasker) {
     auto mark = [shared = shared] { shared->notified = true; };
     tasker.OnError = mark;
     tasker.OnTaskLaunched = mark;
     tasker.OnTaskFinished = mark;
     tasker.OnAllTaskFinished = mark;
+  }
+
+  // Waits, without pumping, until a call for the main thread is pending.
+  static void WaitUntilHandedOver() {
+    for (int i = 0; i < 5000 && TThreadQueue::Current().PendingCount() == 0; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    ASSERT_GT(TThreadQueue::Current().PendingCount(), 0u);
   }
 
   TQueueMainThread main;
@@ -70,9 +79,7 @@ TEST_F(ShutdownTest, DestroyingWhileATaskWaitsInSynchronizeNeverRunsItsMethod) {
     s->afterwards = true;
   });
   // Not pumping: the hand-over stays pending on the main thread's queue.
-  while (!shared->began)
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  WaitUntilHandedOver();
   CountNotifications(*tasker);
   {
     TWatchdog watchdog(20000, "destroying while a task waits in Synchronize");
@@ -89,10 +96,8 @@ TEST_F(ShutdownTest, DestroyingWhileTheSchedulerWaitsForANotificationDropsIt) {
   auto flags = std::make_shared<TTaskFlags>();
   tasker->OnTaskLaunched = [s = shared] { s->notified = true; };
   tasker->StartTask(Gated(flags, 0));
-  // The scheduler has handed OnTaskLaunched over and waits; we do not pump.
-  while (!flags->began[0])
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  // The scheduler hands OnTaskLaunched over and waits; we do not pump.
+  WaitUntilHandedOver();
   {
     TWatchdog watchdog(20000, "destroying while the scheduler waits for a handler");
     tasker.reset();

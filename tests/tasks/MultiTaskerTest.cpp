@@ -81,10 +81,11 @@ TEST_F(MultiTaskerTest, TasksEndedInOnePassAreReportedLatestLaunchedFirst) {
   ASSERT_TRUE(WaitFor([&] { return log.size() == 3; }));
   // Task 1 ends; the scheduler hands its OnTaskFinished over and waits for us while we
   // do not pump. Meanwhile 2 and 3 end, so the next pass collects them together.
+  TThreadQueue::Current().DrainMessages();  // nothing of ours is pending now
   flags->open[0] = true;
-  while (!flags->done[0])
+  for (int i = 0; i < 5000 && TThreadQueue::Current().PendingCount() == 0; ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  ASSERT_GT(TThreadQueue::Current().PendingCount(), 0u) << "F:1 is handed over";
   flags->open[1] = flags->open[2] = true;
   while (!flags->done[1] || !flags->done[2])
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
