@@ -240,6 +240,7 @@ void THttpCli::StartGet() {
   if (state_ != httpIdle)
     throw EHttpException("HTTP component is busy", 1);
   ++requestSerial_;
+  socket_->MultiThreaded = MultiThreaded;
   responseHeader_.clear();
   requestType_ = rqGet;
   completionError_ = 0;
@@ -400,9 +401,13 @@ void THttpCli::SocketDataAvailable(uint16_t /*error*/) {
   receiveBuffer_[receiveLen_] = 0;
 
   if (state_ == httpReadingBody) {
-    lastResponse_.assign(receiveBuffer_, receiveLen_);
+    // The whole buffer is the chunk, passed on in place.
+    const int len = receiveLen_;
     receiveLen_ = 0;
-    HandleLine();
+    if (bodyHandlerActive_)
+      BodyChunk(receiveBuffer_, len);
+    else
+      HandleLine();
     return;
   }
   auto alive = alive_;
@@ -428,7 +433,7 @@ void THttpCli::SocketDataAvailable(uint16_t /*error*/) {
 
 void THttpCli::HandleLine() {
   if (bodyHandlerActive_)
-    BodyChunk();
+    BodyChunk(lastResponse_.data(), static_cast<int>(lastResponse_.size()));
   else
     HeaderLine();
 }
@@ -451,7 +456,7 @@ void THttpCli::HeaderLine() {
     lastResponse_ = line + lastLineEnd_;
     lastResponse_.append(receiveBuffer_, receiveLen_);
     receiveLen_ = 0;
-    BodyChunk();
+    BodyChunk(lastResponse_.data(), static_cast<int>(lastResponse_.size()));
     return;
   }
 
@@ -510,21 +515,21 @@ void THttpCli::HeaderLine() {
   if (OnHeaderEnd)
     OnHeaderEnd(*this);
   if (receiveLen_ > 0) {
-    lastResponse_.assign(receiveBuffer_, receiveLen_);
+    const int len = receiveLen_;
     receiveLen_ = 0;
-    BodyChunk();
+    BodyChunk(receiveBuffer_, len);
   }
 }
 
-void THttpCli::BodyChunk() {
+void THttpCli::BodyChunk(const char* data, int len) {
   if (bodyDataCount_ == 0 && OnDocBegin)
     OnDocBegin(*this);
   ++bodyDataCount_;
-  receivedCount_ += static_cast<int32_t>(lastResponse_.size());
+  receivedCount_ += len;
   if (ReceiveStream)
-    ReceiveStream->Write(lastResponse_.data(), lastResponse_.size());
+    ReceiveStream->Write(data, static_cast<size_t>(len));
   if (OnDocData)
-    OnDocData(*this, lastResponse_.data(), static_cast<int32_t>(lastResponse_.size()));
+    OnDocData(*this, data, len);
 }
 
 void THttpCli::ResolveLocation(const std::string& value) {

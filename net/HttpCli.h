@@ -150,7 +150,7 @@ class THttpCli {
   void BindLocationClosedHandler();
   void HandleLine();
   void HeaderLine();
-  void BodyChunk();
+  void BodyChunk(const char* data, int len);
   void ResolveLocation(const std::string& value);
   void StartRelocation();
   void HandleMessage(TMessage& message);
@@ -178,7 +178,7 @@ class THttpCli {
   std::string requestBlock_;
   char receiveBuffer_[kBufferSize + 1] = {};
   int receiveLen_ = 0;
-  std::string lastResponse_;  // the current line or body chunk
+  std::string lastResponse_;  // the current header line
   int headerLineCount_ = 0;
   int bodyDataCount_ = 0;
   bool bodyHandlerActive_ = false;  // next-line handler: body chunks instead of header lines
