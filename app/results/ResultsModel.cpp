@@ -76,6 +76,10 @@ int TResultsModel::columnCount(const QModelIndex& parent) const {
 QVariant TResultsModel::data(const QModelIndex& index, int role) const {
   if (table_ == nullptr || !index.isValid())
     return {};
+  const bool wanted = (index.column() == kCheckedColumn && role == Qt::CheckStateRole) ||
+                      (index.column() == kTitleColumn && role == Qt::DisplayRole);
+  if (!wanted)
+    return {};  // the view asks for many roles per cell; only two are ours
   // Rows are read live: between an emptying and its announcement the table may
   // already hold other (or fewer) rows than the view believes.
   const auto row = table_->Row(index.row());
