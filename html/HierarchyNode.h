@@ -41,8 +41,9 @@ class THierarchyNode {
   // Moves this node to the end of p's Children, or detaches it when p is nullptr.
   // Nothing happens when p is already the parent or is this node itself.
   virtual void SetParent(THierarchyNode* p);
-  // Throws EListError when index is outside 0..ChildCount()-1.
-  virtual THierarchyNode* GetChild(int index) const;
+  // Throws EListError when index is outside 0..ChildCount()-1. Not virtual, so that
+  // TTagNode can offer a typed GetChild beside it without overriding it.
+  THierarchyNode* GetChild(int index) const;
   // node->SetParent(this): last child, unless it already is a child of this node.
   virtual void AddChild(THierarchyNode* node);
   // AddChild(node), then node->MoveTo(index) (which may throw EListError).
@@ -79,7 +80,8 @@ class TTagNode : public THierarchyNode {
   bool Empty = false;
 
   // The child at index as a TTagNode, or nullptr when that child is a plain
-  // THierarchyNode (AddNew). Throws EListError when index is out of range.
+  // THierarchyNode (AddNew). Throws EListError when index is out of range. It hides
+  // the general GetChild, which still returns every child through a THierarchyNode.
   TTagNode* GetChild(int index) const;
   using THierarchyNode::AddChild;
   void AddChild(TTagNode* node) { THierarchyNode::AddChild(node); }

@@ -192,9 +192,13 @@ TEST(HierarchyNodeTest, AddNewAppendsAPlainNodeAlsoOnATagNode) {
   EXPECT_EQ(added->Text, "t");
   EXPECT_EQ(added->Data, 7);
   EXPECT_EQ(added->GetParent(), &node);
-  // The typed accessor does not pretend a plain node is a tag node.
+  // The typed accessor does not pretend a plain node is a tag node; the general one
+  // still returns it, also when called through the base class.
   EXPECT_EQ(node.GetChild(1), nullptr);
   EXPECT_NE(node.GetChild(0), nullptr);
+  const THierarchyNode& base = node;
+  EXPECT_EQ(base.GetChild(1), added);
+  EXPECT_THROW(node.GetChild(2), EListError);
 }
 
 TEST(TagNodeTest, FindTagComparesWholeNamesIgnoringAsciiCaseOnly) {

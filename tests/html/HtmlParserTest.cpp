@@ -240,7 +240,7 @@ TEST_F(HtmlParserTest, NoHandlersNoReports) {
 }
 
 TEST_F(HtmlParserTest, ParseAndClearFromAHandlerAreIgnored) {
-  Parser.OnStartTag = [this](THTMLParser* sender, TTagNode*) {
+  Parser.OnStartTag = [](THTMLParser* sender, TTagNode*) {
     sender->Parse("<nested>");
     sender->Clear();
     EXPECT_TRUE(sender->Busy());
