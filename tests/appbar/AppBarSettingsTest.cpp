@@ -61,15 +61,15 @@ TEST_F(AppBarSettingsTest, ExactRecordLoadsWholeOthersAreIgnoredOrRaise) {
   stored.VertDockSize = 260;
   stored.Padding1 = {1, 2, 3};
   const TAppBarState defaults = Bar->State();
+  enum TOutcome { Loaded, Ignored, Raises };
   const struct {
     std::uint32_t type;
     std::size_t size;
-    enum { Loaded, Ignored, Raises } outcome;
+    TOutcome outcome;
   } cases[] = {
-      {REG_BINARY, 84, cases[0].Loaded},  {REG_NONE, 84, cases[0].Loaded},
-      {REG_BINARY, 83, cases[0].Ignored}, {REG_BINARY, 0, cases[0].Ignored},
-      {REG_BINARY, 85, cases[0].Raises},  {REG_DWORD, 4, cases[0].Raises},
-      {REG_SZ, 84, cases[0].Raises},
+      {REG_BINARY, 84, Loaded}, {REG_NONE, 84, Loaded},   {REG_BINARY, 83, Ignored},
+      {REG_BINARY, 0, Ignored}, {REG_BINARY, 85, Raises}, {REG_DWORD, 4, Raises},
+      {REG_SZ, 84, Raises},
   };
   for (const auto& c : cases) {
     Bar->SetState(defaults);
@@ -77,15 +77,15 @@ TEST_F(AppBarSettingsTest, ExactRecordLoadsWholeOthersAreIgnoredOrRaise) {
     data.resize(c.size, '\0');
     PutDefaultValue(c.type, data);
     switch (c.outcome) {
-      case c.Loaded:
+      case Loaded:
         EXPECT_TRUE(Bar->RestoreSettings()) << c.type << "/" << c.size;
         EXPECT_EQ(Bar->State(), stored);
         break;
-      case c.Ignored:
+      case Ignored:
         EXPECT_FALSE(Bar->RestoreSettings()) << c.type << "/" << c.size;
         EXPECT_EQ(Bar->State(), defaults);
         break;
-      case c.Raises:
+      case Raises:
         EXPECT_THROW(Bar->RestoreSettings(), EException) << c.type << "/" << c.size;
         EXPECT_EQ(Bar->State(), defaults);
         break;

@@ -139,6 +139,9 @@ int main(int argc, char** argv) {
 
   bar.SetAutoHide(true);
   bar.ApplyState();
+  // Whether it starts shown depends on the hide timer's last tick; sliding it in is what
+  // the timer or the deactivation does once the cursor is away.
+  bar.ShowAutoHidden(false);
   const bool hidden = WaitUntil([&] {
     const QRect g = ServerGeometry(d, w);
     return Longs(d, w, "_NET_WM_STRUT_PARTIAL", XA_CARDINAL).empty() && workArea() == fullArea &&
@@ -146,6 +149,13 @@ int main(int argc, char** argv) {
   });
   Check(hidden, "auto-hide: no strut, whole work area, a two-border sliver; window at " +
                     std::to_string(ServerGeometry(d, w).x()) + " work area " + Text(workArea()));
+
+  // The pointer touching the sliver (the frame) slides the bar out.
+  XWarpPointer(d, None, root, 0, 0, 0, 0, 1, 300);
+  XFlush(d);
+  Check(WaitUntil([&] { return ServerGeometry(d, w) == QRect(0, 0, 200, screenHeight); }),
+        "auto-hide: the pointer on the sliver slides the bar out");
+  Check(Longs(d, w, "_NET_WM_STRUT_PARTIAL", XA_CARDINAL).empty(), "no strut while slid out");
 
   bar.SetAutoHide(false);
   bar.SetEdge(quellion::abeFloat);
