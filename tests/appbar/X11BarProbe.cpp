@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QThread>
+#include <QTimer>
 #include <cstdio>
 #include <functional>
 #include <string>
@@ -169,7 +170,18 @@ int main(int argc, char** argv) {
                       std::to_string(ServerGeometry(d, w).y()));
   Check(!HasState(d, w, "_NET_WM_STATE_SKIP_TASKBAR"), "floating: taskbar entry shown");
 
-  bar.SetEdge(quellion::abeLeft);
+  // Docking maps the window anew (as a dock); the program must not take that for its last
+  // window closing.
+  bool survived = false;
+  QTimer::singleShot(0, &bar, [&] { bar.SetEdge(quellion::abeLeft); });
+  QTimer::singleShot(1000, &app, [&] {
+    survived = true;
+    QCoreApplication::quit();
+  });
+  QApplication::exec();
+  Check(survived, "remapping the window does not end the program");
+  Check(WaitUntil([&] { return workArea()[0] == 200; }), "docked again from the event loop");
+
   bar.DestroyHandle();
   Check(WaitUntil([&] { return workArea() == fullArea; }), "unregistering frees the strip");
 
