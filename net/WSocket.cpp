@@ -14,6 +14,7 @@
 #include <cctype>
 #include <cerrno>
 #include <climits>
+#include <cstring>
 #include <map>
 #include <mutex>
 
@@ -24,6 +25,11 @@ namespace {
 constexpr uint32_t kMsgLookupDone = WM_USER + 1;     // WParam: lookup serial
 constexpr uint32_t kMsgWrite = WM_USER + 2;          // WParam: connection serial
 constexpr uint32_t kMsgConnectFailed = WM_USER + 3;  // WParam: connection serial, LParam: error
+constexpr uint32_t kMsgRead = WM_USER + 4;           // WParam: connection serial
+
+// Receives take what has arrived in reads of this size and hand it out from there,
+// so small receives (the HTTP client takes at most 8 KB) cost no system call each.
+constexpr int kReadAheadSize = 64 * 1024;
 
 // Process-wide state: the resolver library follows the live-socket count.
 std::mutex libraryMutex;
@@ -299,6 +305,8 @@ TCustomWSocket::~TCustomWSocket() {
 }
 
 void TCustomWSocket::ResetDefaults() {
+  readAheadPos_ = readAheadLen_ = 0;
+  readAheadFull_ = false;
   proto_ = "tcp";
   protoNumber_ = 6;
   datagram_ = false;
@@ -426,7 +434,7 @@ int32_t TCustomWSocket::RcvdCount() {
     SocketError("ioctlSocket");
     return 0;
   }
-  return waiting;
+  return waiting + static_cast<int32_t>(readAheadLen_ - readAheadPos_);
 }
 
 void TCustomWSocket::Pause() {
@@ -504,6 +512,10 @@ void TCustomWSocket::HandleFd(int fd, short revents) {
       ReadLoop(0);
       if (!stillHere())
         return;
+      // Bytes read ahead raise no readiness of their own: when the loop left some
+      // behind (one pass only), a read notification of our own brings them.
+      if (readArmed_ && readAheadPos_ < readAheadLen_)
+        window_->Post(kMsgRead, static_cast<uintptr_t>(connSerial_));
     }
     if (revents & POLLOUT) {
       writeBlocked_ = false;
@@ -545,6 +557,18 @@ void TCustomWSocket::HandleMessage(TMessage& message) {
         TryToSend();
         if (*alive && allSent_ && message.WParam == connSerial_ && OnDataSent)
           OnDataSent(*this, 0);
+        if (*alive)
+          UpdateWatch();
+        break;
+      case kMsgRead:
+        if (message.WParam != connSerial_ || fd_ < 0 || paused_ || state_ != wsConnected ||
+            !readArmed_ || readAheadPos_ >= readAheadLen_)
+          break;
+        readArmed_ = false;
+        ReadLoop(0);
+        if (*alive && fd_ >= 0 && readArmed_ && readAheadPos_ < readAheadLen_ &&
+            message.WParam == connSerial_)
+          window_->Post(kMsgRead, static_cast<uintptr_t>(connSerial_));
         if (*alive)
           UpdateWatch();
         break;
@@ -638,6 +662,12 @@ void TCustomWSocket::ReadLoop(uint16_t error) {
       return;
     if (lastError_ != 0)
       return;
+    if (readAheadPos_ < readAheadLen_)
+      continue;  // bytes read ahead are waiting
+    if (readAheadFull_) {
+      readAheadFull_ = false;
+      continue;  // a full read-ahead: more is most likely waiting; the next receive tells
+    }
     int waiting = 0;
     if (ioctl(fd_, FIONREAD, &waiting) < 0) {
       lastError_ = LastSystemError();
@@ -787,6 +817,8 @@ void TCustomWSocket::Connect() {
   }
   fd_ = fd;
   ++connSerial_;
+  readAheadPos_ = readAheadLen_ = 0;
+  readAheadFull_ = false;
   closeReported_ = false;
   ChangeState(wsOpened);
 
@@ -951,14 +983,38 @@ int TCustomWSocket::Receive(void* buffer, int len) {
     lastError_ = WSAENOTSOCK;
     return -1;
   }
-  const ssize_t n = ::recv(fd_, buffer, std::max(0, len), 0);
   if (!readArmed_) {
     readArmed_ = true;
     UpdateWatch();
   }
-  if (n < 0) {
-    lastError_ = LastSystemError();
-    return -1;
+  len = std::max(0, len);
+  char* out = static_cast<char*>(buffer);
+  if (readAheadPos_ >= readAheadLen_ && len > 0 && len < kReadAheadSize) {
+    // Refill the read-ahead with one system call.
+    if (readAhead_.empty())
+      readAhead_.resize(kReadAheadSize);
+    const ssize_t r = ::recv(fd_, readAhead_.data(), readAhead_.size(), 0);
+    if (r < 0) {
+      lastError_ = LastSystemError();
+      return -1;
+    }
+    readAheadPos_ = 0;
+    readAheadLen_ = static_cast<size_t>(r);
+    readAheadFull_ = r == kReadAheadSize;
+    if (r == 0)
+      return 0;  // the peer has closed
+  }
+  ssize_t n;
+  if (readAheadPos_ < readAheadLen_) {
+    n = static_cast<ssize_t>(std::min<size_t>(len, readAheadLen_ - readAheadPos_));
+    std::memcpy(out, readAhead_.data() + readAheadPos_, static_cast<size_t>(n));
+    readAheadPos_ += static_cast<size_t>(n);
+  } else {
+    n = ::recv(fd_, out, static_cast<size_t>(len), 0);  // large receives go straight in
+    if (n < 0) {
+      lastError_ = LastSystemError();
+      return -1;
+    }
   }
   readCount_ += static_cast<int32_t>(n);
   return static_cast<int>(n);

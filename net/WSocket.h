@@ -220,6 +220,9 @@ class TCustomWSocket {
   bool destroying_ = false;
   int32_t readCount_ = 0;
   int32_t lastError_ = 0;
+  std::vector<char> readAhead_;
+  size_t readAheadPos_ = 0, readAheadLen_ = 0;
+  bool readAheadFull_ = false;
 };
 
 // SOCKS relay layer: inactive unless SocksServer is set, which this system never does.
