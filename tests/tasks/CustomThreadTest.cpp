@@ -41,6 +41,7 @@ TEST(CustomThread, ASuspendedThreadWaitsForResumeAndEndsUnrunWhenAbandoned) {
 }
 
 TEST(CustomThreadList, LookupsByPositionIdAndNameIgnoringAsciiCase) {
+  TThreadQueue::Current();  // the threads' end-of-method wake-ups come here
   TCustomThreadList list;
   std::atomic<bool> release{false};
   auto wait = [&] {
