@@ -52,7 +52,10 @@ void TMainThreadDispatcher::RunAndWait(const std::function<void()>& fn) {
       SafePoint();
     }
   }
-  if (handOff->error) std::rethrow_exception(handOff->error);
+  // Take the error out under the lock, so the main thread's copy is released first.
+  std::exception_ptr error = std::move(handOff->error);
+  lock.unlock();
+  if (error) std::rethrow_exception(error);
 }
 
 TQueueMainThread::TQueueMainThread() {
