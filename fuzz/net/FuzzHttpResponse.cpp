@@ -32,7 +32,8 @@ void Setup() {
   sa.sin_family = AF_INET;
   sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   socklen_t len = sizeof sa;
-  if (::bind(listener, reinterpret_cast<sockaddr*>(&sa), sizeof sa) < 0 || ::listen(listener, 16) < 0)
+  if (::bind(listener, reinterpret_cast<sockaddr*>(&sa), sizeof sa) < 0 ||
+      ::listen(listener, 16) < 0)
     std::abort();
   getsockname(listener, reinterpret_cast<sockaddr*>(&sa), &len);
   listenPort = ntohs(sa.sin_port);
@@ -46,16 +47,20 @@ bool PumpUntil(P pred, int ms) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
   auto& q = TThreadQueue::Current();
   while (!pred()) {
-    if (std::chrono::steady_clock::now() >= deadline) return false;
+    if (std::chrono::steady_clock::now() >= deadline)
+      return false;
     q.WaitForWork(5);
     q.Pump();
   }
   return true;
 }
 
-int AcceptOne(int ms) {
+// The client's next connection; -1 when none comes or the request ended first.
+int AcceptOne(const int& done, int ms) {
   int fd = -1;
-  PumpUntil([&] { return (fd = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC)) >= 0; }, ms);
+  PumpUntil(
+      [&] { return done > 0 || (fd = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC)) >= 0; },
+      ms);
   return fd;
 }
 
@@ -68,7 +73,8 @@ void Drain(int fd) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  if (listener < 0) Setup();
+  if (listener < 0)
+    Setup();
   FuzzedDataProvider input(data, size);
   const bool proxy = input.ConsumeBool();
   uint32_t seed = input.ConsumeIntegral<uint32_t>();
@@ -77,9 +83,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   TStringStream stream;
   THttpCli client;
   int done = 0;
+  int relocations = 0;
   client.ReceiveStream = &stream;
   client.OnRequestDone = [&](THttpCli& c, THttpRequest, uint16_t) {
-    if (c.State() != httpIdle) std::abort();
+    if (c.State() != httpIdle)
+      std::abort();
     ++done;
   };
   const std::string self = "127.0.0.1:" + std::to_string(listenPort);
@@ -88,37 +96,44 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     client.URL = "http://www.example.com/start";
   } else {
     client.URL = "http://" + self + "/start";
-    // A relocation elsewhere than this listener is cut short.
-    client.OnLocationChange = [&](THttpCli& c) {
-      if (c.ConnectHost() != "127.0.0.1" || c.ConnectPort() != std::to_string(listenPort)) c.Abort();
-    };
   }
+  client.OnLocationChange = [&](THttpCli& c) {
+    ++relocations;
+    // A relocation elsewhere than this listener is cut short.
+    if (c.ConnectHost() != "127.0.0.1" || c.ConnectPort() != std::to_string(listenPort))
+      c.Abort();
+  };
   client.StartGet();
 
   size_t pos = 0;
   int connections = 0;
-  while (pos < response.size() && done == 0 && connections < 64) {
-    const int fd = AcceptOne(done ? 0 : 2000);
-    if (fd < 0) break;
+  while (done == 0 && connections < 64) {
+    const int fd = AcceptOne(done, 2000);
+    if (fd < 0)
+      break;
     ++connections;
-    // Feed pieces until the client closes or a relocation opens a new connection.
+    const int relocationsBefore = relocations;
+    // Feed pieces until the input ends, the request ends or a relocation leaves
+    // this connection.
     while (pos < response.size()) {
       seed = seed * 1103515245u + 12345u;
       const size_t piece = 1 + (seed >> 8) % (seed & 0x100 ? 9000 : 64);
       const std::string chunk = response.substr(pos, piece);
-      if (::send(fd, chunk.data(), chunk.size(), MSG_NOSIGNAL) < 0) break;
+      if (::send(fd, chunk.data(), chunk.size(), MSG_NOSIGNAL) < 0)
+        break;
       pos += chunk.size();
       TThreadQueue::Current().WaitForWork(1);
       TThreadQueue::Current().Pump();
       Drain(fd);
-      if (done || client.Socket().State() == wsClosed) break;
+      if (done || relocations != relocationsBefore)
+        break;
     }
     ::close(fd);
-    if (!PumpUntil([&] { return done > 0 || client.Socket().State() == wsClosed; }, 5000)) {
-      std::fprintf(stderr, "client did not notice the close\n");
+    // The close ends the request, unless a relocation moved on to a new connection.
+    if (!PumpUntil([&] { return done > 0 || relocations != relocationsBefore; }, 5000)) {
+      std::fprintf(stderr, "the server's close did not end the request\n");
       std::abort();
     }
-    PumpUntil([&] { return done > 0; }, 20);  // a relocation's restart, or the end
   }
   if (done == 0) {
     // Whatever state it is in now (a stalled header, a relocation waiting for a
@@ -130,7 +145,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
   }
   // Connections the client opened that were never served.
-  for (int fd; (fd = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC)) >= 0;) ::close(fd);
+  for (int fd; (fd = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC)) >= 0;)
+    ::close(fd);
   PumpUntil([] { return false; }, 0);
   if (done != 1) {
     std::fprintf(stderr, "OnRequestDone fired %d times\n", done);

@@ -41,7 +41,8 @@ class FetchCommandTest : public ::testing::Test {
 };
 
 TEST_F(FetchCommandTest, WritesTheBodyRawAndTheOutcomeLine) {
-  const std::string body = std::string("raw\r\n\x01\xff bytes\0end", 19);
+  static const char kBody[] = "raw\r\n\x01\xff bytes\0end";
+  const std::string body(kBody, sizeof kBody - 1);
   TScriptServer server({Respond("HTTP/1.0 200 OK\r\n\r\n" + body)});
   const TCliRun r = Run({server.Url("/page")});
   EXPECT_EQ(r.status, 0);

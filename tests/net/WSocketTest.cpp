@@ -234,6 +234,18 @@ TEST_F(WSocketTest, WaitingDataIsDeliveredBeforeTheClose) {
   EXPECT_EQ(s.socket->State(), wsClosed);
 }
 
+TEST_F(WSocketTest, OnePassPerNotificationStillDeliversEverything) {
+  std::string payload(50000, 'x');
+  test::TScriptServer server({test::TPeerAnswer().WithoutWaitingForRequest().Send(payload).Hold()});
+  TLoggedSocket s;
+  s.socket->ComponentOptions = 1u << wsoNoReceiveLoop;
+  s.readChunk = 700;
+  s.ConnectTo(server.Port());
+  ASSERT_TRUE(WaitFor([&] { return s.received.size() == payload.size(); }));
+  EXPECT_EQ(s.received, payload);
+  EXPECT_FALSE(s.Has("SessionClosed 0"));
+}
+
 TEST_F(WSocketTest, ResetByPeerEndsTheSessionOnce) {
   test::TScriptServer server({test::TPeerAnswer().WithoutWaitingForRequest().Send("part").Reset()});
   TLoggedSocket s;
