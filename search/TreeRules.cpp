@@ -1,6 +1,8 @@
 #include "search/TreeRules.h"
 
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace quellion {
 
@@ -65,11 +67,82 @@ const TTagNode* NthChildStartingWith(const TTagNode* node, std::string_view pref
   return nullptr;
 }
 
-// Runs one entry's work; a failed lookup or any other error skips the entry.
+// The work one All The Web page may take, in nodes visited and text bytes copied:
+// far beyond any real result page, small enough that a hostile one ends in well under
+// a second.
+constexpr size_t kAllTheWebBudget = size_t{8} << 20;
+
+struct EBudgetSpent {};
+
+class TWalkBudget {
+ public:
+  explicit TWalkBudget(size_t units) : left_(units) {}
+  void Spend(size_t units) {
+    if (units > left_)
+      throw EBudgetSpent{};
+    left_ -= units;
+  }
+
+ private:
+  size_t left_;
+};
+
+// FindTag, counting every node it visits against the budget.
+const TTagNode* FindTagBudgeted(const TTagNode* node, std::string_view name, TWalkBudget& budget) {
+  std::vector<std::pair<const THierarchyNode*, size_t>> stack;
+  budget.Spend(1);
+  if (SameTextAscii(node->Name, name))
+    return node;
+  stack.emplace_back(node, 0);
+  while (!stack.empty()) {
+    auto& [parent, next] = stack.back();
+    if (next == parent->Children.size()) {
+      stack.pop_back();
+      continue;
+    }
+    const THierarchyNode* child = parent->Children[next++];
+    budget.Spend(1);
+    if (SameTextAscii(child->Name, name))
+      if (auto* tag = dynamic_cast<const TTagNode*>(child))
+        return tag;
+    if (!child->Children.empty())
+      stack.emplace_back(child, 0);
+  }
+  return nullptr;
+}
+
+// GetText, counting nodes visited and bytes copied against the budget.
+std::string GetTextBudgeted(const TTagNode* node, TWalkBudget& budget) {
+  std::string out;
+  std::vector<std::pair<const THierarchyNode*, size_t>> stack;
+  auto visit = [&](const THierarchyNode* n) {
+    budget.Spend(1 + (n->NodeType == 2 ? n->Text.size() : 0));
+    if (n->NodeType == 2) {
+      out += n->Text;
+    } else if (!n->Children.empty()) {
+      stack.emplace_back(n, 0);
+    }
+  };
+  visit(node);
+  while (!stack.empty()) {
+    auto& [parent, next] = stack.back();
+    if (next == parent->Children.size()) {
+      stack.pop_back();
+      continue;
+    }
+    visit(parent->Children[next++]);
+  }
+  return out;
+}
+
+// Runs one entry's work; a failed lookup or any other error skips the entry. A spent
+// budget ends the page.
 template <typename Fn>
 void Entry(Fn&& fn) {
   try {
     fn();
+  } catch (const EBudgetSpent&) {
+    throw;
   } catch (...) {
   }
 }
@@ -134,43 +207,50 @@ void ExtractHotbot(const TTagNode* root, const THitSink& sink) {
 
 void ExtractAllTheWeb(const TTagNode* root, TAllTheWebState& state, const THitSink& sink) {
   const TTagNode* cur = PageBody(root, "body");
+  TWalkBudget budget(kAllTheWebBudget);
   std::string_view wanted = "dl";
-  for (;;) {
-    if (!cur)
-      throw ERuleFailed("All The Web entry without dd");
-    const TTagNode* x = cur->FindTag(wanted);
-    if (!x)
-      return;
-    cur = x;
-    const bool isEntry = wanted == "dt";
-    wanted = "dt";
-
-    const TTagNode* anchor = cur->FindTag("a");
-    if (!anchor) {
-      // Searching on from a dt without an a would find that same dt again: the walk
-      // would repeat the entry forever, so such an entry ends the page. From the dl
-      // itself the walk moves on to its first dt.
-      if (isEntry)
+  try {
+    for (;;) {
+      if (!cur)
+        throw ERuleFailed("All The Web entry without dd");
+      const TTagNode* x = FindTagBudgeted(cur, wanted, budget);
+      if (!x)
         return;
-      continue;
-    }
-    Entry([&] {
-      state.Title = anchor->GetText();
-      cur = cur->FindTag("dd");  // none: the entry is skipped and the next look ends the task
-      int spans = 0;
-      for (int i = 0; i < Need(cur)->ChildCount(); ++i) {
-        if (!StartsWith(cur->Children[i], "span"))
-          continue;
-        const std::string text = TextOf(cur->GetChild(i));
-        if (spans++ == 0) {
-          state.Description = text;
-        } else {
-          state.URL = Copy(text, 8, 99999);
-        }
+      cur = x;
+      const bool isEntry = wanted == "dt";
+      wanted = "dt";
+
+      const TTagNode* anchor = FindTagBudgeted(cur, "a", budget);
+      if (!anchor) {
+        // Searching on from a dt without an a would find that same dt again: the walk
+        // would repeat the entry forever, so such an entry ends the page. From the dl
+        // itself the walk moves on to its first dt.
+        if (isEntry)
+          return;
+        continue;
       }
-      if (sink)
-        sink(THit{state.Title, state.URL, state.Description});
-    });
+      Entry([&] {
+        state.Title = GetTextBudgeted(anchor, budget);
+        // None: the entry is skipped and the next look ends the task.
+        cur = FindTagBudgeted(cur, "dd", budget);
+        int spans = 0;
+        for (int i = 0; i < Need(cur)->ChildCount(); ++i) {
+          if (!StartsWith(cur->Children[i], "span"))
+            continue;
+          const std::string text = GetTextBudgeted(Need(cur->GetChild(i)), budget);
+          if (spans++ == 0) {
+            state.Description = text;
+          } else {
+            state.URL = Copy(text, 8, 99999);
+          }
+        }
+        if (sink)
+          sink(THit{state.Title, state.URL, state.Description});
+      });
+    }
+  } catch (const EBudgetSpent&) {
+    // A page whose entries nest inside each other's anchors would make the walk
+    // quadratic in the page size; once the budget is spent the page ends.
   }
 }
 

@@ -148,6 +148,21 @@ TEST(AllTheWebRule, ClosedEntriesAndEntriesWithoutAnchorEndThePage) {
   EXPECT_FALSE(Extract(TEngine::AllTheWeb, "<html><body>nothing</body></html>").taskEnded);
 }
 
+// Entries that nest inside each other's unclosed anchors make every title the text of
+// the whole rest of the page; the walk's work budget ends such a page instead of
+// letting it run for hours.
+TEST(AllTheWebRule, AHostileNestingEndsThePageInsteadOfRunningQuadratic) {
+  std::string page = "<html><body><dl>";
+  for (int i = 0; i < 10000; ++i)
+    page += "<dt><a>t<dd><span>d</span>";
+  TPageExtractor extractor(TEngine::AllTheWeb);
+  const TOutcome outcome = Extract(extractor, page);
+  EXPECT_FALSE(outcome.taskEnded);
+  ASSERT_FALSE(outcome.hits.empty());
+  EXPECT_LT(outcome.hits.size(), 10000u);  // the budget ended the page early
+  EXPECT_EQ("d", outcome.hits[0].Description);
+}
+
 // The simulator's pages are what the rules expect, for every engine.
 TEST(SimulatorPages, EveryEngineYieldsItsResultsInOrder) {
   tools::TSimEngineConfig config;
