@@ -18,6 +18,7 @@
 #include "app/QtMainThread.h"
 #include "app/SettingsStore.h"
 #include "app/choices/MainFormChoices.h"
+#include "app/results/AboutBox.h"
 #include "app/results/DesignFont.h"
 #include "app/results/GaugeStatusBar.h"
 #include "app/results/ResultsGrid.h"
@@ -373,7 +374,9 @@ void TMainForm::Help1Click() {
 }
 
 void TMainForm::About1Click() {
-  // SEAM(about): the about box of app/results is shown here once it lands.
+  // A new box each time, shown modally and released when it closes.
+  TAboutBox aboutBox(nullptr, shell_);
+  aboutBox.exec();
 }
 
 void TMainForm::FullInfoCheckBoxClick() {
@@ -403,6 +406,15 @@ void TMainForm::FormResize() {
 
 void TMainForm::FormPaint(QPainter& painter) {
   MainFormBarPaint(*this, painter);
+}
+
+bool TMainForm::event(QEvent* event) {
+  const bool result = TAppBar::event(event);
+  // The floating caption comes and goes with the edge: the client area moves without
+  // the window changing size.
+  if (event->type() == QEvent::ContentsRectChange)
+    FormResize();
+  return result;
 }
 
 void TMainForm::resizeEvent(QResizeEvent* event) {
