@@ -10,6 +10,7 @@
 #include "net/HttpCli.h"
 #include "net/RequestWait.h"
 #include "platform/StringStream.h"
+#include "platform/ThreadHalt.h"
 #include "platform/ThreadQueue.h"
 #include "search/PageExtractor.h"
 #include "search/QueryBuilder.h"
@@ -97,6 +98,12 @@ void RunEngineTask(const std::shared_ptr<TSearchShared>& shared,
         client.StartGet();
         done = false;
         capReached = false;
+        // Take the connect notification and send the request now rather than after the
+        // first 100 ms step, so a prompt server's answer is complete by that step's pump.
+        // Should the answer already be complete, the step is slept all the same: every
+        // page still costs at least one 100 ms step, as the engines have always seen.
+        TThreadQueue::Current().Pump();
+        if (done) Sleep(100);
         WaitForRequest(
             client, done,
             [&shared, &capReached] { return shared->Searching.load() && !capReached; },
