@@ -56,6 +56,9 @@ struct TMeasure {
 
 using TClock = std::chrono::steady_clock;
 
+// A baseline that is very slow on some shape gets fewer runs after this much time.
+constexpr double kBudgetSeconds = 30.0;
+
 // Time is the thread's CPU time: on a shared machine, wall time mostly measures the
 // neighbours. Page faults still count (the kernel works on this thread's behalf).
 double CpuSeconds() {
@@ -197,7 +200,7 @@ int main(int argc, char** argv) {
     std::erase_if(inputs, [&](const TInput& i) { return i.Name.rfind(prefix, 0) != 0; });
     for (const auto& input : inputs)
       for (const auto& c : candidates) {
-        const TMeasure m = Measure(c, input, runs, 60.0);
+        const TMeasure m = Measure(c, input, runs, kBudgetSeconds);
         std::printf("%s %s: %.1f MB/s, heap %.2fx\n", input.Name.c_str(), c.Name.c_str(), m.MBps,
                     m.HeapRatio);
       }
@@ -214,15 +217,16 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
     std::vector<TMeasure> row;
     for (const auto& c : candidates) {
-      const TMeasure m = Measure(c, input, runs, 60.0);
+      const TMeasure m = Measure(c, input, runs, kBudgetSeconds);
       row.push_back(m);
-      std::printf(" | %14.1f %4.1fx%s", m.MBps, m.HeapRatio, m.Runs < runs ? "*" : " ");
+      std::printf(" | %14.2f %4.1fx%s", m.MBps, m.HeapRatio, m.Runs < runs ? "*" : " ");
       std::fflush(stdout);
     }
     std::printf("\n");
     all.push_back(row);
   }
-  std::printf("\n* fewer than %d runs: the run budget of 60 s was spent.\n\n", runs);
+  std::printf("\n* fewer than %d runs: the run budget of %.0f s was spent.\n\n", runs,
+              kBudgetSeconds);
   for (size_t i = 0; i < inputs.size(); ++i) {
     std::printf("%-26s", inputs[i].Name.c_str());
     for (size_t c = 1; c < candidates.size(); ++c)
