@@ -21,7 +21,9 @@ namespace {
 using namespace quellion;
 using Clock = std::chrono::steady_clock;
 
-double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
+double Seconds(Clock::duration d) {
+  return std::chrono::duration<double>(d).count();
+}
 
 // One GET with our client, pumping continuously; returns body bytes seen.
 int64_t FetchOurs(THttpCli& client, const std::string& url) {
@@ -37,7 +39,8 @@ int64_t FetchOurs(THttpCli& client, const std::string& url) {
     queue.WaitForWork(100);
     queue.Pump();
   }
-  if (client.StatusCode() != 200) std::fprintf(stderr, "status %d\n", client.StatusCode());
+  if (client.StatusCode() != 200)
+    std::fprintf(stderr, "status %d\n", client.StatusCode());
   return bytes;
 }
 
@@ -54,7 +57,8 @@ int64_t FetchCurl(CURL* curl, const std::string& url) {
   curl_easy_setopt(curl, CURLOPT_FORBID_REUSE, 1L);
   curl_easy_setopt(curl, CURLOPT_HTTP_VERSION, CURL_HTTP_VERSION_1_0);
   curl_easy_setopt(curl, CURLOPT_PROXY, "");
-  if (curl_easy_perform(curl) != CURLE_OK) std::fprintf(stderr, "curl failed\n");
+  if (curl_easy_perform(curl) != CURLE_OK)
+    std::fprintf(stderr, "curl failed\n");
   return bytes;
 }
 
@@ -68,9 +72,12 @@ double Percentile(std::vector<double> v, double p) {
 int main(int argc, char** argv) {
   int sizeMb = 256, rounds = 5, requests = 500;
   for (int i = 1; i + 1 < argc; i += 2) {
-    if (!std::strcmp(argv[i], "--size-mb")) sizeMb = std::atoi(argv[i + 1]);
-    if (!std::strcmp(argv[i], "--rounds")) rounds = std::atoi(argv[i + 1]);
-    if (!std::strcmp(argv[i], "--requests")) requests = std::atoi(argv[i + 1]);
+    if (!std::strcmp(argv[i], "--size-mb"))
+      sizeMb = std::atoi(argv[i + 1]);
+    if (!std::strcmp(argv[i], "--rounds"))
+      rounds = std::atoi(argv[i + 1]);
+    if (!std::strcmp(argv[i], "--requests"))
+      requests = std::atoi(argv[i + 1]);
   }
   curl_global_init(CURL_GLOBAL_DEFAULT);
   test::TNginxPeer nginx;
