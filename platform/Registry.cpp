@@ -830,15 +830,29 @@ bool TRegistry::KeepDamagedFileAside() {
 bool TRegistry::Flush() {
   LastError_.clear();
   std::string text = FormatRegistryText(*Root_);
+  // Storing is a chain of steps that may each flush; what is already on disk is not
+  // written again.
+  if (WrittenOnce_ && text == LastWritten_) {
+    struct stat st {};
+    if (::stat(FilePath_.c_str(), &st) == 0 && st.st_ino == WrittenInode_ &&
+        st.st_dev == WrittenDevice_) {
+      return true;
+    }
+  }
   if (DamagedFilePending_) {
     if (!KeepDamagedFileAside())
       return false;
   }
   if (!WriteFileAtomically(FilePath_, text, LastError_))
     return false;
+  struct stat st {};
+  WrittenOnce_ = ::stat(FilePath_.c_str(), &st) == 0;
+  WrittenInode_ = st.st_ino;
+  WrittenDevice_ = st.st_dev;
   DamagedFilePending_ = false;
   LoadedBytes_.clear();
   LoadedBytes_.shrink_to_fit();
+  LastWritten_ = std::move(text);
   return true;
 }
 

@@ -148,6 +148,8 @@ class TRegistry {
   // Writes the whole registry to the file: temporary file in the same folder (mode 0600),
   // fsync, rename over the file, fsync of the folder. Creates the folder (0700) if needed.
   // False (with LastError() saying why) when it could not; the old file is then untouched.
+  // Nothing is written when nothing changed since this store's last successful Flush() and
+  // the file it wrote is still in place.
   bool Flush();
 
   const std::string& FilePath() const { return FilePath_; }
@@ -162,6 +164,11 @@ class TRegistry {
   TRegParseReport LoadReport_;
   std::string LoadedBytes_;  // kept only while a damaged file still waits to be set aside
   bool DamagedFilePending_ = false;
+  // The last successful Flush(): its text and the file it made.
+  std::string LastWritten_;
+  bool WrittenOnce_ = false;
+  std::uint64_t WrittenInode_ = 0;
+  std::uint64_t WrittenDevice_ = 0;
   std::string LastError_;
 };
 

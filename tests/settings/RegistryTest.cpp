@@ -341,6 +341,28 @@ TEST_F(SettingsSandbox, DamagedFileIsKeptAsideBeforeItIsReplaced) {
   EXPECT_EQ(s, "again");
 }
 
+TEST_F(SettingsSandbox, RepeatedFlushWritesOnlyChanges) {
+  TRegistry reg(FilePath);
+  reg.OpenKey(HKEY_CURRENT_USER, kQuellionKeyName, true)->WriteDword("MaxSites", 20);
+  ASSERT_TRUE(reg.Flush());
+  auto inode = [&] {
+    struct stat st {};
+    ::stat(FilePath.c_str(), &st);
+    return st.st_ino;
+  };
+  const auto first = inode();
+  ASSERT_TRUE(reg.Flush());
+  EXPECT_EQ(inode(), first);  // each write renames a new file into place
+  reg.OpenKey(HKEY_CURRENT_USER, kQuellionKeyName, true)->WriteDword("MaxSites", 30);
+  ASSERT_TRUE(reg.Flush());
+  EXPECT_NE(inode(), first);
+  // A file removed or replaced behind the store's back is written again.
+  const std::string text = ReadFile(FilePath);
+  std::filesystem::remove(FilePath);
+  ASSERT_TRUE(reg.Flush());
+  EXPECT_EQ(ReadFile(FilePath), text);
+}
+
 TEST_F(SettingsSandbox, HealthyFileIsReplacedWithoutACopy) {
   {
     TRegistry reg(FilePath);
