@@ -26,7 +26,7 @@ struct TResultRecord {
 // Threads: engine tasks append through AddHit (search control) while holding the
 // task runner's caller lock; the window reads and edits rows on the GUI thread.
 // Every member takes the table's own mutex, so each call is atomic on its own.
-// Appends are announced through OnRowsAppended, called on the appending thread
+// Appends are announced through OnRowsChanged, called on the appending thread
 // after the table's mutex is released; the GUI marshals it to its own thread.
 class TResultTable {
  public:
