@@ -700,6 +700,19 @@ bool WriteFileAtomically(const std::string& path, const std::string& bytes, std:
   return true;
 }
 
+// The file a store writes: a symbolic link (settings kept elsewhere) is written through
+// rather than replaced; a dangling one is replaced.
+std::string WritePathFor(const std::string& path) {
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+    std::error_code ec;
+    std::filesystem::path resolved = std::filesystem::canonical(path, ec);
+    if (!ec)
+      return resolved.string();
+  }
+  return path;
+}
+
 std::unique_ptr<TRegistry>& CurrentUserSlot() {
   static std::unique_ptr<TRegistry> slot;
   return slot;
@@ -810,43 +823,45 @@ bool TRegistry::DeleteKey(HKEY root, const std::string& path) {
   return Root_->DeleteKey(path);
 }
 
-bool TRegistry::KeepDamagedFileAside() {
-  std::string bad = FilePath_ + ".bad";
+bool TRegistry::KeepDamagedFileAside(const std::string& path) {
+  std::string bad = path + ".bad";
   if (::unlink(bad.c_str()) != 0 && errno != ENOENT) {
     LastError_ = ErrnoText("cannot replace " + bad, errno);
     return false;
   }
   // A hard link keeps the damaged file whole, however large; the loaded bytes are the
   // fallback where links are not possible.
-  if (::link(FilePath_.c_str(), bad.c_str()) == 0) {
+  if (::link(path.c_str(), bad.c_str()) == 0) {
     ::chmod(bad.c_str(), 0600);
     return true;
   }
-  if (errno == ENOENT)
-    return true;  // nothing left to keep
+  // Nothing left to keep, or nothing readable was in its place.
+  if (errno == ENOENT || LoadedBytes_.empty())
+    return true;
   return WriteFileAtomically(bad, LoadedBytes_, LastError_);
 }
 
 bool TRegistry::Flush() {
   LastError_.clear();
+  const std::string path = WritePathFor(FilePath_);
   std::string text = FormatRegistryText(*Root_);
   // Storing is a chain of steps that may each flush; what is already on disk is not
   // written again.
   if (WrittenOnce_ && text == LastWritten_) {
     struct stat st {};
-    if (::stat(FilePath_.c_str(), &st) == 0 && st.st_ino == WrittenInode_ &&
+    if (::stat(path.c_str(), &st) == 0 && st.st_ino == WrittenInode_ &&
         st.st_dev == WrittenDevice_) {
       return true;
     }
   }
   if (DamagedFilePending_) {
-    if (!KeepDamagedFileAside())
+    if (!KeepDamagedFileAside(path))
       return false;
   }
-  if (!WriteFileAtomically(FilePath_, text, LastError_))
+  if (!WriteFileAtomically(path, text, LastError_))
     return false;
   struct stat st {};
-  WrittenOnce_ = ::stat(FilePath_.c_str(), &st) == 0;
+  WrittenOnce_ = ::stat(path.c_str(), &st) == 0;
   WrittenInode_ = st.st_ino;
   WrittenDevice_ = st.st_dev;
   DamagedFilePending_ = false;

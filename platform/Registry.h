@@ -157,7 +157,7 @@ class TRegistry {
   const std::string& LastError() const { return LastError_; }
 
  private:
-  bool KeepDamagedFileAside();
+  bool KeepDamagedFileAside(const std::string& path);
 
   std::string FilePath_;
   std::unique_ptr<TRegistryKey> Root_;

@@ -398,6 +398,20 @@ TEST_F(SettingsSandbox, SomethingOtherThanAFileInItsPlaceNeitherBlocksNorCrashes
   EXPECT_FALSE(reg.Flush());
   EXPECT_FALSE(reg.LastError().empty());
   EXPECT_TRUE(Exists(FilePath + "/inside"));
+  EXPECT_FALSE(Exists(FilePath + ".bad"));  // nothing readable was there to keep
+}
+
+TEST_F(SettingsSandbox, LinkedFileIsWrittenThroughItsLink) {
+  const std::string elsewhere = Folder + "/dotfiles/quellion.reg";
+  WriteFile(elsewhere, "Windows Registry Editor Version 5.00\n");
+  std::filesystem::create_directories(Folder + "/tarnwick-quellion");
+  std::filesystem::create_symlink(elsewhere, FilePath);
+  TRegistry reg(FilePath);
+  reg.OpenKey(HKEY_CURRENT_USER, kQuellionKeyName, true)->WriteDword("MaxSites", 20);
+  ASSERT_TRUE(reg.Flush()) << reg.LastError();
+  EXPECT_TRUE(std::filesystem::is_symlink(FilePath));
+  EXPECT_NE(ReadFile(elsewhere).find("\"MaxSites\"=dword:00000014"), std::string::npos);
+  EXPECT_EQ(Mode(elsewhere), 0600u);
 }
 
 TEST_F(SettingsSandbox, UnwritableFolderReportsFailureAndKeepsTheOldFile) {
