@@ -201,6 +201,27 @@ TEST(HierarchyNodeTest, AddNewAppendsAPlainNodeAlsoOnATagNode) {
   EXPECT_THROW(node.GetChild(2), EListError);
 }
 
+TEST(HierarchyNodeTest, AttributesReadLikeAStringVector) {
+  TTagNode node;
+  const std::vector<std::string>& none = node.Attributes;
+  EXPECT_TRUE(none.empty());
+  EXPECT_EQ(node.Attributes.begin(), node.Attributes.end());
+  node.Attributes.push_back("href=x");
+  node.Attributes.emplace_back("target=_blank");
+  const std::vector<std::string>& some = node.Attributes;
+  EXPECT_EQ(some, (std::vector<std::string>{"href=x", "target=_blank"}));
+  EXPECT_EQ(node.Attributes.size(), 2u);
+  EXPECT_EQ(node.Attributes[1], "target=_blank");
+  std::string joined;
+  for (const auto& attribute : node.Attributes)
+    joined += attribute + ";";
+  EXPECT_EQ(joined, "href=x;target=_blank;");
+  TAttributeList copy = node.Attributes;
+  node.Attributes.clear();
+  EXPECT_TRUE(node.Attributes.empty());
+  EXPECT_EQ(copy, (std::vector<std::string>{"href=x", "target=_blank"}));
+}
+
 TEST(TagNodeTest, FindTagComparesWholeNamesIgnoringAsciiCaseOnly) {
   TTagNode body;
   body.Name = "body";
