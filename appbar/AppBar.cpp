@@ -243,8 +243,11 @@ void TAppBar::StyleForEdge(bool proposed, TAppBarEdge edge) {
   x11::SetDockType(NativeWindowId(), dock);
   if (isVisible()) {
     hide();
-    x11::WaitUntilWithdrawn(NativeWindowId(), 500);
+    x11::WaitUntilWithdrawn(NativeWindowId(), 1000);
     show();
+    // The manager dropped the window's states when it let the window go.
+    if (FWindowPlatform != nullptr)
+      FWindowPlatform->ApplyWindowStates();
   }
 }
 

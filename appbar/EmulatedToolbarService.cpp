@@ -60,10 +60,11 @@ TRect TEmulatedToolbarService::WorkArea() const {
 
 void TEmulatedToolbarService::Adjust(const TShellBarClient* self, TAppBarEdge edge, TRect& r,
                                      bool keepThickness) const {
-  r.Left = std::max(r.Left, FScreen.Left);
-  r.Top = std::max(r.Top, FScreen.Top);
-  r.Right = std::min(r.Right, FScreen.Right);
-  r.Bottom = std::min(r.Bottom, FScreen.Bottom);
+  const TRect area = PlacementArea();
+  r.Left = std::max(r.Left, area.Left);
+  r.Top = std::max(r.Top, area.Top);
+  r.Right = std::min(r.Right, area.Right);
+  r.Bottom = std::min(r.Bottom, area.Bottom);
   const int width = r.Width();
   const int height = r.Height();
   // The strips of the bars registered before this one are cut away, as from the work
@@ -139,6 +140,19 @@ void TEmulatedToolbarService::NotifyOthers(const TShellBarClient* except, unsign
 
 void TEmulatedToolbarService::NotifyFullScreenApp(bool open) {
   NotifyOthers(nullptr, ABN_FULLSCREENAPP, open ? 1 : 0);
+}
+
+void TEmulatedToolbarService::NotifyPositionsChanged() {
+  NotifyOthers(nullptr, ABN_POSCHANGED, 0);
+}
+
+std::vector<std::uintptr_t> TEmulatedToolbarService::BarWindows() const {
+  std::vector<std::uintptr_t> windows;
+  for (const TBar& b : FBars) {
+    if (const std::uintptr_t w = b.Client->NativeWindowId())
+      windows.push_back(w);
+  }
+  return windows;
 }
 
 void TEmulatedToolbarService::NotifyWindowArrange(bool beginning) {

@@ -37,6 +37,8 @@ class TEmulatedToolbarService : public TDesktopToolbarService {
 
   // Tells every registered bar that a full-screen application opened or closed.
   void NotifyFullScreenApp(bool open);
+  // Tells every registered bar that the space bars may use changed.
+  void NotifyPositionsChanged();
   void NotifyWindowArrange(bool beginning);
   // Delivers queued notifications (also those queued meanwhile); returns how many.
   int DeliverNotifications();
@@ -48,6 +50,10 @@ class TEmulatedToolbarService : public TDesktopToolbarService {
   // Called after a bar's reserved strip changed; `reserved` is empty when none is left.
   virtual void ReservationChanged(TShellBarClient& /*bar*/, TAppBarEdge /*edge*/,
                                   const TRect& /*reserved*/) {}
+  // Where bars may be placed: the screen, less what the window system reserves otherwise.
+  virtual TRect PlacementArea() const { return FScreen; }
+  // The native windows of the registered bars.
+  std::vector<std::uintptr_t> BarWindows() const;
 
  private:
   struct TBar {

@@ -138,19 +138,9 @@ void SetWindowState(std::uintptr_t window, const char* state, bool on) {
   const Window w = Window(window);
   const Atom netWmState = AtomOf(d, "_NET_WM_STATE");
   const Atom stateAtom = AtomOf(d, state);
-  if (IsMapped(d, w)) {
-    XEvent event{};
-    event.xclient.type = ClientMessage;
-    event.xclient.window = w;
-    event.xclient.message_type = netWmState;
-    event.xclient.format = 32;
-    event.xclient.data.l[0] = on ? 1 : 0;  // _NET_WM_STATE_ADD / _REMOVE
-    event.xclient.data.l[1] = long(stateAtom);
-    event.xclient.data.l[2] = 0;
-    event.xclient.data.l[3] = 1;  // source: application
-    XSendEvent(d, DefaultRootWindow(d), False, SubstructureRedirectMask | SubstructureNotifyMask,
-               &event);
-  } else {
+  // An unmapped window carries its initial states as the property; the manager's own
+  // copy is changed by request. Both, because a window being mapped may be either.
+  if (!IsMapped(d, w)) {
     std::vector<long> atoms = ReadLongs(d, w, netWmState, XA_ATOM);
     atoms.erase(std::remove(atoms.begin(), atoms.end(), long(stateAtom)), atoms.end());
     if (on)
@@ -158,6 +148,17 @@ void SetWindowState(std::uintptr_t window, const char* state, bool on) {
     XChangeProperty(d, w, netWmState, XA_ATOM, 32, PropModeReplace,
                     reinterpret_cast<unsigned char*>(atoms.data()), int(atoms.size()));
   }
+  XEvent event{};
+  event.xclient.type = ClientMessage;
+  event.xclient.window = w;
+  event.xclient.message_type = netWmState;
+  event.xclient.format = 32;
+  event.xclient.data.l[0] = on ? 1 : 0;  // _NET_WM_STATE_ADD / _REMOVE
+  event.xclient.data.l[1] = long(stateAtom);
+  event.xclient.data.l[2] = 0;
+  event.xclient.data.l[3] = 1;  // source: application
+  XSendEvent(d, DefaultRootWindow(d), False, SubstructureRedirectMask | SubstructureNotifyMask,
+             &event);
   XFlush(d);
 }
 
@@ -193,6 +194,85 @@ void WaitUntilWithdrawn(std::uintptr_t window, int timeoutMs) {
       return;
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
+}
+
+TRect ForeignStrutArea(const TRect& screen, const std::vector<std::uintptr_t>& own) {
+  TRect area = screen;
+  ::Display* d = Dpy();
+  if (d == nullptr)
+    return area;
+  const Window root = DefaultRootWindow(d);
+  for (long client : ReadLongs(d, root, AtomOf(d, "_NET_CLIENT_LIST"), XA_WINDOW)) {
+    if (std::find(own.begin(), own.end(), std::uintptr_t(client)) != own.end())
+      continue;
+    std::vector<long> strut =
+        ReadLongs(d, Window(client), AtomOf(d, "_NET_WM_STRUT_PARTIAL"), XA_CARDINAL);
+    if (strut.size() < 4) {
+      strut = ReadLongs(d, Window(client), AtomOf(d, "_NET_WM_STRUT"), XA_CARDINAL);
+    }
+    if (strut.size() < 4)
+      continue;
+    area.Left = std::max(area.Left, screen.Left + int(strut[0]));
+    area.Right = std::min(area.Right, screen.Right - int(strut[1]));
+    area.Top = std::max(area.Top, screen.Top + int(strut[2]));
+    area.Bottom = std::min(area.Bottom, screen.Bottom - int(strut[3]));
+  }
+  return area;
+}
+
+bool ActiveWindowFullScreen(const std::vector<std::uintptr_t>& own) {
+  ::Display* d = Dpy();
+  if (d == nullptr)
+    return false;
+  const std::vector<long> active =
+      ReadLongs(d, DefaultRootWindow(d), AtomOf(d, "_NET_ACTIVE_WINDOW"), XA_WINDOW);
+  if (active.empty() || active[0] == 0)
+    return false;
+  if (std::find(own.begin(), own.end(), std::uintptr_t(active[0])) != own.end())
+    return false;
+  const long fullScreen = long(AtomOf(d, "_NET_WM_STATE_FULLSCREEN"));
+  const std::vector<long> states =
+      ReadLongs(d, Window(active[0]), AtomOf(d, "_NET_WM_STATE"), XA_ATOM);
+  return std::find(states.begin(), states.end(), fullScreen) != states.end();
+}
+
+void WatchRootProperties() {
+  ::Display* d = Dpy();
+  if (d == nullptr)
+    return;
+  const Window root = DefaultRootWindow(d);
+  XWindowAttributes attributes;
+  if (XGetWindowAttributes(d, root, &attributes) == 0)
+    return;
+  XSelectInput(d, root, attributes.your_event_mask | PropertyChangeMask);
+  XFlush(d);
+}
+
+unsigned long RootPropertyChanged(const void* xcbEvent) {
+  ::Display* d = Dpy();
+  if (d == nullptr || xcbEvent == nullptr)
+    return 0;
+  // xcb_property_notify_event_t: type, pad, sequence, window, atom, time, state.
+  struct TPropertyNotify {
+    std::uint8_t ResponseType;
+    std::uint8_t Pad0;
+    std::uint16_t Sequence;
+    std::uint32_t Window;
+    std::uint32_t Atom;
+    std::uint32_t Time;
+    std::uint8_t State;
+  };
+  const auto* event = static_cast<const TPropertyNotify*>(xcbEvent);
+  if ((event->ResponseType & 0x7f) != PropertyNotify)
+    return 0;
+  if (event->Window != DefaultRootWindow(d))
+    return 0;
+  return event->Atom;
+}
+
+unsigned long AtomNamed(const char* name) {
+  ::Display* d = Dpy();
+  return d != nullptr ? AtomOf(d, name) : 0;
 }
 
 void Flush() {

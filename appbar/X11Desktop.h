@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 #include "appbar/AppBarTypes.h"
 
@@ -19,8 +20,8 @@ void SetStrut(std::uintptr_t window, TAppBarEdge edge, const TRect& strip);
 // The window manager's work area (_NET_WORKAREA of the root window, current desktop).
 std::optional<TRect> WorkArea();
 
-// One _NET_WM_STATE atom ("_NET_WM_STATE_ABOVE", ...) on or off. A mapped window asks
-// the window manager; an unmapped one gets the property written.
+// One _NET_WM_STATE atom ("_NET_WM_STATE_ABOVE", ...) on or off: the window manager is
+// asked, and an unmapped window also gets the property written.
 void SetWindowState(std::uintptr_t window, const char* state, bool on);
 
 // _NET_WM_WINDOW_TYPE: DOCK (window managers let a dock leave the screen partly, which an
@@ -30,6 +31,20 @@ void SetDockType(std::uintptr_t window, bool dock);
 // After unmapping a window: waits (at most timeoutMs) until the window manager has let it
 // go, so that mapping it again has it managed anew.
 void WaitUntilWithdrawn(std::uintptr_t window, int timeoutMs);
+
+// The screen less the struts of the managed windows (_NET_CLIENT_LIST) other than those
+// given: where a bar may go without covering a panel.
+TRect ForeignStrutArea(const TRect& screen, const std::vector<std::uintptr_t>& own);
+
+// Whether the active window (_NET_ACTIVE_WINDOW), if not one of those given, is full screen.
+bool ActiveWindowFullScreen(const std::vector<std::uintptr_t>& own);
+
+// Asks for the root window's property changes (keeping what else is selected) and answers
+// the atom of a root property change in an xcb event, else 0.
+void WatchRootProperties();
+unsigned long RootPropertyChanged(const void* xcbEvent);
+// The atom of a name.
+unsigned long AtomNamed(const char* name);
 
 // Sends the queued requests to the server.
 void Flush();

@@ -3,11 +3,63 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QTimer>
+#include <algorithm>
+#include <iterator>
 #include <memory>
 
 #include "appbar/X11Desktop.h"
 
 namespace quellion {
+
+TX11ToolbarService::TX11ToolbarService(TRect screen)
+    : TEmulatedToolbarService(screen), FForeignArea(screen) {
+  x11::WatchRootProperties();
+  if (QCoreApplication* app = QCoreApplication::instance())
+    app->installNativeEventFilter(this);
+  FForeignArea = x11::ForeignStrutArea(Screen(), BarWindows());
+}
+
+TX11ToolbarService::~TX11ToolbarService() {
+  if (QCoreApplication* app = QCoreApplication::instance())
+    app->removeNativeEventFilter(this);
+}
+
+TRect TX11ToolbarService::PlacementArea() const {
+  return x11::ForeignStrutArea(Screen(), BarWindows());
+}
+
+void TX11ToolbarService::CheckDesktop() {
+  FCheckPending = false;
+  const std::vector<std::uintptr_t> own = BarWindows();
+  const TRect area = x11::ForeignStrutArea(Screen(), own);
+  if (!(area == FForeignArea)) {
+    FForeignArea = area;
+    NotifyPositionsChanged();
+  }
+  const bool fullScreen = x11::ActiveWindowFullScreen(own);
+  if (fullScreen != FFullScreen) {
+    FFullScreen = fullScreen;
+    NotifyFullScreenApp(fullScreen);
+  }
+}
+
+bool TX11ToolbarService::nativeEventFilter(const QByteArray& eventType, void* message,
+                                           qintptr* /*result*/) {
+  if (eventType != "xcb_generic_event_t")
+    return false;
+  const unsigned long atom = x11::RootPropertyChanged(message);
+  if (atom == 0 || FCheckPending)
+    return false;
+  static const unsigned long watched[] = {
+      x11::AtomNamed("_NET_WORKAREA"), x11::AtomNamed("_NET_CLIENT_LIST"),
+      x11::AtomNamed("_NET_ACTIVE_WINDOW"), x11::AtomNamed("_NET_CLIENT_LIST_STACKING")};
+  if (std::find(std::begin(watched), std::end(watched), atom) == std::end(watched))
+    return false;
+  // Read the desktop once the event has been handled, not from inside Qt's dispatch.
+  FCheckPending = true;
+  QTimer::singleShot(0, QCoreApplication::instance(), [this] { CheckDesktop(); });
+  return false;
+}
 
 void TX11ToolbarService::ReservationChanged(TShellBarClient& bar, TAppBarEdge edge,
                                             const TRect& reserved) {

@@ -4,8 +4,10 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QThread>
 #include <QTimer>
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <string>
@@ -134,9 +136,48 @@ int main(int argc, char** argv) {
   Check(ServerGeometry(d, w) == QRect(0, 0, 200, screenHeight), "the window fills the strip");
   WaitUntil([&] { return HasState(d, w, "_NET_WM_STATE_ABOVE"); }, 5000);
   Check(HasState(d, w, "_NET_WM_STATE_ABOVE"), "always on top: _NET_WM_STATE_ABOVE");
-  Check(HasState(d, w, "_NET_WM_STATE_SKIP_TASKBAR"), "docked: no taskbar entry");
-  bar.activateWindow();
-  Check(WaitUntil([&] { return bar.isActiveWindow(); }, 5000), "the docked bar takes the focus");
+  Check(WaitUntil([&] { return HasState(d, w, "_NET_WM_STATE_SKIP_TASKBAR"); }),
+        "docked: no taskbar entry");
+
+  // Another program's panel at the left edge: the bar moves out beside it, and back.
+  const Window panel = XCreateSimpleWindow(d, root, 0, 0, 50, screenHeight, 0, 0, 0);
+  {
+    long dock = long(XInternAtom(d, "_NET_WM_WINDOW_TYPE_DOCK", False));
+    XChangeProperty(d, panel, XInternAtom(d, "_NET_WM_WINDOW_TYPE", False), XA_ATOM, 32,
+                    PropModeReplace, reinterpret_cast<unsigned char*>(&dock), 1);
+    long panelStrut[12] = {50, 0, 0, 0, 0, screenHeight - 1, 0, 0, 0, 0, 0, 0};
+    XChangeProperty(d, panel, XInternAtom(d, "_NET_WM_STRUT_PARTIAL", False), XA_CARDINAL, 32,
+                    PropModeReplace, reinterpret_cast<unsigned char*>(panelStrut), 12);
+    XMapWindow(d, panel);
+    XFlush(d);
+  }
+  Check(WaitUntil([&] { return ServerGeometry(d, w) == QRect(50, 0, 200, screenHeight); }),
+        "beside another program's panel: bar at " + std::to_string(ServerGeometry(d, w).x()));
+  Check(WaitUntil([&] { return workArea()[0] == 250; }), "the panel and the bar reserve 250");
+  XDestroyWindow(d, panel);
+  XFlush(d);
+  Check(WaitUntil([&] { return ServerGeometry(d, w) == QRect(0, 0, 200, screenHeight); }),
+        "the panel gone, the bar moves back to the edge");
+
+  // A full-screen window becoming active puts the bar below; its end brings it back.
+  const Window fullScreen = XCreateSimpleWindow(d, root, 0, 0, 300, 300, 0, 0, 0);
+  {
+    long state = long(XInternAtom(d, "_NET_WM_STATE_FULLSCREEN", False));
+    XChangeProperty(d, fullScreen, XInternAtom(d, "_NET_WM_STATE", False), XA_ATOM, 32,
+                    PropModeReplace, reinterpret_cast<unsigned char*>(&state), 1);
+    XMapWindow(d, fullScreen);
+    XFlush(d);
+  }
+  Check(WaitUntil([&] {
+          return HasState(d, w, "_NET_WM_STATE_BELOW") && !HasState(d, w, "_NET_WM_STATE_ABOVE");
+        }),
+        "a full-screen application puts the bar at the bottom");
+  XDestroyWindow(d, fullScreen);
+  XFlush(d);
+  Check(WaitUntil([&] {
+          return HasState(d, w, "_NET_WM_STATE_ABOVE") && !HasState(d, w, "_NET_WM_STATE_BELOW");
+        }),
+        "its end brings the bar back on top");
 
   bar.SetAutoHide(true);
   bar.ApplyState();
@@ -168,19 +209,20 @@ int main(int argc, char** argv) {
   Check(floating, "floating: strut removed, window back at its floating rectangle " +
                       std::to_string(ServerGeometry(d, w).x()) + "," +
                       std::to_string(ServerGeometry(d, w).y()));
-  Check(!HasState(d, w, "_NET_WM_STATE_SKIP_TASKBAR"), "floating: taskbar entry shown");
+  Check(WaitUntil([&] { return !HasState(d, w, "_NET_WM_STATE_SKIP_TASKBAR"); }),
+        "floating: taskbar entry shown");
 
   // Docking maps the window anew (as a dock); the program must not take that for its last
   // window closing.
-  bool survived = false;
+  bool lastWindowClosed = false;
+  QObject::connect(&app, &QGuiApplication::lastWindowClosed, [&] { lastWindowClosed = true; });
+  QEventLoop loop;
   QTimer::singleShot(0, &bar, [&] { bar.SetEdge(quellion::abeLeft); });
-  QTimer::singleShot(1000, &app, [&] {
-    survived = true;
-    QCoreApplication::quit();
-  });
-  QApplication::exec();
-  Check(survived, "remapping the window does not end the program");
-  Check(WaitUntil([&] { return workArea()[0] == 200; }), "docked again from the event loop");
+  QTimer::singleShot(1000, &loop, &QEventLoop::quit);
+  loop.exec();
+  Check(!lastWindowClosed && bar.isVisible(), "remapping the window does not close it");
+  const bool dockedAgain = WaitUntil([&] { return workArea()[0] == 200; });
+  Check(dockedAgain, "docked again from the event loop");
 
   bar.DestroyHandle();
   Check(WaitUntil([&] { return workArea() == fullArea; }), "unregistering frees the strip");
