@@ -103,7 +103,8 @@ void RunEngineTask(const std::shared_ptr<TSearchShared>& shared,
         // Should the answer already be complete, the step is slept all the same: every
         // page still costs at least one 100 ms step, as the engines have always seen.
         TThreadQueue::Current().Pump();
-        if (done) Sleep(100);
+        if (done)
+          Sleep(100);
         WaitForRequest(
             client, done,
             [&shared, &capReached] { return shared->Searching.load() && !capReached; },
