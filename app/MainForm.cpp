@@ -241,6 +241,14 @@ void TMainForm::FormDestroy() {
   // The grid lets go of the table before the search control (and the table) goes.
   ui_->Panel4->SetTable(nullptr);
   searchControl_.reset();
+  // The controls outlive this object's own members (the widget base deletes them):
+  // nothing they do while going away may reach the handlers here.
+  ui_->Panel4->Grid()->SetHintSettings({}, {});
+  ui_->imgMenu->removeEventFilter(this);
+  ui_->imgMin->removeEventFilter(this);
+  for (QObject* child : findChildren<QObject*>())
+    child->disconnect(this);
+  imgMenuClickTimer_.stop();
 }
 
 // --- Settings ---
@@ -446,34 +454,34 @@ void TMainForm::closeEvent(QCloseEvent* event) {
 bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
   const bool onMenu = watched == ui_->imgMenu;
   const bool onMin = watched == ui_->imgMin;
-  if (onMenu || onMin) {
-    auto* mouse = static_cast<QMouseEvent*>(event);
-    switch (event->type()) {
-      case QEvent::MouseButtonRelease:
-        if (mouse->button() == Qt::LeftButton &&
-            static_cast<QWidget*>(watched)->rect().contains(mouse->position().toPoint())) {
-          if (onMin)
-            imgMinClick();
-          // Wait whether this is the first half of a double-click.
-          if (onMenu && !imgMenuDblClicked_)
-            imgMenuClickTimer_.start();
-          imgMenuDblClicked_ = false;
-        }
-        return true;
-      case QEvent::MouseButtonDblClick:
-        if (mouse->button() == Qt::LeftButton && onMenu) {
-          imgMenuClickTimer_.stop();
-          imgMenuDblClicked_ = true;
-          imgMenuDblClick();
-        }
-        return true;
-      case QEvent::MouseButtonPress:
-        return true;
-      default:
-        break;
+  if (!onMenu && !onMin)
+    return TAppBar::eventFilter(watched, event);
+  switch (event->type()) {
+    case QEvent::MouseButtonRelease: {
+      const auto* mouse = static_cast<QMouseEvent*>(event);
+      if (mouse->button() == Qt::LeftButton &&
+          static_cast<QWidget*>(watched)->rect().contains(mouse->position().toPoint())) {
+        if (onMin)
+          imgMinClick();
+        // Wait whether this is the first half of a double-click.
+        if (onMenu && !imgMenuDblClicked_)
+          imgMenuClickTimer_.start();
+        imgMenuDblClicked_ = false;
+      }
+      return true;
     }
+    case QEvent::MouseButtonDblClick:
+      if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton && onMenu) {
+        imgMenuClickTimer_.stop();
+        imgMenuDblClicked_ = true;
+        imgMenuDblClick();
+      }
+      return true;
+    case QEvent::MouseButtonPress:
+      return true;
+    default:
+      return TAppBar::eventFilter(watched, event);
   }
-  return TAppBar::eventFilter(watched, event);
 }
 
 }  // namespace quellion

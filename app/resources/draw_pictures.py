@@ -4,6 +4,7 @@
   emblem.png    32 x 32   the program emblem (a globe under a magnifying glass)
   minimize.png  126 x 131 the minimise glyph: a grey bar with a black frame on white
   quellion.png  64 x 64   the application icon (the emblem drawn at twice the size)
+  quellion-32.png         the application icon at 32 x 32
 
 Run it here to redraw them: python3 draw_pictures.py
 """
@@ -98,3 +99,4 @@ if __name__ == "__main__":
     write_png("emblem.png", emblem(32))
     write_png("minimize.png", minimize_glyph())
     write_png("quellion.png", emblem(64), transparent=WHITE)
+    write_png("quellion-32.png", emblem(32), transparent=WHITE)
