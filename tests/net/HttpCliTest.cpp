@@ -281,6 +281,7 @@ TEST_F(HttpCliTest, FailureRowsEndWithTheirTexts) {
     r.client.Proxy = c.proxy;
     r.client.ProxyPort = c.proxyPort;
     ASSERT_TRUE(r.Get(c.url));
+    EXPECT_FALSE(r.doneInsideStartGet);
     EXPECT_EQ(r.doneCount, 1);
     EXPECT_EQ(r.client.CompletionError(), c.error);
     EXPECT_EQ(r.doneError, c.error);

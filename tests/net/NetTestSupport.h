@@ -83,6 +83,7 @@ struct TRecordingClient {
   int doneCount = 0;
   uint16_t doneError = 0xFFFF;
   bool recordDocData = true;
+  bool doneInsideStartGet = false;  // must never happen
 
   explicit TRecordingClient(bool recordAll = true) {
     client.ReceiveStream = &stream;
@@ -130,6 +131,7 @@ struct TRecordingClient {
     stream.SetPosition(0);
     client.URL = url;
     client.StartGet();
+    doneInsideStartGet = done;
     return WaitFor([this] { return done; }, timeoutMs);
   }
 };
