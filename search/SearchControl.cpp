@@ -17,8 +17,7 @@ bool IsBlank(const std::string& text) {
 }  // namespace
 
 TSearchControl::TSearchControl(TMainThreadDispatcher& dispatcher)
-    : dispatcher_(dispatcher),
-      shared_(std::make_shared<TSearchShared>()),
+    : shared_(std::make_shared<TSearchShared>()),
       multiTasker1_(std::make_unique<TMultiTasker>(dispatcher, "MultiTasker1")),
       hosts_(DefaultEngineHosts()) {
   multiTasker1_->SetMaxSimultaneousTask(10);

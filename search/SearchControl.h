@@ -126,7 +126,6 @@ class TSearchControl {
   void MultiTasker1AllTaskFinished();
   void RunEngine(TEngine engine);
 
-  TMainThreadDispatcher& dispatcher_;
   std::shared_ptr<TSearchShared> shared_;
   std::unique_ptr<TMultiTasker> multiTasker1_;
   TEngineHosts hosts_;
