@@ -3,6 +3,7 @@
 #include <istream>
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/Exception.h"
@@ -31,9 +32,9 @@ struct CommandContext {
 
 // esc(s): every byte as it is, except \ " LF CR TAB and other bytes below 0x20 or
 // 0x7F, which are escaped; bytes 0x80..0xFF are written raw.
-std::string Escape(const std::string& s);
+std::string Escape(std::string_view s);
 // "\"" + Escape(s) + "\""
-std::string Quoted(const std::string& s);
+std::string Quoted(std::string_view s);
 
 // Reads a whole file as raw bytes; "-" or an empty name reads the input stream.
 // Throws EException("cannot read <name>: <reason>") when it cannot be read.

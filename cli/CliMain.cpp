@@ -32,7 +32,7 @@ constexpr const char* kUsage =
 
 }  // namespace
 
-std::string Escape(const std::string& s) {
+std::string Escape(std::string_view s) {
   static const char* hex = "0123456789abcdef";
   std::string out;
   out.reserve(s.size());
@@ -56,7 +56,7 @@ std::string Escape(const std::string& s) {
   return out;
 }
 
-std::string Quoted(const std::string& s) { return "\"" + Escape(s) + "\""; }
+std::string Quoted(std::string_view s) { return "\"" + Escape(s) + "\""; }
 
 std::string ReadInput(const std::string& name, std::istream& in) {
   if (name.empty() || name == "-") {
