@@ -137,6 +137,14 @@ TEST_F(MainFormWindow, ClickOnTheMenuPictureOpensTheMenuDoubleClickExits) {
   EXPECT_FALSE(form.PopupMenu1()->isVisible());
 }
 
+TEST_F(MainFormWindow, ClickOnTheMinimisePictureMinimises) {
+  TMainForm form;
+  form.show();
+  QTest::mouseClick(form.Controls().imgMin, Qt::LeftButton);
+  EXPECT_TRUE(form.isMinimized());
+  EXPECT_FALSE(form.PopupMenu1()->isVisible());
+}
+
 TEST_F(MainFormWindow, BannerIsCalledWhenShownAndWhenDestroyed) {
   TRecordingBanner banner;
   {
