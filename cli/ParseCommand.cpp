@@ -30,7 +30,7 @@ void PrintNode(std::ostream& out, const THierarchyNode& node, size_t depth) {
     line += " /";
   for (const auto& attribute : node.Attributes) {
     line += ' ';
-    line += Quoted(attribute);
+    line += Quoted(std::string(attribute));
   }
   line += '\n';
   out << line;

@@ -16,7 +16,7 @@ inline unsigned char LowerAscii(unsigned char c) {
 
 // Nodes are what a page's tree is made of: keep them within one small allocator size
 // class (see the benchmark's heap figures).
-static_assert(sizeof(void*) != 8 || sizeof(TTagNode) <= 120);
+static_assert(sizeof(void*) != 8 || sizeof(TTagNode) <= 56);
 
 bool SameTextAscii(std::string_view a, std::string_view b) {
   if (a.size() != b.size())

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "html/NodeLists.h"
+#include "html/NodeString.h"
 
 namespace quellion {
 
@@ -30,12 +31,13 @@ class THierarchyNode {
   // Owned, in document order. Kept in step with each child's Parent by SetParent;
   // change it only through the operations below.
   TNodeList Children;
-  std::string Name;
-  std::string Text;
+  TNodeString Name;
+  TNodeString Text;
   TAttributeList Attributes;
   THierarchyNode* Parent = nullptr;  // not owned
   int32_t Data = 0;
-  int32_t NodeType = 0;
+  // 0 to 5 for the parser's nodes (see TTagNode); 16 bits keep a node in 56 bytes.
+  int16_t NodeType = 0;
 
   virtual THierarchyNode* GetParent() const;
   // Moves this node to the end of p's Children, or detaches it when p is nullptr.

@@ -125,6 +125,7 @@ class THTMLParser::TScanner {
   bool IllegalComment = false;
   std::string Lower;
   std::vector<std::string> ScratchAttributes;
+  std::string ScratchName;
   // Row and column are only needed for warnings, so they are brought forward lazily
   // from the last reported position (warnings come in text order: linear overall).
   size_t RowColPos = 0;
@@ -185,7 +186,7 @@ void THTMLParser::TScanner::BeginTag(size_t pos) {
   if (pos > TokenStart) {
     auto node = std::make_unique<TTagNode>();
     node->NodeType = 2;
-    node->Name.append("PCDATA", 6);
+    node->Name.assign("PCDATA", 6);
     node->Text.assign(S + TokenStart, pos - TokenStart);
     Attach(node.release());
   }
@@ -201,13 +202,11 @@ void THTMLParser::TScanner::FinishStartTag(size_t pos) {
   TTagNode* node = owned.get();
   node->NodeType = 1;
   ScratchAttributes.clear();
-  SplitTag(Token(end), ScratchAttributes, node->Name);
-  if (!ScratchAttributes.empty()) {
-    std::vector<std::string> exact(std::make_move_iterator(ScratchAttributes.begin()),
-                                   std::make_move_iterator(ScratchAttributes.end()));
-    node->Attributes = std::move(exact);
-  }
-  LowerInto(node->Name, Lower);
+  SplitTag(Token(end), ScratchAttributes, ScratchName);
+  node->Name = ScratchName;
+  if (!ScratchAttributes.empty())
+    node->Attributes = ScratchAttributes;
+  LowerInto(ScratchName, Lower);
   TStack::TName name = Stack.Intern(Lower);
   if (TStack::TName top = Stack.TopName()) {
     // Implied end tag: only the top entry is looked at, at most one element closes.
@@ -257,7 +256,7 @@ void THTMLParser::TScanner::FinishComment(size_t pos) {
   auto node = std::make_unique<TTagNode>();
   node->NodeType = 3;
   if (t.substr(0, 2) == "--") {
-    node->Name.push_back('!');
+    node->Name.assign("!", 1);
     t.remove_prefix(2);
     if (t.size() >= 2 && t.substr(t.size() - 2) == "--")
       t.remove_suffix(2);
@@ -272,7 +271,7 @@ void THTMLParser::TScanner::FinishDeclaration(size_t pos) {
   auto node = std::make_unique<TTagNode>();
   if (t.substr(0, 6) == "[CDATA") {
     node->NodeType = 5;
-    node->Name.append("CDATA", 5);
+    node->Name.assign("CDATA", 5);
     t.remove_prefix(6);
     t.remove_suffix(std::min<size_t>(2, t.size()));
     t = Trim(t);
@@ -281,11 +280,11 @@ void THTMLParser::TScanner::FinishDeclaration(size_t pos) {
   } else if (!t.empty()) {
     node->NodeType = 4;
     const size_t space = t.find(' ');
-    node->Name.push_back('!');
-    if (space == std::string_view::npos) {
-      node->Name.append(t.data(), t.size());
-    } else {
-      node->Name.append(t.data(), space);
+    const std::string_view first = t.substr(0, space);
+    ScratchName.assign(1, '!');
+    ScratchName.append(first.data(), first.size());
+    node->Name = ScratchName;
+    if (space != std::string_view::npos) {
       node->Text.assign(t.data() + space + 1, t.size() - space - 1);
     }
   }

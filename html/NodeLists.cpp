@@ -2,38 +2,96 @@
 
 #include <cstring>
 #include <limits>
+#include <stdexcept>
 
 namespace quellion {
 
 void TNodeList::Grow() {
-  // 3, 7, 15, 31, ... references: each block plus the allocator's header fills a
-  // power of two, so no slack is wasted in the allocator's size classes.
-  const uint64_t wanted = Capacity ? uint64_t{Capacity} * 2 + 1 : 3;
+  // 2, 4, 6, 14, 30, ... references: with the 8-byte size and capacity in front and
+  // the allocator's header, each block fills one of the allocator's size classes.
+  const uint64_t current = capacity();
+  const uint64_t wanted = current == 0 ? 2 : current < 6 ? current + 2 : current * 2 + 2;
   if (wanted > std::numeric_limits<uint32_t>::max())
     throw std::bad_alloc();
-  void* grown = std::realloc(Items, wanted * sizeof(THierarchyNode*));
+  const size_t bytes = sizeof(TBlock) + wanted * sizeof(THierarchyNode*);
+  void* grown = std::realloc(Block, bytes);
   if (!grown)
     throw std::bad_alloc();
-  Items = static_cast<THierarchyNode**>(grown);
-  Capacity = static_cast<uint32_t>(wanted);
+  const bool fresh = !Block;
+  Block = static_cast<TBlock*>(grown);
+  if (fresh)
+    Block->Size = 0;
+  Block->Capacity = static_cast<uint32_t>(wanted);
 }
 
 void TNodeList::insert(size_t index, THierarchyNode* node) {
-  if (Size == Capacity)
+  if (size() == capacity())
     Grow();
-  std::memmove(Items + index + 1, Items + index, (Size - index) * sizeof(THierarchyNode*));
-  Items[index] = node;
-  ++Size;
+  THierarchyNode** items = ItemsOf(Block);
+  std::memmove(items + index + 1, items + index, (Block->Size - index) * sizeof(THierarchyNode*));
+  items[index] = node;
+  ++Block->Size;
 }
 
 void TNodeList::erase(size_t index) {
-  std::memmove(Items + index, Items + index + 1, (Size - index - 1) * sizeof(THierarchyNode*));
-  --Size;
+  THierarchyNode** items = ItemsOf(Block);
+  std::memmove(items + index, items + index + 1,
+               (Block->Size - index - 1) * sizeof(THierarchyNode*));
+  --Block->Size;
 }
 
-const std::vector<std::string>& TAttributeList::Items() const {
-  static const std::vector<std::string> kNone;
-  return List ? *List : kNone;
+TAttributeList& TAttributeList::operator=(const TAttributeList& other) {
+  if (this != &other) {
+    std::vector<std::string_view> views(other.begin(), other.end());
+    AssignViews(views.data(), views.size());
+  }
+  return *this;
+}
+
+TAttributeList& TAttributeList::operator=(const std::vector<std::string>& items) {
+  Assign(items.data(), items.size());
+  return *this;
+}
+
+std::string_view TAttributeList::at(size_t i) const {
+  if (i >= size())
+    throw std::out_of_range("TAttributeList::at");
+  return (*this)[i];
+}
+
+void TAttributeList::push_back(std::string_view item) {
+  std::vector<std::string> items = ToVector();
+  items.emplace_back(item);
+  *this = items;
+}
+
+void TAttributeList::AssignViews(const std::string_view* items, size_t count) {
+  // The views may point into this list's own block: build the new block first.
+  char* fresh = nullptr;
+  if (count > 0) {
+    uint64_t bytes = 0;
+    for (size_t i = 0; i < count; ++i)
+      bytes += items[i].size();
+    if (count > std::numeric_limits<uint32_t>::max() - 1 ||
+        bytes > std::numeric_limits<uint32_t>::max())
+      throw std::length_error("TAttributeList: attributes longer than 4 GiB");
+    const size_t header = sizeof(uint32_t) * (count + 1);
+    fresh = static_cast<char*>(std::malloc(header + bytes));
+    if (!fresh)
+      throw std::bad_alloc();
+    const auto n = static_cast<uint32_t>(count);
+    std::memcpy(fresh, &n, sizeof(n));
+    char* out = fresh + header;
+    uint32_t end = 0;
+    for (size_t i = 0; i < count; ++i) {
+      if (!items[i].empty())
+        std::memcpy(out + end, items[i].data(), items[i].size());
+      end += static_cast<uint32_t>(items[i].size());
+      std::memcpy(fresh + sizeof(uint32_t) * (i + 1), &end, sizeof(end));
+    }
+  }
+  std::free(Block);
+  Block = fresh;
 }
 
 }  // namespace quellion

@@ -1,11 +1,17 @@
 #pragma once
 
+#include <algorithm>
+#include <compare>
+#include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <initializer_list>
+#include <iterator>
 #include <memory>
 #include <new>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -13,9 +19,10 @@ namespace quellion {
 
 class THierarchyNode;
 
-// The children of a node: a vector of node references in 16 bytes (pointer, 32-bit
-// size and capacity), so that a tree node stays small. Does not own the nodes; the
-// node that holds the list does.
+// The children of a node: a vector of node references in one pointer, so that a tree
+// node stays small. The size and capacity stand in front of the items in the same
+// block; a list without children has no block. Does not own the nodes; the node that
+// holds the list does.
 class TNodeList {
  public:
   using value_type = THierarchyNode*;
@@ -30,109 +37,187 @@ class TNodeList {
     TNodeList(std::move(other)).swap(*this);
     return *this;
   }
-  ~TNodeList() { std::free(Items); }
+  ~TNodeList() { std::free(Block); }
 
-  size_t size() const { return Size; }
-  bool empty() const { return Size == 0; }
-  size_t capacity() const { return Capacity; }
-  THierarchyNode* operator[](size_t i) const { return Items[i]; }
-  THierarchyNode*& operator[](size_t i) { return Items[i]; }
-  THierarchyNode* front() const { return Items[0]; }
-  THierarchyNode* back() const { return Items[Size - 1]; }
-  iterator begin() { return Items; }
-  iterator end() { return Items + Size; }
-  const_iterator begin() const { return Items; }
-  const_iterator end() const { return Items + Size; }
+  size_t size() const { return Block ? Block->Size : 0; }
+  bool empty() const { return size() == 0; }
+  size_t capacity() const { return Block ? Block->Capacity : 0; }
+  THierarchyNode* operator[](size_t i) const { return ItemsOf(Block)[i]; }
+  THierarchyNode*& operator[](size_t i) { return ItemsOf(Block)[i]; }
+  THierarchyNode* front() const { return ItemsOf(Block)[0]; }
+  THierarchyNode* back() const { return ItemsOf(Block)[Block->Size - 1]; }
+  iterator begin() { return Block ? ItemsOf(Block) : nullptr; }
+  iterator end() { return Block ? ItemsOf(Block) + Block->Size : nullptr; }
+  const_iterator begin() const { return Block ? ItemsOf(Block) : nullptr; }
+  const_iterator end() const { return Block ? ItemsOf(Block) + Block->Size : nullptr; }
 
   void push_back(THierarchyNode* node) {
-    if (Size == Capacity)
+    if (size() == capacity())
       Grow();
-    Items[Size++] = node;
+    ItemsOf(Block)[Block->Size++] = node;
   }
-  void pop_back() { --Size; }
+  void pop_back() { --Block->Size; }
   void insert(size_t index, THierarchyNode* node);
   void erase(size_t index);
-  void clear() { Size = 0; }
-  void swap(TNodeList& other) noexcept {
-    std::swap(Items, other.Items);
-    std::swap(Size, other.Size);
-    std::swap(Capacity, other.Capacity);
+  void clear() {
+    if (Block)
+      Block->Size = 0;
   }
+  void swap(TNodeList& other) noexcept { std::swap(Block, other.Block); }
 
  private:
+  struct TBlock {
+    uint32_t Size;
+    uint32_t Capacity;
+  };  // followed by Capacity node references
+  static THierarchyNode** ItemsOf(TBlock* block) {
+    return reinterpret_cast<THierarchyNode**>(block + 1);
+  }
   void Grow();
 
-  THierarchyNode** Items = nullptr;
-  uint32_t Size = 0;
-  uint32_t Capacity = 0;
+  TBlock* Block = nullptr;
 };
 
-// The attribute strings of a node. Most nodes have none, so the list costs one
-// pointer until the first entry arrives. Reads like a std::vector<std::string> and
-// converts to a const reference of one.
+// The attribute strings of a node, all in one exactly sized block: the count, the end
+// offset of each string, then the bytes of all of them. Most nodes have none, so the
+// list costs one pointer until the first entry arrives. Entries read as
+// std::string_view (valid until the list changes); the list converts to a
+// std::vector<std::string> copy. Appending one entry copies the block: build long
+// lists with one assignment.
 class TAttributeList {
  public:
-  using value_type = std::string;
-  using iterator = std::string*;
-  using const_iterator = const std::string*;
+  using value_type = std::string_view;
+
+  class const_iterator {
+   public:
+    using iterator_category = std::random_access_iterator_tag;
+    using value_type = std::string_view;
+    using difference_type = std::ptrdiff_t;
+    using pointer = void;
+    using reference = std::string_view;
+
+    const_iterator() = default;
+    std::string_view operator*() const { return (*List)[Index]; }
+    std::string_view operator[](difference_type n) const { return (*List)[Index + n]; }
+    const_iterator& operator++() {
+      ++Index;
+      return *this;
+    }
+    const_iterator operator++(int) {
+      const_iterator old = *this;
+      ++Index;
+      return old;
+    }
+    const_iterator& operator--() {
+      --Index;
+      return *this;
+    }
+    const_iterator operator--(int) {
+      const_iterator old = *this;
+      --Index;
+      return old;
+    }
+    const_iterator& operator+=(difference_type n) {
+      Index += n;
+      return *this;
+    }
+    const_iterator& operator-=(difference_type n) {
+      Index -= n;
+      return *this;
+    }
+    friend const_iterator operator+(const_iterator it, difference_type n) { return it += n; }
+    friend const_iterator operator+(difference_type n, const_iterator it) { return it += n; }
+    friend const_iterator operator-(const_iterator it, difference_type n) { return it -= n; }
+    friend difference_type operator-(const const_iterator& a, const const_iterator& b) {
+      return static_cast<difference_type>(a.Index) - static_cast<difference_type>(b.Index);
+    }
+    friend bool operator==(const const_iterator& a, const const_iterator& b) {
+      return a.Index == b.Index;
+    }
+    friend auto operator<=>(const const_iterator& a, const const_iterator& b) {
+      return a.Index <=> b.Index;
+    }
+
+   private:
+    friend class TAttributeList;
+    const_iterator(const TAttributeList* list, size_t index) : List(list), Index(index) {}
+    const TAttributeList* List = nullptr;
+    size_t Index = 0;
+  };
+  using iterator = const_iterator;
 
   TAttributeList() = default;
-  TAttributeList(std::initializer_list<std::string> items) { *this = items; }
+  TAttributeList(std::initializer_list<std::string_view> items) {
+    Assign(items.begin(), items.size());
+  }
   TAttributeList(const TAttributeList& other) { *this = other; }
-  TAttributeList(TAttributeList&&) noexcept = default;
-  TAttributeList& operator=(TAttributeList&&) noexcept = default;
-  TAttributeList& operator=(const TAttributeList& other) {
-    if (this != &other)
-      *this = other.Items();
+  TAttributeList(TAttributeList&& other) noexcept { std::swap(Block, other.Block); }
+  TAttributeList& operator=(TAttributeList&& other) noexcept {
+    std::swap(Block, other.Block);
     return *this;
   }
-  TAttributeList& operator=(std::vector<std::string> items) {
-    if (items.empty())
-      List.reset();
-    else
-      List = std::make_unique<std::vector<std::string>>(std::move(items));
+  TAttributeList& operator=(const TAttributeList& other);
+  TAttributeList& operator=(const std::vector<std::string>& items);
+  TAttributeList& operator=(std::initializer_list<std::string_view> items) {
+    Assign(items.begin(), items.size());
     return *this;
   }
-  TAttributeList& operator=(std::initializer_list<std::string> items) {
-    return *this = std::vector<std::string>(items);
+  ~TAttributeList() { std::free(Block); }
+
+  size_t size() const {
+    uint32_t n = 0;
+    if (Block)
+      std::memcpy(&n, Block, sizeof(n));
+    return n;
   }
+  bool empty() const { return Block == nullptr; }
+  std::string_view operator[](size_t i) const {
+    const uint32_t* ends = Ends();
+    const uint32_t begin = i == 0 ? 0 : ends[i - 1];
+    return {Bytes() + begin, ends[i] - begin};
+  }
+  // Throws std::out_of_range when i is not below size().
+  std::string_view at(size_t i) const;
+  std::string_view front() const { return (*this)[0]; }
+  std::string_view back() const { return (*this)[size() - 1]; }
+  const_iterator begin() const { return {this, 0}; }
+  const_iterator end() const { return {this, size()}; }
 
-  size_t size() const { return List ? List->size() : 0; }
-  bool empty() const { return !List || List->empty(); }
-  const std::string& operator[](size_t i) const { return (*List)[i]; }
-  std::string& operator[](size_t i) { return (*List)[i]; }
-  const std::string& at(size_t i) const { return Items().at(i); }
-  const std::string& front() const { return List->front(); }
-  const std::string& back() const { return List->back(); }
-  iterator begin() { return List ? List->data() : nullptr; }
-  iterator end() { return List ? List->data() + List->size() : nullptr; }
-  const_iterator begin() const { return List ? List->data() : nullptr; }
-  const_iterator end() const { return List ? List->data() + List->size() : nullptr; }
-
-  void push_back(std::string item) { Writable().push_back(std::move(item)); }
+  void push_back(std::string_view item);
   template <class... TArgs>
-  std::string& emplace_back(TArgs&&... args) {
-    return Writable().emplace_back(std::forward<TArgs>(args)...);
+  std::string_view emplace_back(TArgs&&... args) {
+    const std::string item(std::forward<TArgs>(args)...);
+    push_back(item);
+    return back();
   }
-  void clear() { List.reset(); }
+  void clear() {
+    std::free(Block);
+    Block = nullptr;
+  }
 
-  // The entries as a vector (a shared empty one while there are none).
-  const std::vector<std::string>& Items() const;
-  operator const std::vector<std::string>&() const { return Items(); }
+  std::vector<std::string> ToVector() const { return {begin(), end()}; }
+  operator std::vector<std::string>() const { return ToVector(); }
   friend bool operator==(const TAttributeList& a, const std::vector<std::string>& b) {
-    return a.Items() == b;
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin());
   }
   friend bool operator==(const TAttributeList& a, const TAttributeList& b) {
-    return a.Items() == b.Items();
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin());
   }
 
  private:
-  std::vector<std::string>& Writable() {
-    if (!List)
-      List = std::make_unique<std::vector<std::string>>();
-    return *List;
+  // Replaces the contents by count strings read through items (any type that
+  // converts to std::string_view).
+  template <class TItem>
+  void Assign(const TItem* items, size_t count) {
+    std::vector<std::string_view> views(items, items + count);
+    AssignViews(views.data(), views.size());
   }
-  std::unique_ptr<std::vector<std::string>> List;
+  void AssignViews(const std::string_view* items, size_t count);
+  const uint32_t* Ends() const { return reinterpret_cast<const uint32_t*>(Block) + 1; }
+  const char* Bytes() const { return reinterpret_cast<const char*>(Ends() + size()); }
+
+  // uint32_t count, count uint32_t end offsets, the bytes; nullptr when empty.
+  char* Block = nullptr;
 };
 
 }  // namespace quellion

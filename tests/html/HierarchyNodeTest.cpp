@@ -214,7 +214,7 @@ TEST(HierarchyNodeTest, AttributesReadLikeAStringVector) {
   EXPECT_EQ(node.Attributes[1], "target=_blank");
   std::string joined;
   for (const auto& attribute : node.Attributes)
-    joined += attribute + ";";
+    joined.append(attribute).append(";");
   EXPECT_EQ(joined, "href=x;target=_blank;");
   TAttributeList copy = node.Attributes;
   node.Attributes.clear();
