@@ -5,6 +5,7 @@
 #include <QCloseEvent>
 #include <QDialog>
 #include <QFile>
+#include <QGroupBox>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
@@ -69,6 +70,13 @@ void TMainForm::Init() {
   setWindowTitle(QStringLiteral("Tarnwick Quellion 2"));
   setGeometry(367, 110, 325, 584);
   setBackgroundRole(QPalette::Button);  // button face
+  // Group captions sit on the frame line, as in the design, so the controls placed
+  // just below them stay clear of the frame.
+  for (QGroupBox* group : findChildren<QGroupBox*>())
+    group->setStyleSheet(QStringLiteral(
+        "QGroupBox { border: 1px solid palette(mid); border-radius: 2px; margin-top: 6px; }"
+        "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left;"
+        " left: 7px; padding: 0px 1px; }"));
   setAutoFillBackground(true);
 
   ui_->imgMenu->setPixmap(TransparentPicture(ui_->imgMenu->pixmap()));
