@@ -1,0 +1,72 @@
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "cli/CliCommon.h"
+
+namespace quellion::cli {
+namespace {
+
+struct CliRun {
+  int status;
+  std::string out, err;
+};
+
+CliRun RunWith(std::vector<std::string> args, const std::string& input = "") {
+  std::istringstream in(input);
+  std::ostringstream out, err;
+  const int status = RunCli(args, in, out, err);
+  return {status, out.str(), err.str()};
+}
+
+TEST(CliUsage, BadUsageExitsTwoWithOneLineOnStderrAndNothingElse) {
+  const std::vector<std::vector<std::string>> cases = {
+      {},
+      {"frobnicate"},
+      {"--frobnicate"},
+  };
+  for (const auto& args : cases) {
+    const CliRun run = RunWith(args);
+    EXPECT_EQ(kExitUsage, run.status);
+    EXPECT_EQ(0u, run.err.rfind("quellion-cli: ", 0)) << run.err;
+    EXPECT_EQ(1, std::count(run.err.begin(), run.err.end(), '\n')) << run.err;
+    EXPECT_EQ("", run.out);
+  }
+}
+
+TEST(CliUsage, HelpOnEveryCommandPrintsUsageAndExitsZero) {
+  for (const char* command : {"parse", "split", "url", "extract", "fetch", "search"}) {
+    const CliRun run = RunWith({command, "--help"});
+    EXPECT_EQ(kExitOk, run.status) << command;
+    EXPECT_NE(std::string::npos, run.out.find("Usage: quellion-cli")) << command;
+    EXPECT_EQ("", run.err) << command;
+  }
+  const CliRun top = RunWith({"--help"});
+  EXPECT_EQ(kExitOk, top.status);
+  EXPECT_NE(std::string::npos, top.out.find("Commands:"));
+}
+
+TEST(CliUsage, EscapeFollowsTheOutputContract) {
+  struct Case {
+    std::string raw, escaped;
+  } cases[] = {
+      {"plain text", "plain text"},
+      {"a\\b\"c", "a\\\\b\\\"c"},
+      {"\n\r\t", "\\n\\r\\t"},
+      {std::string("\0\x01\x1f\x7f", 4), "\\x00\\x01\\x1f\\x7f"},
+      {"\x80\xff\xe9", "\x80\xff\xe9"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(c.escaped, Escape(c.raw));
+  EXPECT_EQ("\"a\\\"\"", Quoted("a\""));
+}
+
+TEST(CliUsage, NumbersAreDecimalIntegersOrUsageErrors) {
+  EXPECT_EQ(10, ParseNumber("10", "--max-sites"));
+  EXPECT_EQ(-5, ParseNumber("-5", "--counter"));
+  for (const char* bad : {"", "ten", "10x", " 10", "99999999999"}) {
+    EXPECT_THROW(ParseNumber(bad, "--max-sites"), EUsageError) << bad;
+  }
+}
+
+}  // namespace
+}  // namespace quellion::cli
