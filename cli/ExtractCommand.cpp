@@ -18,14 +18,8 @@ int RunExtract(CommandContext& ctx) {
   std::vector<std::string> words;
   int maxSites = 1000;
   TArgReader reader(ctx.args);
-  while (!reader.Done()) {
-    if (!reader.AtOption()) {
-      if (reader.Done())
-        break;
-      words.push_back(reader.Next());
-      continue;
-    }
-    const std::string option = reader.Next();
+  while (const auto next = reader.NextOption(words)) {
+    const std::string& option = *next;
     if (option == "--max-sites") {
       maxSites = ParseNumber(reader.Value(option), option);
     } else {

@@ -92,14 +92,8 @@ int RunSearch(CommandContext& ctx) {
   bool json = false;
 
   TArgReader reader(ctx.args);
-  while (!reader.Done()) {
-    if (!reader.AtOption()) {
-      if (reader.Done())
-        break;
-      words.push_back(reader.Next());
-      continue;
-    }
-    const std::string option = reader.Next();
+  while (const auto next = reader.NextOption(words)) {
+    const std::string& option = *next;
     if (option == "--engines") {
       std::array<bool, kEngineCount> ticked{};
       for (const std::string& name : SplitList(reader.Value(option)))

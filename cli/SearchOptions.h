@@ -2,6 +2,7 @@
 
 // Internal to quellion-cli: argument reading shared by url, extract and search.
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -39,6 +40,17 @@ class TArgReader {
     return a.size() > 2 && a.compare(0, 2, "--") == 0;
   }
   const std::string& Next() { return args_[pos_++]; }
+  // Collects positional words into words up to the next option and returns that
+  // option; std::nullopt once the arguments are used up.
+  std::optional<std::string> NextOption(std::vector<std::string>& words) {
+    while (!Done()) {
+      if (AtOption())
+        return Next();
+      if (!Done())
+        words.push_back(Next());
+    }
+    return std::nullopt;
+  }
   // The value of the option just read; EUsageError when it is missing.
   std::string Value(const std::string& option) {
     if (Done())

@@ -21,14 +21,8 @@ int RunUrl(CommandContext& ctx) {
   std::optional<int> language, counter;
   std::optional<std::string> host;
   TArgReader reader(ctx.args);
-  while (!reader.Done()) {
-    if (!reader.AtOption()) {
-      if (reader.Done())
-        break;
-      words.push_back(reader.Next());
-      continue;
-    }
-    const std::string option = reader.Next();
+  while (const auto next = reader.NextOption(words)) {
+    const std::string& option = *next;
     if (option == "--language") {
       language = ParseNumber(reader.Value(option), option);
     } else if (option == "--counter") {
