@@ -36,20 +36,11 @@ void PrintNode(std::ostream& out, const THierarchyNode& node, size_t depth) {
   out << line;
 }
 
-// Pre-order without recursion: a page may nest elements a million deep.
 void PrintTree(std::ostream& out, const THierarchyNode& root) {
-  std::vector<std::pair<const THierarchyNode*, size_t>> stack{{&root, 0}};
-  while (!stack.empty()) {
-    auto& [node, next] = stack.back();
-    if (next == node->Children.size()) {
-      stack.pop_back();
-      continue;
-    }
-    const THierarchyNode* child = node->Children[next++];
-    PrintNode(out, *child, stack.size() - 1);
-    if (!child->Children.empty())
-      stack.emplace_back(child, 0);
-  }
+  WalkDescendants(root, [&out](const THierarchyNode& node, size_t depth) {
+    PrintNode(out, node, depth);
+    return TVisit::Descend;
+  });
 }
 
 }  // namespace

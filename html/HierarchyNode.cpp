@@ -149,21 +149,12 @@ void TTagNode::CollectText(std::string& out) const {
     out += Text;
     return;
   }
-  // Pre-order with an explicit stack of (node, next child position).
-  std::vector<std::pair<const THierarchyNode*, size_t>> stack;
-  stack.emplace_back(this, 0);
-  while (!stack.empty()) {
-    auto& [node, next] = stack.back();
-    if (next == node->Children.size()) {
-      stack.pop_back();
-      continue;
-    }
-    const THierarchyNode* child = node->Children[next++];
-    if (child->NodeType == 2)
-      out += child->Text;
-    else if (!child->Children.empty())
-      stack.emplace_back(child, 0);
-  }
+  WalkDescendants(*this, [&out](const THierarchyNode& node, size_t) {
+    if (node.NodeType != 2)
+      return TVisit::Descend;
+    out += node.Text;
+    return TVisit::SkipChildren;  // descent stops at text nodes
+  });
 }
 
 std::string TTagNode::GetText() const {
@@ -175,22 +166,13 @@ std::string TTagNode::GetText() const {
 TTagNode* TTagNode::FindTag(std::string_view name) const {
   if (SameTextAscii(Name, name))
     return AsTagNode();
-  std::vector<std::pair<const THierarchyNode*, size_t>> stack;
-  stack.emplace_back(this, 0);
-  while (!stack.empty()) {
-    auto& [node, next] = stack.back();
-    if (next == node->Children.size()) {
-      stack.pop_back();
-      continue;
-    }
-    const THierarchyNode* child = node->Children[next++];
-    if (SameTextAscii(child->Name, name))
-      if (TTagNode* tag = child->AsTagNode())
-        return tag;
-    if (!child->Children.empty())
-      stack.emplace_back(child, 0);
-  }
-  return nullptr;
+  TTagNode* found = nullptr;
+  WalkDescendants(*this, [&](const THierarchyNode& node, size_t) {
+    if (SameTextAscii(node.Name, name))
+      found = node.AsTagNode();  // plain nodes are searched through, never returned
+    return found ? TVisit::Stop : TVisit::Descend;
+  });
+  return found;
 }
 
 }  // namespace quellion

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "html/NodeLists.h"
@@ -104,5 +105,29 @@ class TTagNode : public THierarchyNode {
 
 // Equality ignoring the case of the ASCII letters A to Z; every other byte exact.
 bool SameTextAscii(std::string_view a, std::string_view b);
+
+// What a walk does after visiting a node.
+enum class TVisit { Descend, SkipChildren, Stop };
+
+// Visits every node below root in pre-order (a node before its children, children
+// first to last) without recursion, since pages nest elements a million deep.
+// visit(node, depth) gets depth 0 for root's children and tells the walk how to go on.
+template <class Visitor>
+void WalkDescendants(const THierarchyNode& root, Visitor&& visit) {
+  std::vector<std::pair<const THierarchyNode*, size_t>> stack{{&root, 0}};
+  while (!stack.empty()) {
+    auto& [node, next] = stack.back();
+    if (next == node->Children.size()) {
+      stack.pop_back();
+      continue;
+    }
+    const THierarchyNode* child = node->Children[next++];
+    const TVisit how = visit(*child, stack.size() - 1);
+    if (how == TVisit::Stop)
+      return;
+    if (how == TVisit::Descend && !child->Children.empty())
+      stack.emplace_back(child, 0);
+  }
+}
 
 }  // namespace quellion
