@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
@@ -390,12 +389,3 @@ TEST_F(MainFormChoices, DamagedFileGivesWhatItCanAndIsKeptAside) {
 
 }  // namespace
 }  // namespace quellion
-
-int main(int argc, char** argv) {
-  // Test discovery runs the binary outside CTest's environment: never need a display.
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}

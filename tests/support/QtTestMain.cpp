@@ -2,8 +2,9 @@
 
 #include <QApplication>
 
+// The main of the Qt test programs. Headless unless told otherwise: test discovery
+// runs the binary without the CTest environment, so it must never need a display.
 int main(int argc, char** argv) {
-  // Test discovery runs the binary without the test's environment: stay headless.
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
     qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication application(argc, argv);
