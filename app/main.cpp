@@ -9,14 +9,14 @@
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Tarnwick Quellion 2"));
-  QApplication::setDesktopFileName(QStringLiteral("quellion"));
+  QApplication::setDesktopFileName(QStringLiteral("org.tarnwick.Quellion"));
   QApplication::setWindowIcon(QIcon(QStringLiteral(":/quellion/quellion.png")));
   QApplication::setFont(quellion::DesignFont());
-  // The help file the original program named; the help shown is the bundled HTML.
+  // The help file name the program has always carried; the help shown is the bundled HTML.
   application.setProperty("helpFile", QString::fromLatin1(quellion::TMainForm::kHelpFile));
 
   quellion::TMainForm mainForm;
-  // Created with the main window and never shown, as the original did.
+  // Created with the main window and never shown, as the program always has.
   quellion::TAboutBox hiddenAboutBox;
   QObject::connect(&mainForm, &quellion::TMainForm::closed, &application, &QApplication::quit,
                    Qt::QueuedConnection);

@@ -10,6 +10,11 @@
 #include "cli/CliCommon.h"
 #include "cli/Commands.h"
 
+// The build passes the project's version (cli/CMakeLists.txt).
+#ifndef QUELLION_VERSION
+#error "the build must define QUELLION_VERSION"
+#endif
+
 namespace quellion::cli {
 namespace {
 
@@ -28,7 +33,8 @@ constexpr const char* kUsage =
     "  search [options] KEYWORDS        run one whole search and print the results\n"
     "\n"
     "ENGINE is one of altavista, excite, hotbot, alltheweb, google (any letter case).\n"
-    "Run 'quellion-cli COMMAND --help' for a command's options.\n";
+    "Run 'quellion-cli COMMAND --help' for a command's options,\n"
+    "'quellion-cli --version' for the version.\n";
 
 }  // namespace
 
@@ -93,6 +99,10 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
     const std::string& command = args[0];
     if (command == "--help" || command == "help") {
       out << kUsage;
+      return kExitOk;
+    }
+    if (command == "--version") {
+      out << "quellion-cli " QUELLION_VERSION "\n";
       return kExitOk;
     }
     CommandContext ctx{std::vector<std::string>(args.begin() + 1, args.end()), in, out, err};

@@ -14,6 +14,8 @@ packages=(
   # test peers and the headless desktop
   nginx-light tinyproxy squid apache2-utils xvfb xauth openbox x11-utils x11-apps
   fonts-dejavu-core fonts-liberation
+  # manual pages, the Debian package and its checks
+  scdoc dpkg-dev file desktop-file-utils appstream
 )
 
 as_root() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }

@@ -1,4 +1,4 @@
-# Runs quellion-cli as a process and checks exit statuses and the message prefix.
+# Runs quellion-cli as a process and checks exit statuses, the message prefix and the version.
 execute_process(COMMAND ${CLI} --help RESULT_VARIABLE rc OUTPUT_VARIABLE out)
 if(NOT rc EQUAL 0 OR NOT out MATCHES "^Usage: quellion-cli")
   message(FATAL_ERROR "--help: status ${rc}, output '${out}'")
@@ -6,4 +6,8 @@ endif()
 execute_process(COMMAND ${CLI} no-such-command RESULT_VARIABLE rc ERROR_VARIABLE err OUTPUT_VARIABLE out)
 if(NOT rc EQUAL 2 OR NOT err MATCHES "^quellion-cli: " OR NOT out STREQUAL "")
   message(FATAL_ERROR "unknown command: status ${rc}, stderr '${err}', stdout '${out}'")
+endif()
+execute_process(COMMAND ${CLI} --version RESULT_VARIABLE rc OUTPUT_VARIABLE out)
+if(NOT rc EQUAL 0 OR NOT out STREQUAL "quellion-cli ${VERSION}\n")
+  message(FATAL_ERROR "--version: status ${rc}, output '${out}', expected 'quellion-cli ${VERSION}'")
 endif()

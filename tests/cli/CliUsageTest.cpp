@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <regex>
 #include <sstream>
 
 #include "cli/CliCommon.h"
@@ -44,6 +45,15 @@ TEST(CliUsage, HelpOnEveryCommandPrintsUsageAndExitsZero) {
   const CliRun top = RunWith({"--help"});
   EXPECT_EQ(kExitOk, top.status);
   EXPECT_NE(std::string::npos, top.out.find("Commands:"));
+}
+
+// The binary's number itself is checked against the project's in CliBinaryUsage.cmake.
+TEST(CliUsage, VersionPrintsOneLineAndExitsZero) {
+  const CliRun run = RunWith({"--version"});
+  EXPECT_EQ(kExitOk, run.status);
+  EXPECT_TRUE(std::regex_match(run.out, std::regex("quellion-cli [0-9]+(\\.[0-9]+)*\n")))
+      << run.out;
+  EXPECT_EQ("", run.err);
 }
 
 TEST(CliUsage, EscapeFollowsTheOutputContract) {
