@@ -326,9 +326,9 @@ class TParser {
     while (start < Text_.size()) {
       std::size_t end = Text_.find('\n', start);
       if (end == std::string::npos) {
-        // A last line without its line feed was cut short: it is not trusted.
-        Problem(Lines_.size() + 1, "file ends in the middle of a line");
-        break;
+        // A hand-edited file often lacks its final line feed. The last line is read like
+        // any other: cut short inside a value, it does not parse and counts as damage.
+        end = Text_.size();
       }
       Lines_.push_back(Text_.substr(start, end - start));
       start = end + 1;
