@@ -1,7 +1,7 @@
 #include "app/SettingsStore.h"
 
 #include "app/choices/MainFormChoices.h"
-#include "platform/Registry.h"
+#include "settings/Registry.h"
 
 namespace quellion {
 

@@ -3,7 +3,7 @@
 #include <array>
 #include <string>
 
-#include "platform/Registry.h"
+#include "settings/Registry.h"
 #include "search/Engines.h"
 
 namespace quellion::cli {

@@ -10,7 +10,7 @@
 #include <QWidget>
 #include <cstdint>
 
-#include "platform/Registry.h"
+#include "settings/Registry.h"
 #include "platform/TextEncoding.h"
 
 namespace quellion {

@@ -13,7 +13,7 @@
 
 #include "app/MainForm.h"
 #include "app/SettingsStore.h"
-#include "platform/Registry.h"
+#include "settings/Registry.h"
 #include "search/SearchControl.h"
 #include "tests/app/AppTestSupport.h"
 #include "ui_MainForm.h"

@@ -4,7 +4,7 @@
 
 #include "SettingsSandbox.h"
 #include "platform/Exception.h"
-#include "platform/Registry.h"
+#include "settings/Registry.h"
 
 namespace quellion {
 namespace {
