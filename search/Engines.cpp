@@ -3,8 +3,9 @@
 namespace quellion {
 namespace {
 
-const std::array<std::string, kEngineCount> kNames = {"Altavista", "Excite", "Hotbot", "AllTheWeb",
-                                                      "Google"};
+const std::array<std::string, kEngineCount> kNames = {
+    std::string(kEngineNames[0]), std::string(kEngineNames[1]), std::string(kEngineNames[2]),
+    std::string(kEngineNames[3]), std::string(kEngineNames[4])};
 const std::array<std::string, kEngineCount> kHosts = {
     "www.altavista.com", "www.excite.com", "www.hotbot.com", "www.alltheweb.com", "www.google.com"};
 
