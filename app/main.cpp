@@ -3,8 +3,8 @@
 
 #include "app/MainForm.h"
 #include "app/ScreenshotHook.h"
-#include "app/results/AboutBox.h"
-#include "app/results/DesignFont.h"
+#include "app/about/AboutBox.h"
+#include "app/widgets/DesignFont.h"
 
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
@@ -12,11 +12,11 @@ int main(int argc, char** argv) {
   QApplication::setDesktopFileName(QStringLiteral("quellion"));
   QApplication::setWindowIcon(QIcon(QStringLiteral(":/quellion/quellion.png")));
   QApplication::setFont(quellion::DesignFont());
-  // The help file the original program named; the help shown is the bundled HTML.
+  // The help file the design names; the help shown is the bundled HTML.
   application.setProperty("helpFile", QString::fromLatin1(quellion::TMainForm::kHelpFile));
 
   quellion::TMainForm mainForm;
-  // Created with the main window and never shown, as the original did.
+  // Created with the main window and never shown, as the design has it.
   quellion::TAboutBox hiddenAboutBox;
   QObject::connect(&mainForm, &quellion::TMainForm::closed, &application, &QApplication::quit,
                    Qt::QueuedConnection);

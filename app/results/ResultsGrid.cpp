@@ -9,7 +9,7 @@
 #include <QToolTip>
 #include <exception>
 
-#include "app/results/DesktopShell.h"
+#include "app/widgets/DesktopShell.h"
 #include "app/results/ResultsModel.h"
 #include "platform/TextEncoding.h"
 

@@ -8,7 +8,7 @@
 #include <memory>
 
 #include "appbar/AppBar.h"
-#include "appbar/MainFormBar.h"
+#include "app/MainFormBar.h"
 #include "appbar/X11ToolbarService.h"
 
 namespace quellion {

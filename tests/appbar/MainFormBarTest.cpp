@@ -7,7 +7,7 @@
 #include "FakeAppBarPlatform.h"
 #include "appbar/AppBarCore.h"
 #include "appbar/EmulatedToolbarService.h"
-#include "appbar/MainFormBar.h"
+#include "app/MainFormBar.h"
 
 namespace quellion {
 namespace {
