@@ -11,6 +11,7 @@
 #include "platform/MainThread.h"
 #include "platform/TextEncoding.h"
 #include "platform/ThreadQueue.h"
+#include "search/QueryBuilder.h"
 #include "search/SearchControl.h"
 
 namespace quellion::cli {
@@ -72,11 +73,6 @@ std::vector<std::string> SplitList(const std::string& list) {
   return items;
 }
 
-bool IsBlank(const std::string& text) {
-  return std::all_of(text.begin(), text.end(),
-                     [](char c) { return static_cast<unsigned char>(c) <= 32; });
-}
-
 }  // namespace
 
 int RunSearch(CommandContext& ctx) {
@@ -128,7 +124,7 @@ int RunSearch(CommandContext& ctx) {
   if (words.size() > 1)
     throw EUsageError("search: too many arguments (KEYWORDS is one argument)");
   const std::string& keywords = words[0];
-  if (IsBlank(keywords))
+  if (KeywordsAreBlank(keywords))
     throw EUsageError("search: blank KEYWORDS, nothing to search");
 
   const TStoredDefaults stored = ReadStoredDefaults();

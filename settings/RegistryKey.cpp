@@ -1,19 +1,11 @@
 #include "settings/RegistryKey.h"
 
 #include "platform/Exception.h"
+#include "platform/TextUtil.h"
 
 namespace quellion {
 
 namespace {
-
-std::string Fold(const std::string& name) {
-  std::string folded = name;
-  for (char& c : folded) {
-    if (c >= 'A' && c <= 'Z')
-      c = static_cast<char>(c - 'A' + 'a');
-  }
-  return folded;
-}
 
 bool HasLineBreakOrNul(const std::string& s) {
   return s.find_first_of(std::string("\0\r\n", 3)) != std::string::npos;
@@ -51,7 +43,7 @@ bool TRegistryKey::ValueExists(const std::string& name) const {
 }
 
 const TRegValue* TRegistryKey::FindValue(const std::string& name) const {
-  auto it = ValueIndex_.find(Fold(name));
+  auto it = ValueIndex_.find(ToLowerAscii(name));
   return it == ValueIndex_.end() ? nullptr : &Values_[it->second].second;
 }
 
@@ -115,7 +107,7 @@ TRegReadStatus TRegistryKey::ReadBinary(const std::string& name, std::string& by
 void TRegistryKey::WriteValue(const std::string& name, TRegValue value) {
   if (HasLineBreakOrNul(name))
     throw EException("Invalid registry value name");
-  std::string folded = Fold(name);
+  std::string folded = ToLowerAscii(name);
   auto it = ValueIndex_.find(folded);
   if (it != ValueIndex_.end()) {
     Values_[it->second].second = std::move(value);
@@ -146,7 +138,7 @@ void TRegistryKey::WriteBinary(const std::string& name, const std::string& bytes
 }
 
 bool TRegistryKey::DeleteValue(const std::string& name) {
-  auto it = ValueIndex_.find(Fold(name));
+  auto it = ValueIndex_.find(ToLowerAscii(name));
   if (it == ValueIndex_.end())
     return false;
   std::size_t pos = it->second;
@@ -160,7 +152,7 @@ bool TRegistryKey::DeleteValue(const std::string& name) {
 }
 
 TRegistryKey* TRegistryKey::SubKey(const std::string& name) {
-  auto it = SubKeyIndex_.find(Fold(name));
+  auto it = SubKeyIndex_.find(ToLowerAscii(name));
   return it == SubKeyIndex_.end() ? nullptr : SubKeys_[it->second].get();
 }
 
@@ -191,7 +183,7 @@ TRegistryKey* TRegistryKey::OpenKey(const std::string& path, bool create) {
       auto child = std::make_unique<TRegistryKey>(part);
       child->Depth_ = key->Depth_ + 1;
       next = child.get();
-      key->SubKeyIndex_.emplace(Fold(part), key->SubKeys_.size());
+      key->SubKeyIndex_.emplace(ToLowerAscii(part), key->SubKeys_.size());
       key->SubKeys_.push_back(std::move(child));
     }
     key = next;
@@ -215,7 +207,7 @@ bool TRegistryKey::DeleteKey(const std::string& path) {
     if (!parent)
       return false;
   }
-  auto it = parent->SubKeyIndex_.find(Fold(last));
+  auto it = parent->SubKeyIndex_.find(ToLowerAscii(last));
   if (it == parent->SubKeyIndex_.end())
     return false;
   std::size_t pos = it->second;

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "platform/TextUtil.h"
+
 // The file is 8-bit: its structure is ASCII and every text value's bytes are written raw
 // between the quotes (only \ and " are escaped), so what the program stored is what it reads
 // back, whatever the bytes' encoding. Text holding NUL, CR or LF cannot live on one quoted
@@ -15,15 +17,6 @@ constexpr const char* kHeader = "Windows Registry Editor Version 5.00";
 constexpr const char* kHeader4 = "REGEDIT4";
 constexpr std::size_t kMaxProblems = 20;
 constexpr std::size_t kHexLineWidth = 78;
-
-std::string Fold(const std::string& name) {
-  std::string folded = name;
-  for (char& c : folded) {
-    if (c >= 'A' && c <= 'Z')
-      c = static_cast<char>(c - 'A' + 'a');
-  }
-  return folded;
-}
 
 bool HasLineBreakOrNul(const std::string& s) {
   return s.find_first_of(std::string("\0\r\n", 3)) != std::string::npos;
@@ -130,8 +123,8 @@ class TParser {
     if (!path.empty() && path[0] == '-')
       return;  // a deletion entry: nothing to hold
     std::size_t slash = path.find('\\');
-    std::string root = Fold(path.substr(0, slash));
-    if (root != Fold(kCurrentUserRootName) && root != "hkcu")
+    std::string root = ToLowerAscii(path.substr(0, slash));
+    if (root != ToLowerAscii(kCurrentUserRootName) && root != "hkcu")
       return;  // another root: not kept here
     std::string rest = slash == std::string::npos ? std::string() : path.substr(slash + 1);
     Current_ = Root_.OpenKey(rest, true);
