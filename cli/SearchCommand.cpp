@@ -13,6 +13,7 @@
 #include "platform/ThreadQueue.h"
 #include "search/QueryBuilder.h"
 #include "search/SearchControl.h"
+#include "search/StatusTextRelay.h"
 
 namespace quellion::cli {
 namespace {
@@ -139,6 +140,12 @@ int RunSearch(CommandContext& ctx) {
 
   TQueueMainThread mainThread;
   auto& queue = TThreadQueue::Current();
+  // Status texts are written on this thread, in the order they were set, by a relay that
+  // outlives the search control and its tasks.
+  std::ostream& err = ctx.err;
+  TStatusTextRelay statusRelay(mainThread, [&err](const std::string& text) {
+    err << text << "\n" << std::flush;
+  });
   TSearchControl control(mainThread);
   control.SetMaxSites(maxSites.value_or(stored.MaxSites));
   for (TEngine engine : kAllEngines) {
@@ -149,16 +156,7 @@ int RunSearch(CommandContext& ctx) {
       control.SetEngineHost(engine, stored.EngineHosts[i]);
     }
   }
-  // Status texts from the tasks arrive under the caller lock on their threads; they
-  // are written on this thread, in the order they were set.
-  std::ostream& err = ctx.err;
-  control.OnStatusText = [&err, &mainThread](const std::string& text) {
-    if (mainThread.IsMainThread()) {
-      err << text << "\n" << std::flush;
-    } else {
-      mainThread.Post([&err, text] { err << text << "\n" << std::flush; });
-    }
-  };
+  control.OnStatusText = statusRelay.Handler();
 
   {
     TInterruptScope interrupts;
