@@ -170,5 +170,4 @@ std::vector<std::unique_ptr<TCustomThread>> TCustomThreadList::ExtractAll() {
   return std::exchange(items_, {});
 }
 
-
 }  // namespace quellion

@@ -7,8 +7,8 @@
 #include <QScreen>
 #include <memory>
 
-#include "appbar/AppBar.h"
 #include "app/MainFormBar.h"
+#include "appbar/AppBar.h"
 #include "appbar/X11ToolbarService.h"
 
 namespace quellion {
