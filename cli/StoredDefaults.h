@@ -16,11 +16,11 @@ struct TStoredDefaults {
   // Engine choices by EngineIndex; true where no readable value says otherwise.
   std::array<bool, kEngineCount> Engines{true, true, true, true, true};
   // 0 to 25; -1 when the stored index selects no language (outside 0 to 25, or -1 stored).
-  int LanguageIndex = SettingSpec(TSetting::LanguageIndex).Default;
-  int MaxSites = SettingSpec(TSetting::MaxSites).Default;  // brought into 10 to 1000
+  int LanguageIndex = SettingRow(TSetting::LanguageIndex).Default;
+  int MaxSites = SettingRow(TSetting::MaxSites).Default;  // brought into 10 to 1000
   std::string ProxyName;
   // Decimal text as the port box shows it.
-  std::string ProxyPort = std::to_string(SettingSpec(TSetting::ProxyPort).Default);
+  std::string ProxyPort = std::to_string(SettingRow(TSetting::ProxyPort).Default);
   std::string ProxyUserName;
   std::string ProxyPassword;
   // From "Software\Tarnwick Quellion Engines"; "" where no host is stored, meaning the

@@ -14,39 +14,39 @@ static_assert([] {
 }());
 
 std::int32_t LimitSetting(TSetting setting, std::int32_t value) {
-  const TSettingSpec& spec = SettingSpec(setting);
-  if (value >= spec.Min && value <= spec.Max)
+  const TSettingRow& row = SettingRow(setting);
+  if (value >= row.Min && value <= row.Max)
     return value;
-  switch (spec.OutOfRange) {
+  switch (row.OutOfRange) {
     case TOutOfRange::orClamp:
-      return std::clamp(value, spec.Min, spec.Max);
+      return std::clamp(value, row.Min, row.Max);
     case TOutOfRange::orNothing:
       return -1;
     case TOutOfRange::orDefault:
       break;
   }
-  return spec.Default;
+  return row.Default;
 }
 
 bool ReadBoolSetting(const TRegistryKey* key, TSetting setting) {
-  const TSettingSpec& spec = SettingSpec(setting);
-  bool value = spec.Default != 0;
-  if (!key || key->ReadBool(std::string(spec.Name), value) != TRegReadStatus::rsOk)
-    return spec.Default != 0;
+  const TSettingRow& row = SettingRow(setting);
+  bool value = row.Default != 0;
+  if (!key || key->ReadBool(std::string(row.Name), value) != TRegReadStatus::rsOk)
+    return row.Default != 0;
   return value;
 }
 
 std::int32_t ReadIntegerSetting(const TRegistryKey* key, TSetting setting) {
-  const TSettingSpec& spec = SettingSpec(setting);
-  std::int32_t value = spec.Default;
-  if (!key || key->ReadInteger(std::string(spec.Name), value) != TRegReadStatus::rsOk)
-    return spec.Default;
+  const TSettingRow& row = SettingRow(setting);
+  std::int32_t value = row.Default;
+  if (!key || key->ReadInteger(std::string(row.Name), value) != TRegReadStatus::rsOk)
+    return row.Default;
   return LimitSetting(setting, value);
 }
 
 std::string ReadTextSetting(const TRegistryKey* key, TSetting setting) {
   std::string text;
-  if (!key || key->ReadString(std::string(SettingSpec(setting).Name), text) != TRegReadStatus::rsOk)
+  if (!key || key->ReadString(std::string(SettingRow(setting).Name), text) != TRegReadStatus::rsOk)
     return std::string();
   return text;
 }

@@ -47,7 +47,7 @@ enum class TSetting {
 };
 inline constexpr int kSettingCount = 16;
 
-struct TSettingSpec {
+struct TSettingRow {
   TSetting Id;
   std::string_view Name;  // the value's name in the key
   TSettingType Type;
@@ -58,7 +58,7 @@ struct TSettingSpec {
 };
 
 // Booleans and integers are REG_DWORD (a boolean reads true when non-zero), text is REG_SZ.
-inline constexpr std::array<TSettingSpec, kSettingCount> kSettings = {{
+inline constexpr std::array<TSettingRow, kSettingCount> kSettings = {{
     {TSetting::HintDescription, "HintDescription", TSettingType::stBoolean, 1},
     {TSetting::HintURL, "HintURL", TSettingType::stBoolean, 1},
     {TSetting::FullInfo, "FullInfo", TSettingType::stBoolean, 1},
@@ -92,7 +92,7 @@ inline constexpr std::array<TSetting, kSettingCount> kStoreOrder = {
     TSetting::ProxyPassword,
 };
 
-constexpr const TSettingSpec& SettingSpec(TSetting setting) {
+constexpr const TSettingRow& SettingRow(TSetting setting) {
   return kSettings[static_cast<std::size_t>(setting)];
 }
 

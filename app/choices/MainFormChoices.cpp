@@ -36,13 +36,13 @@ W* Find(const QWidget& form, TSetting setting) {
 }
 
 std::string ValueName(TSetting setting) {
-  return std::string(SettingSpec(setting).Name);
+  return std::string(SettingRow(setting).Name);
 }
 
 // The number in the port box; an empty box (or one holding no number) is stored as the
 // default port.
 std::int32_t PortOf(const QLineEdit* edit) {
-  const std::int32_t fallback = SettingSpec(TSetting::ProxyPort).Default;
+  const std::int32_t fallback = SettingRow(TSetting::ProxyPort).Default;
   if (!edit)
     return fallback;
   const QString text = edit->text().trimmed();
@@ -59,7 +59,7 @@ std::int32_t PortOf(const QLineEdit* edit) {
 // selected entry's name selects the entry of that name, or none.
 std::int32_t LanguageIndexOf(const QComboBox* box) {
   if (!box)
-    return SettingSpec(TSetting::LanguageIndex).Default;
+    return SettingRow(TSetting::LanguageIndex).Default;
   const int index = box->currentIndex();
   if (!box->isEditable() || (index >= 0 && box->itemText(index) == box->currentText())) {
     return index;
@@ -110,7 +110,7 @@ std::int32_t IntegerToStore(const QWidget& form, TSetting setting) {
     default:
       break;
   }
-  return SettingSpec(setting).Default;
+  return SettingRow(setting).Default;
 }
 
 void RestoreText(QWidget& form, const TRegistryKey& key, TSetting setting) {
@@ -135,23 +135,23 @@ std::string LineEditBytes(const QLineEdit& edit) {
 }
 
 void RestoreFormChoices(QWidget& form, const TRegistryKey& key) {
-  for (const TSettingSpec& spec : kSettings) {
-    switch (spec.Type) {
+  for (const TSettingRow& row : kSettings) {
+    switch (row.Type) {
       case TSettingType::stBoolean:
-        if (auto* box = Find<QCheckBox>(form, spec.Id))
-          box->setChecked(ReadBoolSetting(&key, spec.Id));
+        if (auto* box = Find<QCheckBox>(form, row.Id))
+          box->setChecked(ReadBoolSetting(&key, row.Id));
         break;
       case TSettingType::stInteger:
-        RestoreInteger(form, key, spec.Id);
+        RestoreInteger(form, key, row.Id);
         break;
       case TSettingType::stText:
-        RestoreText(form, key, spec.Id);
+        RestoreText(form, key, row.Id);
         break;
     }
-    if (spec.Id == TSetting::FullInfo) {
+    if (row.Id == TSetting::FullInfo) {
       if (auto* panel = form.findChild<QWidget*>(QStringLiteral("Panel5"))) {
         const auto* box = Find<QCheckBox>(form, TSetting::FullInfo);
-        panel->setVisible(box ? box->isChecked() : spec.Default != 0);
+        panel->setVisible(box ? box->isChecked() : row.Default != 0);
       }
     }
   }
@@ -159,11 +159,11 @@ void RestoreFormChoices(QWidget& form, const TRegistryKey& key) {
 
 void StoreFormChoices(const QWidget& form, TRegistryKey& key) {
   for (TSetting setting : kStoreOrder) {
-    const TSettingSpec& spec = SettingSpec(setting);
-    switch (spec.Type) {
+    const TSettingRow& row = SettingRow(setting);
+    switch (row.Type) {
       case TSettingType::stBoolean: {
         const auto* box = Find<QCheckBox>(form, setting);
-        key.WriteBool(ValueName(setting), box ? box->isChecked() : spec.Default != 0);
+        key.WriteBool(ValueName(setting), box ? box->isChecked() : row.Default != 0);
         break;
       }
       case TSettingType::stInteger:
