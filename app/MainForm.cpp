@@ -16,17 +16,18 @@
 
 #include "app/ControlAlign.h"
 #include "app/FlexActive.h"
+#include "app/MainFormBar.h"
 #include "app/QtMainThread.h"
 #include "app/SettingsStore.h"
+#include "app/about/AboutBox.h"
 #include "app/choices/MainFormChoices.h"
-#include "app/results/AboutBox.h"
-#include "app/results/DesignFont.h"
 #include "app/results/GaugeStatusBar.h"
 #include "app/results/ResultsGrid.h"
 #include "app/results/ResultsPanel.h"
-#include "appbar/MainFormBar.h"
+#include "app/widgets/DesignFont.h"
 #include "search/LanguageTable.h"
 #include "search/SearchControl.h"
+#include "search/StatusTextRelay.h"
 #include "ui_MainForm.h"
 
 // The pictures and the help live in the library's resources, which a static library
@@ -86,6 +87,8 @@ void TMainForm::Init() {
   banner_ = ui_->FlexActivePlus1;
 
   mainThread_ = std::make_unique<TQtMainThread>(this);
+  statusRelay_ = std::make_unique<TStatusTextRelay>(
+      *mainThread_, [this](const std::string& text) { ShowStatusText(text); });
   searchControl_ = std::make_unique<TSearchControl>(*mainThread_);
 
   BuildPopupMenu();
@@ -176,7 +179,7 @@ void TMainForm::WireControls() {
 
 void TMainForm::WireSearchControl() {
   ui_->Panel4->SetTable(&searchControl_->Table());
-  searchControl_->OnStatusText = [this](const std::string& text) { ShowStatusText(text); };
+  searchControl_->OnStatusText = statusRelay_->Handler();
   searchControl_->OnSearchStarted = [this] { SetSearchingLook(true); };
   searchControl_->OnSearchFinished = [this] { MultiTasker1AllTaskFinished(); };
 }
@@ -332,20 +335,9 @@ void TMainForm::MultiTasker1AllTaskFinished() {
   SetSearchingLook(false);
 }
 
+// On the GUI thread only (statusRelay_ brings the tasks' texts here).
 void TMainForm::ShowStatusText(const std::string& text) {
-  if (mainThread_->IsMainThread()) {
-    ++statusGeneration_;
-    ui_->dfsStatusBar1->setStatusText(text);
-    return;
-  }
-  // From an engine task: hand it over without blocking. A text set on the GUI thread
-  // in the meantime (the end of the search) is newer and stays.
-  const std::uint64_t generation = statusGeneration_.load();
-  QPointer<TGaugeStatusBar> bar = ui_->dfsStatusBar1;
-  mainThread_->Post([this, bar, text, generation] {
-    if (bar && statusGeneration_.load() == generation)
-      bar->setStatusText(text);
-  });
+  ui_->dfsStatusBar1->setStatusText(text);
 }
 
 // --- Window behaviour ---

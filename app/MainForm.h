@@ -21,6 +21,7 @@ namespace quellion {
 class TAdvertisingBanner;
 class TDesktopShell;
 class TQtMainThread;
+class TStatusTextRelay;
 class TSearchControl;
 class TResultsPanel;
 class TGaugeStatusBar;
@@ -118,6 +119,8 @@ class TMainForm : public TAppBar {
   // Declared before the search control: posted calls must stay droppable until the
   // search control (and with it every task) is gone.
   std::unique_ptr<TQtMainThread> mainThread_;
+  // Outlives the search control, whose tasks hand it their status texts.
+  std::unique_ptr<TStatusTextRelay> statusRelay_;
   std::unique_ptr<TSearchControl> searchControl_;
   QMenu* popupMenu1_ = nullptr;
   QAction* alwaysOnTop1_ = nullptr;
@@ -127,8 +130,6 @@ class TMainForm : public TAppBar {
   TDesktopShell* shell_ = nullptr;
   QTimer imgMenuClickTimer_;  // a single click waits to see whether a double-click follows
   bool imgMenuDblClicked_ = false;
-  // Status texts set on the GUI thread outdate texts still on their way from tasks.
-  std::atomic<std::uint64_t> statusGeneration_{0};
   bool shown_ = false;
   bool destroyed_ = false;
 };

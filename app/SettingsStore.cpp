@@ -1,7 +1,8 @@
 #include "app/SettingsStore.h"
 
 #include "app/choices/MainFormChoices.h"
-#include "platform/Registry.h"
+#include "settings/Registry.h"
+#include "settings/SettingsSchema.h"
 
 namespace quellion {
 
@@ -10,15 +11,10 @@ std::string SettingsKeyName() {
 }
 
 TEngineHosts ReadEngineHosts() {
-  TEngineHosts hosts = DefaultEngineHosts();
-  const TRegistryKey* key =
-      TRegistry::CurrentUser().FindKey(HKEY_CURRENT_USER, kQuellionEnginesKeyName);
-  if (!key)
-    return hosts;
+  TEngineHosts hosts = ReadStoredEngineHosts(TRegistry::CurrentUser());
   for (TEngine engine : kAllEngines) {
-    std::string host;
-    if (key->ReadString(EngineName(engine), host) == TRegReadStatus::rsOk && !host.empty())
-      hosts[EngineIndex(engine)] = host;
+    if (hosts[EngineIndex(engine)].empty())
+      hosts[EngineIndex(engine)] = DefaultEngineHost(engine);
   }
   return hosts;
 }

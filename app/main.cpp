@@ -3,8 +3,8 @@
 
 #include "app/MainForm.h"
 #include "app/ScreenshotHook.h"
-#include "app/results/AboutBox.h"
-#include "app/results/DesignFont.h"
+#include "app/about/AboutBox.h"
+#include "app/widgets/DesignFont.h"
 
 int main(int argc, char** argv) {
   QApplication application(argc, argv);

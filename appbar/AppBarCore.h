@@ -7,7 +7,7 @@
 #include "appbar/AppBarPlatform.h"
 #include "appbar/AppBarState.h"
 #include "appbar/DesktopToolbarService.h"
-#include "platform/Registry.h"
+#include "settings/Registry.h"
 
 namespace quellion {
 

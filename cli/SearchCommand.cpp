@@ -11,7 +11,9 @@
 #include "platform/MainThread.h"
 #include "platform/TextEncoding.h"
 #include "platform/ThreadQueue.h"
+#include "search/QueryBuilder.h"
 #include "search/SearchControl.h"
+#include "search/StatusTextRelay.h"
 
 namespace quellion::cli {
 namespace {
@@ -72,11 +74,6 @@ std::vector<std::string> SplitList(const std::string& list) {
   return items;
 }
 
-bool IsBlank(const std::string& text) {
-  return std::all_of(text.begin(), text.end(),
-                     [](char c) { return static_cast<unsigned char>(c) <= 32; });
-}
-
 }  // namespace
 
 int RunSearch(CommandContext& ctx) {
@@ -128,7 +125,7 @@ int RunSearch(CommandContext& ctx) {
   if (words.size() > 1)
     throw EUsageError("search: too many arguments (KEYWORDS is one argument)");
   const std::string& keywords = words[0];
-  if (IsBlank(keywords))
+  if (KeywordsAreBlank(keywords))
     throw EUsageError("search: blank KEYWORDS, nothing to search");
 
   const TStoredDefaults stored = ReadStoredDefaults();
@@ -143,6 +140,12 @@ int RunSearch(CommandContext& ctx) {
 
   TQueueMainThread mainThread;
   auto& queue = TThreadQueue::Current();
+  // Status texts are written on this thread, in the order they were set, by a relay that
+  // outlives the search control and its tasks.
+  std::ostream& err = ctx.err;
+  TStatusTextRelay statusRelay(mainThread, [&err](const std::string& text) {
+    err << text << "\n" << std::flush;
+  });
   TSearchControl control(mainThread);
   control.SetMaxSites(maxSites.value_or(stored.MaxSites));
   for (TEngine engine : kAllEngines) {
@@ -153,16 +156,7 @@ int RunSearch(CommandContext& ctx) {
       control.SetEngineHost(engine, stored.EngineHosts[i]);
     }
   }
-  // Status texts from the tasks arrive under the caller lock on their threads; they
-  // are written on this thread, in the order they were set.
-  std::ostream& err = ctx.err;
-  control.OnStatusText = [&err, &mainThread](const std::string& text) {
-    if (mainThread.IsMainThread()) {
-      err << text << "\n" << std::flush;
-    } else {
-      mainThread.Post([&err, text] { err << text << "\n" << std::flush; });
-    }
-  };
+  control.OnStatusText = statusRelay.Handler();
 
   {
     TInterruptScope interrupts;

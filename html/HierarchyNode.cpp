@@ -4,29 +4,13 @@
 #include <utility>
 
 #include "platform/Exception.h"
+#include "platform/TextUtil.h"
 
 namespace quellion {
-namespace {
-
-inline unsigned char LowerAscii(unsigned char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + ('a' - 'A')) : c;
-}
-
-}  // namespace
 
 // Nodes are what a page's tree is made of: keep them within one small allocator size
 // class (see the benchmark's heap figures).
 static_assert(sizeof(void*) != 8 || sizeof(TTagNode) <= 56);
-
-bool SameTextAscii(std::string_view a, std::string_view b) {
-  if (a.size() != b.size())
-    return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (LowerAscii(static_cast<unsigned char>(a[i])) !=
-        LowerAscii(static_cast<unsigned char>(b[i])))
-      return false;
-  return true;
-}
 
 THierarchyNode::THierarchyNode() = default;
 

@@ -103,9 +103,6 @@ class TTagNode : public THierarchyNode {
   TTagNode* AsTagNode() const override { return const_cast<TTagNode*>(this); }
 };
 
-// Equality ignoring the case of the ASCII letters A to Z; every other byte exact.
-bool SameTextAscii(std::string_view a, std::string_view b);
-
 // What a walk does after visiting a node.
 enum class TVisit { Descend, SkipChildren, Stop };
 

@@ -7,6 +7,7 @@
 
 #include "html/TagSplitter.h"
 #include "platform/Exception.h"
+#include "platform/TextUtil.h"
 
 namespace quellion {
 namespace {
@@ -25,25 +26,6 @@ constexpr std::string_view kEmptyTags[] = {"basefont", "br",   "area",  "link", 
 template <size_t N>
 bool InList(const std::string_view (&list)[N], std::string_view name) {
   return std::find(std::begin(list), std::end(list), name) != std::end(list);
-}
-
-inline bool IsControlOrSpace(char c) {
-  return static_cast<unsigned char>(c) <= 32;
-}
-
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && IsControlOrSpace(s.front()))
-    s.remove_prefix(1);
-  while (!s.empty() && IsControlOrSpace(s.back()))
-    s.remove_suffix(1);
-  return s;
-}
-
-void LowerInto(std::string_view s, std::string& out) {
-  out.assign(s.data(), s.size());
-  for (char& c : out)
-    if (c >= 'A' && c <= 'Z')
-      c = static_cast<char>(c + ('a' - 'A'));
 }
 
 enum TParserState { psText, psTag, psEndTag, psComment, psDeclaration, psDeclComment, psSection };
@@ -95,7 +77,7 @@ TStack::TName TStack::Pop() {
 
 bool TStack::Contains(std::string_view name) const {
   std::string lower;
-  LowerInto(name, lower);
+  ToLowerAsciiInto(name, lower);
   return Contains(Find(lower));
 }
 
@@ -206,7 +188,7 @@ void THTMLParser::TScanner::FinishStartTag(size_t pos) {
   node->Name = ScratchName;
   if (!ScratchAttributes.empty())
     node->Attributes = ScratchAttributes;
-  LowerInto(ScratchName, Lower);
+  ToLowerAsciiInto(ScratchName, Lower);
   TStack::TName name = Stack.Intern(Lower);
   if (TStack::TName top = Stack.TopName()) {
     // Implied end tag: only the top entry is looked at, at most one element closes.
@@ -226,7 +208,7 @@ void THTMLParser::TScanner::FinishStartTag(size_t pos) {
 }
 
 void THTMLParser::TScanner::FinishEndTag(size_t pos) {
-  LowerInto(Token(pos), Lower);
+  ToLowerAsciiInto(Token(pos), Lower);
   TStack::TName name = Stack.Find(Lower);
   if (!Stack.Contains(name)) {
     WarnUnmatched(Lower, pos);
@@ -252,7 +234,7 @@ void THTMLParser::TScanner::FinishEndTag(size_t pos) {
 }
 
 void THTMLParser::TScanner::FinishComment(size_t pos) {
-  std::string_view t = Trim(Token(pos));
+  std::string_view t = TrimBlanks(Token(pos));
   auto node = std::make_unique<TTagNode>();
   node->NodeType = 3;
   if (t.substr(0, 2) == "--") {
@@ -260,21 +242,21 @@ void THTMLParser::TScanner::FinishComment(size_t pos) {
     t.remove_prefix(2);
     if (t.size() >= 2 && t.substr(t.size() - 2) == "--")
       t.remove_suffix(2);
-    t = Trim(t);
+    t = TrimBlanks(t);
     node->Text.assign(t.data(), t.size());
   }
   Attach(node.release());
 }
 
 void THTMLParser::TScanner::FinishDeclaration(size_t pos) {
-  std::string_view t = Trim(Token(pos));
+  std::string_view t = TrimBlanks(Token(pos));
   auto node = std::make_unique<TTagNode>();
   if (t.substr(0, 6) == "[CDATA") {
     node->NodeType = 5;
     node->Name.assign("CDATA", 5);
     t.remove_prefix(6);
     t.remove_suffix(std::min<size_t>(2, t.size()));
-    t = Trim(t);
+    t = TrimBlanks(t);
     if (!t.empty())
       node->Text.assign(t.data() + 1, t.size() - 1);
   } else if (!t.empty()) {
@@ -378,7 +360,7 @@ void THTMLParser::TScanner::Run() {
           return;  // an unterminated comment swallows the rest
         const size_t gt = static_cast<size_t>(static_cast<const char*>(found) - S);
         size_t end = gt;
-        while (end > TokenStart && IsControlOrSpace(S[end - 1]))
+        while (end > TokenStart && IsBlankChar(S[end - 1]))
           --end;
         const bool dashes = end - TokenStart >= 2 && S[end - 1] == '-' && S[end - 2] == '-';
         if (dashes || IllegalComment) {

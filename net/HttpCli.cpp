@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "platform/TextUtil.h"
+
 namespace quellion {
 namespace {
 
@@ -12,23 +14,6 @@ namespace {
 constexpr uint32_t kMsgSetIdle = WM_USER + 1;  // WParam: request serial
 constexpr uint32_t kMsgRequestDone = WM_USER + 2;
 constexpr uint32_t kMsgRestart = WM_USER + 3;  // WParam: request serial
-
-std::string Lower(std::string s) {
-  for (char& c : s)
-    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return s;
-}
-
-std::string Upper(std::string s) {
-  for (char& c : s)
-    c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return s;
-}
-
-bool StartsWithNoCase(const std::string& s, const char* prefix) {
-  const size_t n = std::strlen(prefix);
-  return s.size() >= n && Lower(s.substr(0, n)) == prefix;
-}
 
 // Decimal text to a 32-bit integer; leading blanks and a sign allowed, nothing
 // after the digits. Anything else is a conversion error.
@@ -130,13 +115,13 @@ TUrlParts ParseUrl(const std::string& url) {
       r.Path = url;
     else
       SplitAuthority(url.substr(1), r);
-  } else if (StartsWithNoCase(url, "http:")) {
+  } else if (StartsWithTextAscii(url, "http:")) {
     r.Proto = "http";
     if (url.size() > 6 && url[6] != '/')
       r.Path = url.substr(5);
     else
       SplitAuthority(url.size() > 6 ? url.substr(6) : std::string(), r);
-  } else if (StartsWithNoCase(url, "mailto:")) {
+  } else if (StartsWithTextAscii(url, "mailto:")) {
     r.Proto = "mailto";
     SplitAuthority(url.substr(url.find(':') + 1), r);
   } else {
@@ -444,7 +429,7 @@ void THttpCli::HeaderLine() {
   ++headerLineCount_;
   const std::string line = lastResponse_;
 
-  if (Upper(line.substr(0, 6)) == "<HTML>") {
+  if (ToUpperAscii(line.substr(0, 6)) == "<HTML>") {
     // No header at all: the response is the body. The line goes out with its own
     // line end and whatever follows it, so the body is exactly what was received.
     if (contentType_.empty())
@@ -468,7 +453,7 @@ void THttpCli::HeaderLine() {
     } else {
       const size_t colon = line.find(':');
       if (colon != std::string::npos) {
-        const std::string name = Lower(line.substr(0, colon));
+        const std::string name = ToLowerAscii(line.substr(0, colon));
         size_t i = colon + 1;
         while (i + 1 < line.size() && line[i] == ' ')
           ++i;
@@ -489,7 +474,7 @@ void THttpCli::HeaderLine() {
         } else if (name == "accept-ranges") {
           acceptRanges_ = value;
         } else if (name == "content-type") {
-          contentType_ = Lower(value);
+          contentType_ = ToLowerAscii(value);
         } else if (name == "www-authenticate") {
           authenticateRequests_.push_back(value);
         } else if (name == "set-cookie") {

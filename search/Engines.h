@@ -18,6 +18,10 @@ inline constexpr int EngineIndex(TEngine engine) {
   return static_cast<int>(engine);
 }
 
+// The engines' names by EngineIndex (see EngineName).
+inline constexpr std::array<std::string_view, kEngineCount> kEngineNames = {
+    "Altavista", "Excite", "Hotbot", "AllTheWeb", "Google"};
+
 // The engine's name: the SearchEngine value of its rows and the name of its settings
 // values ("Altavista", "Excite", "Hotbot", "AllTheWeb", "Google").
 const std::string& EngineName(TEngine engine);

@@ -1,19 +1,9 @@
 #include "search/QueryBuilder.h"
 
+#include "platform/TextUtil.h"
 #include "search/LanguageTable.h"
 
 namespace quellion {
-namespace {
-
-std::string AsciiLower(std::string_view text) {
-  std::string out(text);
-  for (char& c : out)
-    if (c >= 'A' && c <= 'Z')
-      c = static_cast<char>(c + ('a' - 'A'));
-  return out;
-}
-
-}  // namespace
 
 std::string EncodeKeywords(const std::string& keywords) {
   std::string out;
@@ -47,9 +37,9 @@ std::string LanguageValue(TEngine engine, int languageIndex) {
     case TEngine::Altavista:
       return std::string(row.Code);
     case TEngine::AllTheWeb:
-      return languageIndex == 0 ? "any" : AsciiLower(row.Name);
+      return languageIndex == 0 ? "any" : ToLowerAscii(row.Name);
     case TEngine::Google:
-      return languageIndex == 0 ? "" : "lang_" + AsciiLower(row.Code);
+      return languageIndex == 0 ? "" : "lang_" + ToLowerAscii(row.Code);
     case TEngine::Excite:
     case TEngine::Hotbot:
       break;
@@ -98,6 +88,10 @@ std::string PageSuffix(TEngine engine, int32_t n) {
       return "&start=" + counter;
   }
   return {};
+}
+
+bool KeywordsAreBlank(std::string_view keywords) {
+  return IsBlankText(keywords);
 }
 
 }  // namespace quellion

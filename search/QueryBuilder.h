@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "search/Engines.h"
 
@@ -10,6 +11,10 @@ namespace quellion {
 // The addresses an engine task fetches: the first-page address once per task, then
 // per request that address followed by the current page suffix (suffixes replace
 // each other, they never accumulate).
+
+// Keywords that trim to nothing (bytes 0 to 32 only) start no search: the window's button
+// and Enter, and quellion-cli's search, follow this one rule.
+bool KeywordsAreBlank(std::string_view keywords);
 
 // Keyword text in query form, byte by byte: space -> "+", '"' -> "%22", '\'' -> "%27",
 // '+' -> "%2B"; every other byte unchanged. Not trimmed.

@@ -3,18 +3,11 @@
 #include <algorithm>
 #include <mutex>
 
+#include "search/QueryBuilder.h"
 #include "search/SearchShared.h"
 #include "tasks/MultiTasker.h"
 
 namespace quellion {
-namespace {
-
-bool IsBlank(const std::string& text) {
-  return std::all_of(text.begin(), text.end(),
-                     [](char c) { return static_cast<unsigned char>(c) <= 32; });
-}
-
-}  // namespace
 
 TSearchControl::TSearchControl(TMainThreadDispatcher& dispatcher)
     : shared_(std::make_shared<TSearchShared>()),
@@ -42,7 +35,7 @@ TSearchControl::~TSearchControl() {
 bool TSearchControl::Start(const TSearchRequest& request) {
   if (shared_->Busy.load())
     return false;
-  if (IsBlank(request.Keywords))
+  if (KeywordsAreBlank(request.Keywords))
     return false;
 
   shared_->Searching.store(true);

@@ -48,8 +48,8 @@ struct TFetchLimits {
 //  - OnSearchStarted and OnSearchFinished run on the main thread.
 //  - OnStatusText runs on the main thread (from Start and the end-of-search
 //    handling) and on engine task threads while they hold the caller lock (after
-//    each hit they add). A GUI hands the text to its own thread with
-//    TMainThreadDispatcher::Post; it must not block.
+//    each hit they add). It must not block: front-ends receive it through a
+//    TStatusTextRelay (search/StatusTextRelay.h), which shows it on the main thread.
 //  - AddHit, MaxSites, SetMaxSites, IsSearching and IsBusy may be called on any thread.
 //  - Table() is shared with the window: each call of TResultTable is atomic on its
 //    own; appends happen under the task runner's caller lock (MultiTasker1().Lock()).

@@ -4,6 +4,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/TextUtil.h"
+
 namespace quellion {
 
 const char* const kExciteBodyName =

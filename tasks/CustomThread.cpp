@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "platform/Exception.h"
+#include "platform/TextUtil.h"
 #include "tasks/ThreadPriority.h"
 
 namespace quellion {
@@ -167,21 +168,6 @@ std::unique_ptr<TCustomThread> TCustomThreadList::Extract(int index) {
 
 std::vector<std::unique_ptr<TCustomThread>> TCustomThreadList::ExtractAll() {
   return std::exchange(items_, {});
-}
-
-bool SameTextAscii(const std::string& a, const std::string& b) {
-  if (a.size() != b.size())
-    return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    unsigned char x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
-    if (x >= 'a' && x <= 'z')
-      x = static_cast<unsigned char>(x - 'a' + 'A');
-    if (y >= 'a' && y <= 'z')
-      y = static_cast<unsigned char>(y - 'a' + 'A');
-    if (x != y)
-      return false;
-  }
-  return true;
 }
 
 }  // namespace quellion

@@ -128,7 +128,4 @@ class TCustomThreadList {
   std::vector<std::unique_ptr<TCustomThread>> items_;
 };
 
-// Compares ignoring the case of ASCII letters only (names are 8-bit text).
-bool SameTextAscii(const std::string& a, const std::string& b);
-
 }  // namespace quellion

@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "platform/Exception.h"
+#include "platform/TextUtil.h"
 #include "platform/ThreadHalt.h"
 #include "platform/ThreadQueue.h"
 #include "tasks/CustomThread.h"

@@ -9,8 +9,8 @@
 #include <QToolTip>
 #include <exception>
 
-#include "app/results/DesktopShell.h"
 #include "app/results/ResultsModel.h"
+#include "app/widgets/DesktopShell.h"
 #include "platform/TextEncoding.h"
 
 namespace quellion {

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/Registry.h"
+#include "settings/Registry.h"
 
 namespace {
 

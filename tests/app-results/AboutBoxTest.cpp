@@ -7,8 +7,8 @@
 #include <QMouseEvent>
 #include <QTreeWidget>
 
-#include "app/results/AboutBox.h"
-#include "app/results/UrlLabel.h"
+#include "app/about/AboutBox.h"
+#include "app/widgets/UrlLabel.h"
 #include "tests/app-results/FakeShell.h"
 #include "ui_AboutBox.h"
 

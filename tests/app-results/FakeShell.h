@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/results/DesktopShell.h"
+#include "app/widgets/DesktopShell.h"
 
 namespace quellion::test {
 

@@ -8,7 +8,7 @@
 #include <filesystem>
 
 #include "app/MainForm.h"
-#include "platform/Registry.h"
+#include "settings/Registry.h"
 #include "ui_MainForm.h"
 
 namespace quellion::test {

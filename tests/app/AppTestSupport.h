@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "app/FlexActive.h"
-#include "app/results/DesktopShell.h"
+#include "app/widgets/DesktopShell.h"
 #include "search/Engines.h"
 
 namespace quellion {

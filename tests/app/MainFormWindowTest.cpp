@@ -13,8 +13,8 @@
 
 #include "app/MainForm.h"
 #include "app/SettingsStore.h"
-#include "platform/Registry.h"
 #include "search/SearchControl.h"
+#include "settings/Registry.h"
 #include "tests/app/AppTestSupport.h"
 #include "ui_MainForm.h"
 

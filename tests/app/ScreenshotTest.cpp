@@ -16,7 +16,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/Registry.h"
+#include "settings/Registry.h"
 #include "tools/engine-sim/EngineSimulator.h"
 
 extern char** environ;

@@ -2,7 +2,7 @@
 
 #include <QApplication>
 
-#include "app/results/DesignFont.h"
+#include "app/widgets/DesignFont.h"
 
 int main(int argc, char** argv) {
   // Test discovery runs the binary without the test's environment: stay headless.

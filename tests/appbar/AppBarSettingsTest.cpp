@@ -8,7 +8,7 @@
 #include "FakeAppBarPlatform.h"
 #include "appbar/AppBarCore.h"
 #include "platform/Exception.h"
-#include "platform/Registry.h"
+#include "settings/Registry.h"
 
 namespace quellion {
 namespace {

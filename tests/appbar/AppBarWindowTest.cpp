@@ -7,8 +7,8 @@
 #include <QScreen>
 #include <memory>
 
+#include "app/MainFormBar.h"
 #include "appbar/AppBar.h"
-#include "appbar/MainFormBar.h"
 #include "appbar/X11ToolbarService.h"
 
 namespace quellion {

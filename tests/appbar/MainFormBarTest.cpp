@@ -5,9 +5,9 @@
 #include <QWidget>
 
 #include "FakeAppBarPlatform.h"
+#include "app/MainFormBar.h"
 #include "appbar/AppBarCore.h"
 #include "appbar/EmulatedToolbarService.h"
-#include "appbar/MainFormBar.h"
 
 namespace quellion {
 namespace {

@@ -4,7 +4,7 @@
 #include <sstream>
 
 #include "cli/CliCommon.h"
-#include "platform/Registry.h"
+#include "settings/Registry.h"
 #include "tests/net/NetTestSupport.h"
 #include "tests/support/peers/PeerProcess.h"
 #include "tests/support/peers/ScriptServer.h"

@@ -10,7 +10,7 @@
 
 #include "SettingsSandbox.h"
 #include "app/choices/MainFormChoices.h"
-#include "platform/Registry.h"
+#include "settings/Registry.h"
 
 namespace quellion {
 namespace {

@@ -11,7 +11,7 @@
 #include "SettingsSandbox.h"
 #include "app/MainForm.h"
 #include "appbar/EmulatedToolbarService.h"
-#include "platform/Registry.h"
+#include "settings/Registry.h"
 
 namespace quellion {
 namespace {

@@ -6,7 +6,7 @@
 #include <random>
 
 #include "SettingsSandbox.h"
-#include "platform/Registry.h"
+#include "settings/Registry.h"
 
 namespace quellion {
 namespace {

@@ -4,7 +4,7 @@
 
 #include "SettingsSandbox.h"
 #include "platform/Exception.h"
-#include "platform/Registry.h"
+#include "settings/Registry.h"
 
 namespace quellion {
 namespace {
@@ -225,10 +225,11 @@ TEST(RegistryText, DamagedTextKeepsWhatCanBeRead) {
   };
   const Case cases[] = {
       {"cut in the middle of a value", head + "\"A\"=dword:00000001\n\"B\"=dword:000", true, {"A"}},
-      {"cut after a complete value but before its line feed",
+      {"complete last line without its line feed",
        head + "\"A\"=dword:00000001\n\"B\"=dword:00000002",
-       true,
-       {"A"}},
+       false,
+       {"A", "B"}},
+      {"cut inside the last text value", head + "\"A\"=dword:00000001\n\"B\"=\"ab", true, {"A"}},
       {"cut inside a hex list", head + "\"A\"=dword:00000001\n@=hex:54,00,\\\n", true, {"A"}},
       {"hex list ending with a comma", head + "@=hex:54,00,\n\"A\"=\"x\"\n", true, {"A"}},
       {"odd hex digit", head + "@=hex:54,0\n\"A\"=\"x\"\n", true, {"A"}},
@@ -270,7 +271,7 @@ TEST(RegistryText, DamagedTextKeepsWhatCanBeRead) {
   }
 
   TRegistryKey root("HKEY_CURRENT_USER");
-  ParseRegistryText(cases[10].text, root);
+  ParseRegistryText(cases[11].text, root);
   const TRegistryKey* key = root.FindKey(kQuellionKeyName);
   std::uint32_t d = 0;
   std::string s;
@@ -279,7 +280,7 @@ TEST(RegistryText, DamagedTextKeepsWhatCanBeRead) {
   EXPECT_EQ(key->ReadBinary("", s), RS::rsOk);
   EXPECT_EQ(s, "\x01\x02\x03");
   TRegistryKey dup("HKEY_CURRENT_USER");
-  ParseRegistryText(cases[11].text, dup);
+  ParseRegistryText(cases[12].text, dup);
   EXPECT_EQ(dup.FindKey(kQuellionKeyName)->ReadString("A", s), RS::rsOk);
   EXPECT_EQ(s, "2");
 }

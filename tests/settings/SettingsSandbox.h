@@ -10,7 +10,7 @@
 #include <sstream>
 #include <string>
 
-#include "platform/Registry.h"
+#include "settings/Registry.h"
 
 namespace quellion::test {
 

@@ -3,7 +3,7 @@
 #include <QDialog>
 #include <memory>
 
-#include "app/results/VersionInfo.h"
+#include "app/widgets/VersionInfo.h"
 
 namespace Ui {
 class TAboutBox;

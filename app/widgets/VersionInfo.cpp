@@ -1,9 +1,9 @@
-#include "app/results/VersionInfo.h"
+#include "app/widgets/VersionInfo.h"
 
 namespace quellion {
 
-// The build passes these (app/results/CMakeLists.txt), the counterpart of the version
-// resource linked into the original program file.
+// The build passes these (app/widgets/CMakeLists.txt), the counterpart of the version
+// resource linked into a program file.
 #if !defined(QUELLION_VERSION_MAJOR) || !defined(QUELLION_VERSION_MINOR) ||   \
     !defined(QUELLION_VERSION_PATCH) || !defined(QUELLION_VERSION_TWEAK) ||   \
     !defined(QUELLION_PRODUCT_NAME) || !defined(QUELLION_FILE_DESCRIPTION) || \

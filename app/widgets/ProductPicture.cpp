@@ -1,4 +1,4 @@
-#include "app/results/ProductPicture.h"
+#include "app/widgets/ProductPicture.h"
 
 #include <QLinearGradient>
 #include <QPainter>

@@ -1,13 +1,13 @@
-#include "app/results/AboutBox.h"
+#include "app/about/AboutBox.h"
 
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QScreen>
 #include <QShowEvent>
 
-#include "app/results/DesignFont.h"
-#include "app/results/DesktopShell.h"
-#include "app/results/ProductPicture.h"
+#include "app/widgets/DesignFont.h"
+#include "app/widgets/DesktopShell.h"
+#include "app/widgets/ProductPicture.h"
 #include "ui_AboutBox.h"
 
 namespace quellion {

@@ -1,4 +1,4 @@
-#include "app/results/UrlLabel.h"
+#include "app/widgets/UrlLabel.h"
 
 #include <QAction>
 #include <QClipboard>

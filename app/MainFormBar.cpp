@@ -1,4 +1,4 @@
-#include "appbar/MainFormBar.h"
+#include "app/MainFormBar.h"
 
 #include <QPainter>
 #include <QWidget>

@@ -1,16 +1,14 @@
 #pragma once
 
-// The per-user registry stand-in: a tree of keys holding typed values, kept in one file
-// in the registry editor's export format. The whole file is read once when the store is
-// created; nothing reaches the disk until Flush(), which replaces the file atomically.
+// The key tree of the per-user registry stand-in: keys holding typed values and subkeys.
 //
 // Rules that govern this file:
 // - Names of keys and values compare without regard to ASCII letter case and keep the case
 //   they were created with, as the registry does. The empty value name is the key's default
-//   (unnamed) value, written as @ in the file.
+//   (unnamed) value.
 // - Value data are raw bytes. REG_DWORD is 4 bytes little-endian; REG_SZ is the text's 8-bit
 //   bytes without a terminating NUL. Types the program does not use are kept as read.
-// - Not thread-safe: use one store from one thread (the GUI thread, or the CLI's main).
+// - Not thread-safe: use one tree from one thread.
 
 #include <cstdint>
 #include <memory>
@@ -32,10 +30,7 @@ inline constexpr std::uint32_t REG_QWORD = 11;
 // Root key handles. Only the current user's root exists here.
 using HKEY = std::uintptr_t;
 inline constexpr HKEY HKEY_CURRENT_USER = 0x80000001u;
-
-// Keys of this program under HKEY_CURRENT_USER.
-inline constexpr const char* kQuellionKeyName = "Software\\Tarnwick Quellion";
-inline constexpr const char* kQuellionEnginesKeyName = "Software\\Tarnwick Quellion Engines";
+inline constexpr const char* kCurrentUserRootName = "HKEY_CURRENT_USER";
 
 // Deepest key path accepted (the registry's own limit); deeper paths are refused.
 inline constexpr int kMaxKeyDepth = 512;
@@ -106,70 +101,7 @@ class TRegistryKey {
   std::unordered_map<std::string, std::size_t> SubKeyIndex_;
 };
 
-// Result of reading a registry file's text.
-struct TRegParseReport {
-  bool Damaged = false;               // something could not be read (or the header was wrong)
-  std::vector<std::string> Problems;  // "line N: ..." for the first few faults
-};
-
-// Reads export-format text into root (which stands for HKEY_CURRENT_USER; sections naming
-// other roots are skipped). Never throws on bad input: whatever can be read is used.
-TRegParseReport ParseRegistryText(const std::string& text, TRegistryKey& root);
-// The export-format text of root and everything below it.
-std::string FormatRegistryText(const TRegistryKey& root);
-
-// The store: HKEY_CURRENT_USER backed by one file.
-class TRegistry {
- public:
-  // Reads the file now; a missing file is an empty registry, a damaged one is used as far
-  // as it can be read and is kept aside as <file>.bad by the next Flush().
-  explicit TRegistry(std::string filePath);
-  ~TRegistry();
-  TRegistry(const TRegistry&) = delete;
-  TRegistry& operator=(const TRegistry&) = delete;
-
-  // $XDG_CONFIG_HOME/tarnwick-quellion/registry.reg; $HOME/.config when XDG_CONFIG_HOME is
-  // unset, empty or relative.
-  static std::string DefaultFilePath();
-
-  // The process's store on DefaultFilePath(), read on first use.
-  static TRegistry& CurrentUser();
-  // Drops the process's store so that the next CurrentUser() reads the file again (tests,
-  // after pointing XDG_CONFIG_HOME elsewhere). Pointers into the old store become invalid.
-  static void ResetCurrentUser();
-
-  // Keys under a root; nullptr for an unknown root (see TRegistryKey::OpenKey).
-  TRegistryKey* OpenKey(HKEY root, const std::string& path, bool create);
-  const TRegistryKey* FindKey(HKEY root, const std::string& path) const;
-  bool DeleteKey(HKEY root, const std::string& path);
-  TRegistryKey& Root() { return *Root_; }
-  const TRegistryKey& Root() const { return *Root_; }
-
-  // Writes the whole registry to the file: temporary file in the same folder (mode 0600),
-  // fsync, rename over the file, fsync of the folder. Creates the folder (0700) if needed.
-  // False (with LastError() saying why) when it could not; the old file is then untouched.
-  // Nothing is written when nothing changed since this store's last successful Flush() and
-  // the file it wrote is still in place.
-  bool Flush();
-
-  const std::string& FilePath() const { return FilePath_; }
-  const TRegParseReport& LoadReport() const { return LoadReport_; }
-  const std::string& LastError() const { return LastError_; }
-
- private:
-  bool KeepDamagedFileAside(const std::string& path);
-
-  std::string FilePath_;
-  std::unique_ptr<TRegistryKey> Root_;
-  TRegParseReport LoadReport_;
-  std::string LoadedBytes_;  // kept only while a damaged file still waits to be set aside
-  bool DamagedFilePending_ = false;
-  // The last successful Flush(): its text and the file it made.
-  std::string LastWritten_;
-  bool WrittenOnce_ = false;
-  std::uint64_t WrittenInode_ = 0;
-  std::uint64_t WrittenDevice_ = 0;
-  std::string LastError_;
-};
+// The 4 little-endian bytes of a REG_DWORD.
+std::string DwordBytes(std::uint32_t value);
 
 }  // namespace quellion

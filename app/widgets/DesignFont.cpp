@@ -1,4 +1,4 @@
-#include "app/results/DesignFont.h"
+#include "app/widgets/DesignFont.h"
 
 #include <QFontDatabase>
 #include <QStringList>

@@ -1,4 +1,4 @@
-#include "app/results/DesktopShell.h"
+#include "app/widgets/DesktopShell.h"
 
 #include <QApplication>
 #include <QDesktopServices>

@@ -1,0 +1,280 @@
+#include "settings/Registry.h"
+
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+
+// The store's file is replaced, never rewritten in place: a temporary file in the same
+// folder, fsync, rename, fsync of the folder. A damaged file is kept aside once, just before
+// the first write replaces it.
+
+namespace quellion {
+
+namespace {
+
+// Larger files are not ours: only this much is read.
+constexpr std::size_t kMaxFileSize = 4 * 1024 * 1024;
+// Temporary files left by a writer that was killed are removed after this long.
+constexpr std::time_t kStaleTempSeconds = 600;
+
+std::string ErrnoText(const std::string& what, int err) {
+  return what + ": " + std::strerror(err);
+}
+
+bool WriteAll(int fd, const std::string& bytes) {
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0) {
+      if (errno == EINTR)
+        continue;
+      return false;
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+bool EnsureFolder(const std::string& folder, std::string& error) {
+  std::error_code ec;
+  std::filesystem::path path(folder);
+  if (path.has_parent_path())
+    std::filesystem::create_directories(path.parent_path(), ec);
+  if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
+    error = ErrnoText("cannot create " + folder, errno);
+    return false;
+  }
+  return true;
+}
+
+void RemoveStaleTemporaries(const std::string& folder, const std::string& prefix) {
+  std::error_code ec;
+  std::time_t now = std::time(nullptr);
+  for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
+    std::string name = entry.path().filename().string();
+    if (name.compare(0, prefix.size(), prefix) != 0)
+      continue;
+    struct stat st {};
+    if (::lstat(entry.path().c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+        now - st.st_mtime > kStaleTempSeconds) {
+      ::unlink(entry.path().c_str());
+    }
+  }
+}
+
+// Replaces path by a file holding bytes: a reader sees either the old file or the new one.
+bool WriteFileAtomically(const std::string& path, const std::string& bytes, std::string& error) {
+  std::filesystem::path target(path);
+  std::string folder = target.has_parent_path() ? target.parent_path().string() : ".";
+  if (!EnsureFolder(folder, error))
+    return false;
+  std::string prefix = "." + target.filename().string() + ".tmp-";
+  RemoveStaleTemporaries(folder, prefix);
+  std::string temp = folder + "/" + prefix + "XXXXXX";
+  int fd = ::mkostemp(temp.data(), O_CLOEXEC);  // mode 0600
+  if (fd < 0) {
+    error = ErrnoText("cannot create a temporary file in " + folder, errno);
+    return false;
+  }
+  bool ok = ::fchmod(fd, 0600) == 0 && WriteAll(fd, bytes) && ::fsync(fd) == 0;
+  int err = errno;
+  if (::close(fd) != 0 && ok) {
+    ok = false;
+    err = errno;
+  }
+  if (ok && ::rename(temp.c_str(), path.c_str()) != 0) {
+    ok = false;
+    err = errno;
+  }
+  if (!ok) {
+    ::unlink(temp.c_str());
+    error = ErrnoText("cannot write " + path, err);
+    return false;
+  }
+  int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dirFd >= 0) {
+    ::fsync(dirFd);
+    ::close(dirFd);
+  }
+  return true;
+}
+
+// The file a store writes: a symbolic link (settings kept elsewhere) is written through
+// rather than replaced; a dangling one is replaced.
+std::string WritePathFor(const std::string& path) {
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+    std::error_code ec;
+    std::filesystem::path resolved = std::filesystem::canonical(path, ec);
+    if (!ec)
+      return resolved.string();
+  }
+  return path;
+}
+
+std::unique_ptr<TRegistry>& CurrentUserSlot() {
+  static std::unique_ptr<TRegistry> slot;
+  return slot;
+}
+
+std::string HomeFolder() {
+  const char* home = std::getenv("HOME");
+  if (home && home[0] == '/')
+    return home;
+  struct passwd pw {};
+  struct passwd* result = nullptr;
+  std::vector<char> buffer(16384);
+  if (::getpwuid_r(::getuid(), &pw, buffer.data(), buffer.size(), &result) == 0 && result &&
+      result->pw_dir && result->pw_dir[0] == '/') {
+    return result->pw_dir;
+  }
+  return "/tmp";
+}
+
+}  // namespace
+
+TRegistry::TRegistry(std::string filePath)
+    : FilePath_(std::move(filePath)), Root_(std::make_unique<TRegistryKey>(kCurrentUserRootName)) {
+  // Non-blocking open: a FIFO or device in the file's place must not hang the program.
+  int fd = ::open(FilePath_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  if (fd < 0) {
+    if (errno != ENOENT && errno != ENOTDIR) {
+      LoadReport_.Damaged = true;
+      LoadReport_.Problems.push_back(ErrnoText("cannot read " + FilePath_, errno));
+      DamagedFilePending_ = true;
+    }
+    return;
+  }
+  struct stat st {};
+  std::string bytes;
+  bool readable = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+  if (readable) {
+    char buffer[65536];
+    while (bytes.size() <= kMaxFileSize) {
+      ssize_t n = ::read(fd, buffer, sizeof buffer);
+      if (n < 0 && errno == EINTR)
+        continue;
+      if (n < 0) {
+        readable = false;
+        break;
+      }
+      if (n == 0)
+        break;
+      bytes.append(buffer, static_cast<std::size_t>(n));
+    }
+  }
+  ::close(fd);
+  if (!readable) {
+    LoadReport_.Damaged = true;
+    LoadReport_.Problems.push_back("cannot read " + FilePath_ + ": not a readable file");
+    DamagedFilePending_ = true;
+    return;
+  }
+  bool tooLarge = bytes.size() > kMaxFileSize;
+  if (tooLarge)
+    bytes.resize(kMaxFileSize);
+  LoadReport_ = ParseRegistryText(bytes, *Root_);
+  if (tooLarge) {
+    LoadReport_.Damaged = true;
+    LoadReport_.Problems.push_back("file larger than " + std::to_string(kMaxFileSize) +
+                                   " bytes; the rest was not read");
+  }
+  if (LoadReport_.Damaged) {
+    DamagedFilePending_ = true;
+    LoadedBytes_ = std::move(bytes);
+  }
+}
+
+TRegistry::~TRegistry() = default;
+
+std::string TRegistry::DefaultFilePath() {
+  const char* xdg = std::getenv("XDG_CONFIG_HOME");
+  std::string base = (xdg && xdg[0] == '/') ? std::string(xdg) : HomeFolder() + "/.config";
+  return base + "/tarnwick-quellion/registry.reg";
+}
+
+TRegistry& TRegistry::CurrentUser() {
+  auto& slot = CurrentUserSlot();
+  if (!slot)
+    slot = std::make_unique<TRegistry>(DefaultFilePath());
+  return *slot;
+}
+
+void TRegistry::ResetCurrentUser() {
+  CurrentUserSlot().reset();
+}
+
+TRegistryKey* TRegistry::OpenKey(HKEY root, const std::string& path, bool create) {
+  if (root != HKEY_CURRENT_USER)
+    return nullptr;
+  return Root_->OpenKey(path, create);
+}
+
+const TRegistryKey* TRegistry::FindKey(HKEY root, const std::string& path) const {
+  if (root != HKEY_CURRENT_USER)
+    return nullptr;
+  return Root_->FindKey(path);
+}
+
+bool TRegistry::DeleteKey(HKEY root, const std::string& path) {
+  if (root != HKEY_CURRENT_USER)
+    return false;
+  return Root_->DeleteKey(path);
+}
+
+bool TRegistry::KeepDamagedFileAside(const std::string& path) {
+  std::string bad = path + ".bad";
+  if (::unlink(bad.c_str()) != 0 && errno != ENOENT) {
+    LastError_ = ErrnoText("cannot replace " + bad, errno);
+    return false;
+  }
+  // A hard link keeps the damaged file whole, however large; the loaded bytes are the
+  // fallback where links are not possible.
+  if (::link(path.c_str(), bad.c_str()) == 0) {
+    ::chmod(bad.c_str(), 0600);
+    return true;
+  }
+  // Nothing left to keep, or nothing readable was in its place.
+  if (errno == ENOENT || LoadedBytes_.empty())
+    return true;
+  return WriteFileAtomically(bad, LoadedBytes_, LastError_);
+}
+
+bool TRegistry::Flush() {
+  LastError_.clear();
+  const std::string path = WritePathFor(FilePath_);
+  std::string text = FormatRegistryText(*Root_);
+  // Storing is a chain of steps that may each flush; what is already on disk is not
+  // written again.
+  if (WrittenOnce_ && text == LastWritten_) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0 && st.st_ino == WrittenInode_ &&
+        st.st_dev == WrittenDevice_) {
+      return true;
+    }
+  }
+  if (DamagedFilePending_) {
+    if (!KeepDamagedFileAside(path))
+      return false;
+  }
+  if (!WriteFileAtomically(path, text, LastError_))
+    return false;
+  struct stat st {};
+  WrittenOnce_ = ::stat(path.c_str(), &st) == 0;
+  WrittenInode_ = st.st_ino;
+  WrittenDevice_ = st.st_dev;
+  DamagedFilePending_ = false;
+  LoadedBytes_.clear();
+  LoadedBytes_.shrink_to_fit();
+  LastWritten_ = std::move(text);
+  return true;
+}
+
+}  // namespace quellion
