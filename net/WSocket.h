@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "net/HostLookup.h"
 #include "net/SocketErrors.h"
 #include "platform/Exception.h"
 #include "platform/ThreadQueue.h"
@@ -20,11 +21,6 @@ namespace quellion {
 //    socket is locked. Only the process-wide resolver start-up and the live-socket
 //    count are shared between threads (behind a mutex).
 //  - Errors are reported as WinSock numbers (see SocketErrors.h).
-
-class ESocketException : public EException {
- public:
-  using EException::EException;
-};
 
 enum TSocketState {
   wsInvalidState,
@@ -61,31 +57,6 @@ class TBuffer {
   int wrCount_ = 0;
   int rdCount_ = 0;
 };
-
-// Process-wide resolver settings (an injectable edge for tests): empty strings keep
-// the system's configuration. Lookups as c-ares's "lookups" option ("f" = hosts file
-// only, "b" = DNS, "fb" = both); Servers as "host:port,..."; TimeoutMs/Tries <= 0 keep
-// the defaults. Applies to lookups started afterwards.
-struct TResolverConfig {
-  std::string Lookups;
-  std::string Servers;
-  int TimeoutMs = 0;
-  int Tries = 0;
-};
-void SetResolverConfig(const TResolverConfig& config);
-
-// The resolvers Connect uses; each raises ESocketException with the system's text.
-// Protocol number from a number or a protocol name.
-int WSocketResolveProto(const std::string& proto);
-// Port in network byte order from a number or a service name under proto.
-uint16_t WSocketResolvePort(const std::string& port, const std::string& proto);
-// IPv4 address in network byte order from a dotted address or (blocking) a host name.
-uint32_t WSocketResolveHost(const std::string& host);
-
-// Number of sockets alive in the process (all threads).
-int LiveSocketCount();
-// True while the resolver library is started (it follows the live-socket count).
-bool ResolverLibraryStarted();
 
 class TCustomWSocket {
  public:
@@ -170,8 +141,6 @@ class TCustomWSocket {
   void ChangeState(TSocketState newState);
 
  private:
-  struct Lookup;
-
   void ResetDefaults();
   void InternalClose(bool shutdownSend, uint16_t error);
   void HandleFd(int fd, short revents);
@@ -208,7 +177,7 @@ class TCustomWSocket {
 
   std::string dnsResult_;
   std::vector<std::string> dnsResultList_;
-  std::unique_ptr<Lookup> lookup_;
+  std::unique_ptr<THostLookup> lookup_;
   uint64_t lookupSerial_ = 0;
 
   std::vector<std::unique_ptr<TBuffer>> sendQueue_;
