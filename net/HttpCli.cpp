@@ -9,9 +9,9 @@ namespace quellion {
 namespace {
 
 // Notifications of the client's own endpoint, run in the order queued.
-constexpr uint32_t kMsgSetIdle = WM_USER + 1;  // WParam: request serial
-constexpr uint32_t kMsgRequestDone = WM_USER + 2;
-constexpr uint32_t kMsgRestart = WM_USER + 3;  // WParam: request serial
+constexpr uint32_t kMsgSetIdle = WM_USER + 1;      // WParam: request serial
+constexpr uint32_t kMsgRequestDone = WM_USER + 2;  // WParam: request serial, LParam: error
+constexpr uint32_t kMsgRestart = WM_USER + 3;      // WParam: request serial
 
 std::string Lower(std::string s) {
   for (char& c : s)
@@ -204,7 +204,7 @@ void THttpCli::SetState(THttpCliState newState) {
     return;
   state_ = newState;
   if (newState == httpIdle)
-    window_->Post(kMsgRequestDone);
+    window_->Post(kMsgRequestDone, static_cast<uintptr_t>(requestSerial_), completionError_);
   if (OnStateChange)
     OnStateChange(*this);
 }
@@ -216,8 +216,13 @@ void THttpCli::HandleMessage(TMessage& message) {
         SetState(httpIdle);
       break;
     case kMsgRequestDone:
+      // A request superseded by a newer StartGet (Abort, then StartGet before the
+      // thread pumped) has no one waiting for it: its completion must not end the
+      // new request's wait.
+      if (message.WParam != completedSerial_)
+        break;
       if (OnRequestDone)
-        OnRequestDone(*this, requestType_, completionError_);
+        OnRequestDone(*this, requestType_, static_cast<uint16_t>(message.LParam));
       break;
     case kMsgRestart:
       if (message.WParam != requestSerial_ || state_ == httpIdle || state_ == httpAborting)
@@ -240,6 +245,8 @@ void THttpCli::StartGet() {
   if (state_ != httpIdle)
     throw EHttpException("HTTP component is busy", 1);
   ++requestSerial_;
+  completedSerial_ = requestSerial_;
+  relocationCount_ = 0;
   socket_->MultiThreaded = MultiThreaded;
   responseHeader_.clear();
   requestType_ = rqGet;
@@ -429,6 +436,22 @@ void THttpCli::SocketDataAvailable(uint16_t /*error*/) {
         return;
     }
   }
+  // A full buffer without a line end can never become a line: waiting would only
+  // stall the request until the peer or the caller gives up.
+  if (receiveLen_ >= kBufferSize && state_ == httpReadingHeader && socket_->State() == wsConnected)
+    FailRequest(kHttpErrorLineTooLong, "HTTP line too long");
+}
+
+void THttpCli::FailRequest(uint16_t error, const std::string& reason) {
+  completionError_ = error;
+  statusCode_ = 404;
+  reasonPhrase_ = reason;
+  receiveLen_ = 0;
+  BindClosedHandler();
+  if (socket_->State() != wsClosed)
+    socket_->Close();  // runs the closed handler
+  else
+    SocketSessionClosed(0);
 }
 
 void THttpCli::HandleLine() {
@@ -590,6 +613,11 @@ void THttpCli::ResolveLocation(const std::string& value) {
 }
 
 void THttpCli::StartRelocation() {
+  if (++relocationCount_ > kMaxRelocations) {
+    FailRequest(kHttpErrorTooManyRelocations,
+                "too many relocations (more than " + std::to_string(kMaxRelocations) + ")");
+    return;
+  }
   if (OnHeaderEnd)
     OnHeaderEnd(*this);
   receiveLen_ = 0;
@@ -629,13 +657,14 @@ void THttpCli::Abort() {
   }
   statusCode_ = 404;
   reasonPhrase_ = "Connection aborted on request";
-  completionError_ = 3;
+  completionError_ = kHttpErrorAborted;
   if (wasResolving)
     SocketSessionClosed(0);
   else
     socket_->Close();
   SetState(httpIdle);
   ++requestSerial_;  // set-idle and restart notifications still queued are stale now
+  completedSerial_ = requestSerial_ - 1;  // the request-done just queued still counts
 }
 
 }  // namespace quellion

@@ -18,6 +18,10 @@ namespace quellion {
 //    thread must pump while a request runs.
 //  - Every StartGet that returns normally ends in exactly one OnRequestDone, from the
 //    event loop (never from inside StartGet or Abort), with State back at httpIdle.
+//    A completion still queued when the next StartGet is accepted (Abort, then
+//    StartGet before the thread pumped) is dropped: it would end the new wait.
+//  - A request ends with a failure after 20 relocations, and when a header line
+//    does not fit the receive buffer (the connection is then closed).
 //  - The body always ends when the connection closes; it is written untouched to
 //    ReceiveStream at the stream's current position.
 
@@ -33,6 +37,12 @@ enum THttpCliState {
 };
 
 enum THttpRequest { rqNone, rqGet, rqPost, rqHead };
+
+// Completion errors of the client itself, beside the socket layer's WinSock numbers
+// and the TLS layer's (net/TlsSession.h).
+inline constexpr uint16_t kHttpErrorAborted = 3;
+inline constexpr uint16_t kHttpErrorLineTooLong = 4;  // also EHttpException's code
+inline constexpr uint16_t kHttpErrorTooManyRelocations = 5;
 
 class EHttpException : public EException {
  public:
@@ -62,6 +72,8 @@ class THttpCli {
       std::function<void(THttpCli& sender, THttpRequest rqType, uint16_t error)>;
 
   static constexpr int kBufferSize = 8192;
+  // Relocations followed for one StartGet; the next one fails the request.
+  static constexpr int kMaxRelocations = 20;
 
   THttpCli();
   ~THttpCli();
@@ -183,8 +195,10 @@ class THttpCli {
   int bodyDataCount_ = 0;
   bool bodyHandlerActive_ = false;  // next-line handler: body chunks instead of header lines
   bool locationChangeRequested_ = false;
-  std::string lastLineEnd_;     // the line end cut from the current header line
-  uint64_t requestSerial_ = 0;  // tells set-idle and restart of an ended request apart
+  std::string lastLineEnd_;       // the line end cut from the current header line
+  uint64_t requestSerial_ = 0;    // tells set-idle and restart of an ended request apart
+  uint64_t completedSerial_ = 0;  // the request whose request-done is still owed
+  int relocationCount_ = 0;
 };
 
 }  // namespace quellion
