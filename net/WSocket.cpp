@@ -22,6 +22,7 @@ constexpr uint32_t kMsgLookupDone = WM_USER + 1;     // WParam: lookup serial
 constexpr uint32_t kMsgWrite = WM_USER + 2;          // WParam: connection serial
 constexpr uint32_t kMsgConnectFailed = WM_USER + 3;  // WParam: connection serial, LParam: error
 constexpr uint32_t kMsgRead = WM_USER + 4;           // WParam: connection serial
+constexpr uint32_t kMsgTlsStep = WM_USER + 5;        // WParam: connection serial
 
 // Receives take what has arrived in reads of this size and hand it out from there,
 // so small receives (the HTTP client takes at most 8 KB) cost no system call each.
@@ -78,6 +79,7 @@ TCustomWSocket::~TCustomWSocket() {
   *alive_ = false;
   lookup_.reset();
   Unwatch();
+  DropTls();  // no close notice: the socket goes without a word
   if (fd_ >= 0)
     ::close(fd_);
   fd_ = -1;
@@ -86,6 +88,7 @@ TCustomWSocket::~TCustomWSocket() {
 }
 
 void TCustomWSocket::ResetDefaults() {
+  DropTls();
   readAheadPos_ = readAheadLen_ = 0;
   readAheadFull_ = false;
   proto_ = "tcp";
@@ -133,6 +136,7 @@ void TCustomWSocket::SocketErrorCode(const std::string& step, int code) {
   const std::string message =
       "Error " + std::to_string(code) + " in function " + step + "\r\n" + SocketErrorText(code);
   if (code == WSAECONNRESET || code == WSAENOTCONN) {
+    DropTls();
     if (fd_ >= 0) {
       Unwatch();
       ::close(fd_);
@@ -242,6 +246,8 @@ void TCustomWSocket::UpdateWatch() {
   if (!paused_) {
     if (state_ == wsConnecting) {
       events = POLLOUT;
+    } else if (state_ == wsConnected && tlsHandshaking_) {
+      events = static_cast<short>(tlsWant_ | POLLRDHUP);
     } else if (state_ == wsConnected) {
       events = POLLRDHUP;
       if (readArmed_)
@@ -288,6 +294,13 @@ void TCustomWSocket::HandleFd(int fd, short revents) {
     }
     if (state_ != wsConnected)
       return;
+    if (tlsHandshaking_) {
+      // Every readiness, a hang-up included, moves the handshake on or ends it.
+      TlsStep();
+      if (*alive)
+        UpdateWatch();
+      return;
+    }
     if ((revents & POLLIN) && readArmed_) {
       readArmed_ = false;
       ReadLoop(0);
@@ -295,7 +308,7 @@ void TCustomWSocket::HandleFd(int fd, short revents) {
         return;
       // Bytes read ahead raise no readiness of their own: when the loop left some
       // behind (one pass only), a read notification of our own brings them.
-      if (readArmed_ && readAheadPos_ < readAheadLen_)
+      if (readArmed_ && BytesHeld())
         window_->Post(kMsgRead, static_cast<uintptr_t>(connSerial_));
     }
     if (revents & POLLOUT) {
@@ -343,13 +356,19 @@ void TCustomWSocket::HandleMessage(TMessage& message) {
         break;
       case kMsgRead:
         if (message.WParam != connSerial_ || fd_ < 0 || paused_ || state_ != wsConnected ||
-            !readArmed_ || readAheadPos_ >= readAheadLen_)
+            !readArmed_ || tlsHandshaking_ || !BytesHeld())
           break;
         readArmed_ = false;
         ReadLoop(0);
-        if (*alive && fd_ >= 0 && readArmed_ && readAheadPos_ < readAheadLen_ &&
-            message.WParam == connSerial_)
+        if (*alive && fd_ >= 0 && readArmed_ && BytesHeld() && message.WParam == connSerial_)
           window_->Post(kMsgRead, static_cast<uintptr_t>(connSerial_));
+        if (*alive)
+          UpdateWatch();
+        break;
+      case kMsgTlsStep:
+        if (message.WParam != connSerial_ || fd_ < 0 || paused_ || !tlsHandshaking_)
+          break;
+        TlsStep();
         if (*alive)
           UpdateWatch();
         break;
@@ -443,8 +462,8 @@ void TCustomWSocket::ReadLoop(uint16_t error) {
       return;
     if (lastError_ != 0)
       return;
-    if (readAheadPos_ < readAheadLen_)
-      continue;  // bytes read ahead are waiting
+    if (BytesHeld())
+      continue;  // bytes read ahead (or held by the TLS session) are waiting
     if (readAheadFull_) {
       readAheadFull_ = false;
       continue;  // a full read-ahead: more is most likely waiting; the next receive tells
@@ -675,7 +694,7 @@ int TCustomWSocket::Send(const void* data, int len) {
 }
 
 void TCustomWSocket::TryToSend() {
-  if (fd_ < 0 || sendQueue_.empty())
+  if (fd_ < 0 || sendQueue_.empty() || tlsHandshaking_)
     return;
   auto alive = alive_;
   for (;;) {
@@ -689,8 +708,21 @@ void TCustomWSocket::TryToSend() {
       sendQueue_.erase(sendQueue_.begin());
       continue;
     }
-    const int flags = MSG_NOSIGNAL | (SendFlags == wsSendUrgent ? MSG_OOB : 0);
-    const ssize_t n = ::send(fd_, p, len, flags);
+    ssize_t n;
+    int code = 0;
+    if (tls_) {
+      TTlsSession::TStep step;
+      n = tls_->Write(p, len, step);
+      if (n < 0)
+        code = step == TTlsSession::tlsWantRead || step == TTlsSession::tlsWantWrite
+                   ? WSAEWOULDBLOCK
+                   : tls_->Error();
+    } else {
+      const int flags = MSG_NOSIGNAL | (SendFlags == wsSendUrgent ? MSG_OOB : 0);
+      n = ::send(fd_, p, len, flags);
+      if (n < 0)
+        code = LastSystemError();
+    }
     if (n > 0) {
       if (OnSendData)
         OnSendData(*this, static_cast<int>(n));
@@ -705,7 +737,6 @@ void TCustomWSocket::TryToSend() {
     }
     if (n == 0)
       return;
-    const int code = LastSystemError();
     if (code == WSAEWOULDBLOCK) {
       writeBlocked_ = true;
       return;
@@ -733,6 +764,24 @@ int TCustomWSocket::Receive(void* buffer, int len) {
     UpdateWatch();
   }
   len = std::max(0, len);
+  if (tls_ && !tlsHandshaking_) {
+    TTlsSession::TStep step;
+    const int n = tls_->Read(buffer, len, step);
+    if (n > 0) {
+      readCount_ += n;
+      return n;
+    }
+    if (step == TTlsSession::tlsClosed)
+      return 0;  // the peer has closed
+    lastError_ = step == TTlsSession::tlsWantRead || step == TTlsSession::tlsWantWrite
+                     ? WSAEWOULDBLOCK
+                     : tls_->Error();
+    return -1;
+  }
+  if (tlsHandshaking_) {
+    lastError_ = WSAEWOULDBLOCK;
+    return -1;
+  }
   char* out = static_cast<char*>(buffer);
   if (readAheadPos_ >= readAheadLen_ && len > 0 && len < kReadAheadSize) {
     // Refill the read-ahead with one system call.
@@ -792,6 +841,9 @@ void TCustomWSocket::InternalClose(bool shutdownSend, uint16_t error) {
   }
   if (state_ == wsClosed)
     return;
+  if (tls_ && shutdownSend && !tlsHandshaking_)
+    tls_->Shutdown();  // the close notice goes before the connection's own end
+  DropTls();
   if (shutdownSend)
     ::shutdown(fd_, SHUT_WR);
   Unwatch();
@@ -836,6 +888,64 @@ void TCustomWSocket::Abort() {
     }
   }
   InternalClose(false, 0);
+}
+
+// ---- TLS
+
+void TCustomWSocket::StartTls(const std::string& serverName, const std::string& caFile) {
+  if (fd_ < 0 || state_ != wsConnected || tls_) {
+    RaiseException("StartTls: the socket is not a connected plain connection");
+    return;
+  }
+  tls_ = std::make_unique<TTlsSession>(fd_, serverName, caFile);
+  tlsHandshaking_ = true;
+  tlsPlainLeftover_ = readAheadPos_ < readAheadLen_;
+  tlsWant_ = 0;  // the first step comes from the event loop, never from inside StartTls
+  tlsErrorText_.clear();
+  window_->Post(kMsgTlsStep, static_cast<uintptr_t>(connSerial_));
+  UpdateWatch();
+}
+
+void TCustomWSocket::TlsStep() {
+  TTlsSession::TStep step = TTlsSession::tlsFailed;
+  uint16_t error = 0;
+  if (tlsPlainLeftover_) {
+    error = kTlsHandshakeFailed;
+    tlsErrorText_ = "TLS handshake failed: the peer sent data before the handshake";
+  } else {
+    step = tls_->Handshake();
+    if (step == TTlsSession::tlsWantRead || step == TTlsSession::tlsWantWrite) {
+      tlsWant_ = step == TTlsSession::tlsWantRead ? POLLIN : POLLOUT;
+      return;
+    }
+    if (step != TTlsSession::tlsDone) {
+      error = static_cast<uint16_t>(tls_->Error());
+      tlsErrorText_ = tls_->ErrorText();
+    }
+  }
+  tlsHandshaking_ = false;
+  if (error != 0)
+    DropTls();  // the connection is unusable; its owner closes it
+  readArmed_ = true;
+  auto alive = alive_;
+  if (error == 0 && !allSent_) {
+    TryToSend();
+    if (!*alive || fd_ < 0)
+      return;
+  }
+  UpdateWatch();
+  if (OnTlsDone)
+    OnTlsDone(*this, error);
+}
+
+void TCustomWSocket::DropTls() {
+  tls_.reset();
+  tlsHandshaking_ = false;
+  tlsPlainLeftover_ = false;
+}
+
+bool TCustomWSocket::BytesHeld() const {
+  return readAheadPos_ < readAheadLen_ || (tls_ && !tlsHandshaking_ && tls_->HasPending());
 }
 
 // ---------------------------------------------------------------- SOCKS layer

@@ -8,6 +8,7 @@
 
 #include "net/HostLookup.h"
 #include "net/SocketErrors.h"
+#include "net/TlsSession.h"
 #include "platform/Exception.h"
 #include "platform/ThreadQueue.h"
 
@@ -109,6 +110,8 @@ class TCustomWSocket {
   TSocketEvent OnDataSent;
   TSocketEvent OnSessionClosed;
   TSocketEvent OnSessionAvailable;
+  // The TLS handshake started by StartTls ended (0, or a failure: TlsErrorText).
+  TSocketEvent OnTlsDone;
   TChangeStateEvent OnChangeState;
   TSendDataEvent OnSendData;
   TNotifyEvent OnError;
@@ -131,6 +134,18 @@ class TCustomWSocket {
   virtual void Abort();
   // Applies LingerOnOff/LingerTimeout to the open handle.
   void SetLingerOption();
+
+  // --- TLS inside the connection ---
+  // Starts a TLS handshake on the connected socket, driven by the same readiness
+  // notifications; OnTlsDone follows from the event loop. serverName goes out as SNI
+  // and is what the certificate must name (an IP literal: its address); caFile is an
+  // extra trusted CA file or empty. Afterwards Send and Receive carry plain bytes
+  // through the session, and Close sends the close notice first.
+  void StartTls(const std::string& serverName, const std::string& caFile = {});
+  bool TlsActive() const { return tls_ != nullptr; }
+  bool TlsHandshaking() const { return tlsHandshaking_; }
+  // What ended the last failed handshake, e.g. "certificate verify failed: ...".
+  const std::string& TlsErrorText() const { return tlsErrorText_; }
 
  protected:
   // Reports a message: OnError when assigned, else ESocketException.
@@ -156,6 +171,9 @@ class TCustomWSocket {
   void DestroyLookup();
   void LookupAnswered(uint64_t serial);
   void FireSessionClosed(uint16_t error);
+  void TlsStep();
+  void DropTls();
+  bool BytesHeld() const;
 
   std::unique_ptr<TMessageEndpoint> window_;
   std::shared_ptr<bool> alive_;
@@ -192,6 +210,12 @@ class TCustomWSocket {
   std::vector<char> readAhead_;
   size_t readAheadPos_ = 0, readAheadLen_ = 0;
   bool readAheadFull_ = false;
+
+  std::unique_ptr<TTlsSession> tls_;
+  bool tlsHandshaking_ = false;
+  bool tlsPlainLeftover_ = false;  // plain bytes were read ahead before the handshake
+  short tlsWant_ = 0;              // the readiness the handshake waits for
+  std::string tlsErrorText_;
 };
 
 // SOCKS relay layer: inactive unless SocksServer is set, which this system never does.
