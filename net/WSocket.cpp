@@ -771,11 +771,16 @@ int TCustomWSocket::Receive(void* buffer, int len) {
       readCount_ += n;
       return n;
     }
-    if (step == TTlsSession::tlsClosed)
-      return 0;  // the peer has closed
-    lastError_ = step == TTlsSession::tlsWantRead || step == TTlsSession::tlsWantWrite
-                     ? WSAEWOULDBLOCK
-                     : tls_->Error();
+    if (step == TTlsSession::tlsClosed) {
+      tlsEof_ = true;  // whatever the session still holds will never be read
+      return 0;        // the peer has closed
+    }
+    if (step == TTlsSession::tlsWantRead || step == TTlsSession::tlsWantWrite) {
+      lastError_ = WSAEWOULDBLOCK;
+    } else {
+      lastError_ = tls_->Error();
+      tlsEof_ = true;  // a broken session yields nothing more
+    }
     return -1;
   }
   if (tlsHandshaking_) {
@@ -941,11 +946,13 @@ void TCustomWSocket::TlsStep() {
 void TCustomWSocket::DropTls() {
   tls_.reset();
   tlsHandshaking_ = false;
+  tlsEof_ = false;
   tlsPlainLeftover_ = false;
 }
 
 bool TCustomWSocket::BytesHeld() const {
-  return readAheadPos_ < readAheadLen_ || (tls_ && !tlsHandshaking_ && tls_->HasPending());
+  return readAheadPos_ < readAheadLen_ ||
+         (tls_ && !tlsHandshaking_ && !tlsEof_ && tls_->HasPending());
 }
 
 // ---------------------------------------------------------------- SOCKS layer

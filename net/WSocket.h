@@ -214,6 +214,7 @@ class TCustomWSocket {
   std::unique_ptr<TTlsSession> tls_;
   bool tlsHandshaking_ = false;
   bool tlsPlainLeftover_ = false;  // plain bytes were read ahead before the handshake
+  bool tlsEof_ = false;            // the session has seen the peer's end
   short tlsWant_ = 0;              // the readiness the handshake waits for
   std::string tlsErrorText_;
 };
