@@ -352,6 +352,8 @@ void THttpCli::SocketSessionConnected(uint16_t error) {
   bodyHandlerActive_ = false;
   receiveLen_ = 0;
   framing_ = kFramingNone;
+  http11_ = chunked_ = false;
+  responseLength_ = -1;
   tunnelPhase_ = false;
   try {
     if (tunnel_) {
@@ -593,6 +595,7 @@ void THttpCli::HeaderLine() {
           ResolveLocation(value);
         } else if (name == "content-length") {
           contentLength_ = ToInt(value);
+          responseLength_ = contentLength_;
         } else if (name == "transfer-encoding") {
           chunked_ = Lower(value).find("chunked") != std::string::npos;
         } else if (name == "content-range") {
@@ -632,8 +635,8 @@ void THttpCli::HeaderLine() {
   if (http11_ && chunked_) {
     decoder_ = TChunkedDecoder();
     framing_ = kFramingChunked;
-  } else if (http11_ && contentLength_ >= 0) {
-    bodyLeft_ = contentLength_;
+  } else if (http11_ && responseLength_ >= 0) {
+    bodyLeft_ = responseLength_;
     framing_ = kFramingLength;
   }
   SetState(httpReadingBody);

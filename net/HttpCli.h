@@ -229,6 +229,7 @@ class THttpCli {
   enum TFraming { kFramingNone, kFramingLength, kFramingChunked, kFramingDone };
   bool http11_ = false;
   bool chunked_ = false;
+  int32_t responseLength_ = -1;  // this connection's content-length (ContentLength lasts)
   TFraming framing_ = kFramingNone;
   int64_t bodyLeft_ = 0;
   TChunkedDecoder decoder_;

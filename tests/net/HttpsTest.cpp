@@ -249,6 +249,13 @@ TEST_F(HttpsTest, Http11BodiesEndByTheirFraming) {
     EXPECT_EQ(r.stream.DataString(), c.body);
     EXPECT_EQ(server.Request(0).find("Accept-Encoding"), std::string::npos);
   }
+  // A relocation's length belongs to the relocation's own answer.
+  TScriptServer server(
+      {Respond("HTTP/1.1 302 Found\r\nLocation: /b\r\nContent-Length: 3\r\n\r\nabc"),
+       Respond("HTTP/1.1 200 OK\r\n\r\nto the close")});
+  TRecordingClient r(false);
+  ASSERT_TRUE(r.Get(server.Url("/a"), 3000));
+  EXPECT_EQ(r.stream.DataString(), "to the close");
 }
 
 }  // namespace
