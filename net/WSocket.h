@@ -19,9 +19,11 @@ namespace quellion {
 // TThreadQueue. Rules:
 //  - Nothing blocks; results arrive as events from the event loop.
 //  - Every operation and event belongs to the creating thread; nothing inside a
-//    socket is locked. Only the process-wide resolver start-up and the live-socket
-//    count are shared between threads (behind a mutex).
-//  - Errors are reported as WinSock numbers (see SocketErrors.h).
+//    socket is locked. Only the process-wide resolver start-up, the live-socket
+//    count (HostLookup.h) and the TLS contexts (TlsSession.h) are shared between
+//    threads (behind mutexes).
+//  - Errors are reported as WinSock numbers (see SocketErrors.h); TLS failures as
+//    kTlsHandshakeFailed / kTlsCertificateFailed with TlsErrorText.
 
 enum TSocketState {
   wsInvalidState,
