@@ -435,7 +435,11 @@ void THttpCli::TunnelLine() {
     }
     return;
   }
-  socket_->StartTls(targetHost_, CaFile);
+  try {
+    socket_->StartTls(targetHost_, CaFile);
+  } catch (const std::exception& e) {
+    FailRequest(kTlsHandshakeFailed, e.what());  // not left to the read loop to swallow
+  }
 }
 
 void THttpCli::SendCommand(const std::string& line) {
