@@ -180,6 +180,8 @@ TEST_F(HttpsTest, HostileTlsPeersEndWithOneCompletion) {
     WaitFor([] { return false; }, 50);
     EXPECT_EQ(r->doneCount, 1);
   }
+  // The client ended both held connections itself, each with the close notice.
+  EXPECT_TRUE(WaitFor([&] { return longer.CloseNotices() == 1 && chunked.CloseNotices() == 1; }));
 }
 
 TEST_F(HttpsTest, TunnelRequestAndProxyRefusals) {

@@ -259,6 +259,10 @@ void TTlsScriptServer::Serve() {
         // Until the client closes (or the server stops).
         while (!stopped(fd, 50)) {
           const int n = SSL_read(ssl, buffer, sizeof buffer);
+          if (n <= 0 && SSL_get_error(ssl, n) == SSL_ERROR_ZERO_RETURN) {
+            ++closeNotices_;
+            break;
+          }
           if (n == 0 || (n < 0 && SSL_get_error(ssl, n) != SSL_ERROR_WANT_READ && errno != EAGAIN &&
                          errno != EWOULDBLOCK))
             break;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -58,9 +59,12 @@ class TTlsScriptServer {
   ~TTlsScriptServer();
   uint16_t Port() const { return port_; }
   std::string Url(const std::string& path = "/") const;
+  // Connections (held ones) that the client ended with a TLS close notice.
+  int CloseNotices() const { return closeNotices_.load(); }
 
  private:
   void Serve();
+  std::atomic<int> closeNotices_{0};
   std::string cert_, key_, raw_;
   bool hold_;
   int listenFd_ = -1;
