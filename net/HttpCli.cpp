@@ -5,15 +5,16 @@
 #include <cmath>
 #include <cstring>
 
+#include "net/TlsSession.h"
 #include "platform/TextUtil.h"
 
 namespace quellion {
 namespace {
 
 // Notifications of the client's own endpoint, run in the order queued.
-constexpr uint32_t kMsgSetIdle = WM_USER + 1;  // WParam: request serial
-constexpr uint32_t kMsgRequestDone = WM_USER + 2;
-constexpr uint32_t kMsgRestart = WM_USER + 3;  // WParam: request serial
+constexpr uint32_t kMsgSetIdle = WM_USER + 1;      // WParam: request serial
+constexpr uint32_t kMsgRequestDone = WM_USER + 2;  // WParam: request serial, LParam: error
+constexpr uint32_t kMsgRestart = WM_USER + 3;      // WParam: request serial
 
 // Decimal text to a 32-bit integer; leading blanks and a sign allowed, nothing
 // after the digits. Anything else is a conversion error.
@@ -167,6 +168,7 @@ THttpCli::THttpCli() : alive_(std::make_shared<bool>(true)) {
   socket_->OnSessionConnected = [this](TCustomWSocket&, uint16_t e) { SocketSessionConnected(e); };
   socket_->OnDataAvailable = [this](TCustomWSocket&, uint16_t e) { SocketDataAvailable(e); };
   socket_->OnDataSent = [](TCustomWSocket&, uint16_t) {};  // posting only
+  socket_->OnTlsDone = [this](TCustomWSocket&, uint16_t e) { SocketTlsDone(e); };
   BindClosedHandler();
 }
 
@@ -189,7 +191,7 @@ void THttpCli::SetState(THttpCliState newState) {
     return;
   state_ = newState;
   if (newState == httpIdle)
-    window_->Post(kMsgRequestDone);
+    window_->Post(kMsgRequestDone, static_cast<uintptr_t>(requestSerial_), completionError_);
   if (OnStateChange)
     OnStateChange(*this);
 }
@@ -201,8 +203,13 @@ void THttpCli::HandleMessage(TMessage& message) {
         SetState(httpIdle);
       break;
     case kMsgRequestDone:
+      // A request superseded by a newer StartGet (Abort, then StartGet before the
+      // thread pumped) has no one waiting for it: its completion must not end the
+      // new request's wait.
+      if (message.WParam != completedSerial_)
+        break;
       if (OnRequestDone)
-        OnRequestDone(*this, requestType_, completionError_);
+        OnRequestDone(*this, requestType_, static_cast<uint16_t>(message.LParam));
       break;
     case kMsgRestart:
       if (message.WParam != requestSerial_ || state_ == httpIdle || state_ == httpAborting)
@@ -225,6 +232,8 @@ void THttpCli::StartGet() {
   if (state_ != httpIdle)
     throw EHttpException("HTTP component is busy", 1);
   ++requestSerial_;
+  completedSerial_ = requestSerial_;
+  relocationCount_ = 0;
   socket_->MultiThreaded = MultiThreaded;
   responseHeader_.clear();
   requestType_ = rqGet;
@@ -247,13 +256,18 @@ void THttpCli::StartGet() {
     Username = url.User;
   if (!url.Pass.empty())
     Password = url.Pass;
+  useTls_ = SameTextAscii(url.Proto, "https");
+  targetPort_ = url.Port.empty() ? DefaultPort() : url.Port;
+  absoluteTarget_ = (url.Proto.empty() ? "http" : url.Proto) + "://" + url.Host +
+                    (url.Port.empty() ? "" : ":" + url.Port) + url.Path;
+  tunnel_ = useTls_ && !Proxy.empty();
   if (Proxy.empty()) {
     requestPath_ = url.Path;
     connectHost_ = url.Host;
-    connectPort_ = url.Port.empty() ? "80" : url.Port;
+    connectPort_ = url.Port.empty() ? DefaultPort() : url.Port;
   } else {
-    requestPath_ = (url.Proto.empty() ? "http" : url.Proto) + "://" + url.Host +
-                   (url.Port.empty() ? "" : ":" + url.Port) + url.Path;
+    // Through the proxy: the absolute URL, or inside a tunnel the path alone.
+    requestPath_ = tunnel_ ? url.Path : absoluteTarget_;
     const TUrlParts proxy = ParseUrl(Proxy);
     connectHost_ = proxy.Host;
     connectPort_ = proxy.Port.empty() ? ProxyPort : proxy.Port;
@@ -321,11 +335,94 @@ void THttpCli::SocketSessionConnected(uint16_t error) {
     OnSessionConnected(*this);
   bodyHandlerActive_ = false;
   receiveLen_ = 0;
+  framing_ = kFramingNone;
+  http11_ = chunked_ = false;
+  responseLength_ = -1;
+  tunnelPhase_ = false;
+  try {
+    if (tunnel_) {
+      SendTunnelRequest();
+      return;
+    }
+    if (useTls_) {
+      socket_->StartTls(targetHost_, CaFile);
+      return;
+    }
+  } catch (const std::exception& e) {
+    FailRequest(kTlsHandshakeFailed, e.what());
+    return;
+  }
+  BeginRequest();
+}
+
+void THttpCli::BeginRequest() {
   SetState(httpReadingHeader);
   try {
     SendRequest();
   } catch (const std::exception&) {
     socket_->Close();
+  }
+}
+
+void THttpCli::SocketTlsDone(uint16_t error) {
+  if (state_ != httpConnected)
+    return;  // the request has ended meanwhile
+  if (error != 0) {
+    FailRequest(error, socket_->TlsErrorText());
+    return;
+  }
+  BeginRequest();
+}
+
+void THttpCli::SendTunnelRequest() {
+  const std::string target = targetHost_ + ":" + targetPort_;
+  std::string block = "CONNECT " + target + " HTTP/1.0\r\nHost: " + target + "\r\n";
+  if (!Agent.empty())
+    block += "User-Agent: " + Agent + "\r\n";
+  if (!ProxyUsername.empty())
+    block +=
+        "Proxy-Authorization: Basic " + EncodeBase64(ProxyUsername + ":" + ProxyPassword) + "\r\n";
+  block += "\r\n";
+  tunnelPhase_ = true;
+  tunnelStatus_ = -1;
+  tunnelReason_.clear();
+  socket_->Send(block.data(), static_cast<int>(block.size()));
+}
+
+void THttpCli::TunnelLine() {
+  const std::string& line = lastResponse_;
+  if (tunnelStatus_ < 0) {
+    try {
+      if (line.compare(0, 7, "HTTP/1.") != 0 || line.size() < 12)
+        throw EException("no status line");
+      tunnelStatus_ = ToInt(line.substr(9, 3));
+    } catch (const EException&) {
+      tunnelPhase_ = false;
+      FailRequest(kHttpErrorTunnelRefused, "proxy refused the tunnel: no HTTP answer");
+      return;
+    }
+    tunnelReason_ = line.size() > 13 ? line.substr(13) : std::string();
+    return;
+  }
+  if (!line.empty())
+    return;  // the proxy's own header lines
+  tunnelPhase_ = false;
+  receiveLen_ = 0;
+  if (tunnelStatus_ < 200 || tunnelStatus_ > 299) {
+    const std::string reason =
+        "proxy refused the tunnel: " + std::to_string(tunnelStatus_) + " " + tunnelReason_;
+    if (tunnelStatus_ >= 400) {
+      FailRequest(0, reason);
+      statusCode_ = tunnelStatus_;
+    } else {
+      FailRequest(kHttpErrorTunnelRefused, reason);
+    }
+    return;
+  }
+  try {
+    socket_->StartTls(targetHost_, CaFile);
+  } catch (const std::exception& e) {
+    FailRequest(kTlsHandshakeFailed, e.what());  // not left to the read loop to swallow
   }
 }
 
@@ -390,7 +487,7 @@ void THttpCli::SocketDataAvailable(uint16_t /*error*/) {
     const int len = receiveLen_;
     receiveLen_ = 0;
     if (bodyHandlerActive_)
-      BodyChunk(receiveBuffer_, len);
+      DeliverBody(receiveBuffer_, len);
     else
       HandleLine();
     return;
@@ -408,12 +505,33 @@ void THttpCli::SocketDataAvailable(uint16_t /*error*/) {
     receiveLen_ -= lineLen + 1;
     std::memmove(receiveBuffer_, lf + 1, receiveLen_);
     receiveBuffer_[receiveLen_] = 0;
-    if (state_ == httpReadingHeader || state_ == httpReadingBody) {
+    if (tunnelPhase_) {
+      TunnelLine();
+      if (!*alive || !tunnelPhase_)
+        return;  // whatever follows the proxy's answer belongs to the TLS session
+    } else if (state_ == httpReadingHeader || state_ == httpReadingBody) {
       HandleLine();
       if (!*alive)
         return;
     }
   }
+  // A full buffer without a line end can never become a line: waiting would only
+  // stall the request until the peer or the caller gives up.
+  if (receiveLen_ >= kBufferSize && (state_ == httpReadingHeader || tunnelPhase_) &&
+      socket_->State() == wsConnected)
+    FailRequest(kHttpErrorLineTooLong, "HTTP line too long");
+}
+
+void THttpCli::FailRequest(uint16_t error, const std::string& reason) {
+  completionError_ = error;
+  statusCode_ = 404;
+  reasonPhrase_ = reason;
+  receiveLen_ = 0;
+  BindClosedHandler();
+  if (socket_->State() != wsClosed)
+    socket_->Close();  // runs the closed handler
+  else
+    SocketSessionClosed(0);
 }
 
 void THttpCli::HandleLine() {
@@ -449,6 +567,8 @@ void THttpCli::HeaderLine() {
     responseHeader_.push_back(line);
     if (line.compare(0, 8, "HTTP/1.0") == 0 || line.compare(0, 8, "HTTP/1.1") == 0) {
       statusCode_ = ToInt(line.size() > 9 ? line.substr(9, 3) : std::string());
+      http11_ = line.compare(0, 8, "HTTP/1.1") == 0;
+      chunked_ = false;
       reasonPhrase_ = line.size() > 13 ? line.substr(13) : std::string();
     } else {
       const size_t colon = line.find(':');
@@ -463,6 +583,9 @@ void THttpCli::HeaderLine() {
           ResolveLocation(value);
         } else if (name == "content-length") {
           contentLength_ = ToInt(value);
+          responseLength_ = contentLength_;
+        } else if (name == "transfer-encoding") {
+          chunked_ = ToLowerAscii(value).find("chunked") != std::string::npos;
         } else if (name == "content-range") {
           const size_t dash = value.find('-');
           const size_t slash = value.find('/');
@@ -495,6 +618,15 @@ void THttpCli::HeaderLine() {
     StartRelocation();
     return;
   }
+  // An HTTP/1.1 answer frames its body (the connection may stay open after it).
+  framing_ = kFramingNone;
+  if (http11_ && chunked_) {
+    decoder_ = TChunkedDecoder();
+    framing_ = kFramingChunked;
+  } else if (http11_ && responseLength_ >= 0) {
+    bodyLeft_ = responseLength_;
+    framing_ = kFramingLength;
+  }
   SetState(httpReadingBody);
   bodyHandlerActive_ = true;
   if (OnHeaderEnd)
@@ -502,8 +634,52 @@ void THttpCli::HeaderLine() {
   if (receiveLen_ > 0) {
     const int len = receiveLen_;
     receiveLen_ = 0;
-    BodyChunk(receiveBuffer_, len);
+    DeliverBody(receiveBuffer_, len);
+  } else if (framing_ == kFramingLength && bodyLeft_ == 0) {
+    EndOfBody();
   }
+}
+
+void THttpCli::DeliverBody(const char* data, int len) {
+  switch (framing_) {
+    case kFramingNone:
+      BodyChunk(data, len);
+      return;
+    case kFramingDone:
+      return;  // bytes past the end of the body
+    case kFramingLength: {
+      const int n = static_cast<int>(std::min<int64_t>(len, bodyLeft_));
+      bodyLeft_ -= n;
+      auto alive = alive_;
+      if (n > 0)
+        BodyChunk(data, n);
+      if (*alive && bodyLeft_ == 0)
+        EndOfBody();
+      return;
+    }
+    case kFramingChunked: {
+      auto alive = alive_;
+      size_t consumed = 0;
+      const auto result = decoder_.Feed(data, static_cast<size_t>(len), consumed,
+                                        [this, alive](const char* p, size_t n) {
+                                          if (*alive)
+                                            BodyChunk(p, static_cast<int>(n));
+                                        });
+      if (!*alive)
+        return;
+      if (result == TChunkedDecoder::cdDone)
+        EndOfBody();
+      else if (result == TChunkedDecoder::cdError)
+        FailRequest(kHttpErrorBadChunkedBody, "bad chunked encoding in the body");
+      return;
+    }
+  }
+}
+
+void THttpCli::EndOfBody() {
+  framing_ = kFramingDone;
+  if (socket_->State() != wsClosed)
+    socket_->Close();  // runs the closed handler
 }
 
 void THttpCli::BodyChunk(const char* data, int len) {
@@ -519,9 +695,10 @@ void THttpCli::BodyChunk(const char* data, int len) {
 
 void THttpCli::ResolveLocation(const std::string& value) {
   if (Proxy.empty()) {
+    const std::string scheme = useTls_ ? "https" : "http";
     if (!value.empty() && value[0] == '/') {
       requestPath_ = value;
-      location_ = "http://" + connectHost_ + value;
+      location_ = scheme + "://" + connectHost_ + value;
       return;
     }
     const TUrlParts u = ParseUrl(value);
@@ -529,6 +706,14 @@ void THttpCli::ResolveLocation(const std::string& value) {
     requestPath_ = u.Path;
     if (!u.Port.empty())
       connectPort_ = u.Port;
+    // A change of scheme without a port goes to the new scheme's own port.
+    const bool tls = u.Proto.empty() ? useTls_ : SameTextAscii(u.Proto, "https");
+    if (tls != useTls_) {
+      useTls_ = tls;
+      if (u.Port.empty())
+        connectPort_ = DefaultPort();
+    }
+    targetPort_ = connectPort_;
     if (!u.Proto.empty() && !u.Host.empty()) {
       targetHost_ = u.Host;
       if (requestPath_.empty())
@@ -536,7 +721,7 @@ void THttpCli::ResolveLocation(const std::string& value) {
       location_ = u.Proto + "://" + u.Host + u.Path;
       return;
     }
-    const std::string proto = u.Proto.empty() ? "http" : u.Proto;
+    const std::string proto = u.Proto.empty() ? scheme : u.Proto;
     if (u.Path.empty()) {  // a bare relative name, which ParseUrl takes for a host
       location_ = proto + "://" + targetHost_ + "/" + u.Host;
       connectHost_ = targetHost_;
@@ -551,8 +736,9 @@ void THttpCli::ResolveLocation(const std::string& value) {
   }
 
   // Through a proxy the connection always goes to the proxy; the request target is
-  // the absolute URL, which keeps a port the current or the new address names.
-  const TUrlParts current = ParseUrl(requestPath_);
+  // the absolute URL, which keeps a port the current or the new address names (inside
+  // a tunnel to an https address: its path).
+  const TUrlParts current = ParseUrl(absoluteTarget_);
   const std::string currentBase = (current.Proto.empty() ? "http" : current.Proto) + "://" +
                                   current.Host + (current.Port.empty() ? "" : ":" + current.Port);
   if (!value.empty() && value[0] == '/') {
@@ -571,10 +757,23 @@ void THttpCli::ResolveLocation(const std::string& value) {
       location_ = "http://" + u.Host + (u.Port.empty() ? "" : ":" + u.Port) + u.Path;
     }
   }
+  absoluteTarget_ = location_;
   requestPath_ = location_;
+  const TUrlParts next = ParseUrl(location_);
+  useTls_ = SameTextAscii(next.Proto, "https");
+  tunnel_ = useTls_;
+  if (tunnel_) {
+    targetPort_ = next.Port.empty() ? DefaultPort() : next.Port;
+    requestPath_ = next.Path.empty() ? "/" : next.Path;
+  }
 }
 
 void THttpCli::StartRelocation() {
+  if (++relocationCount_ > kMaxRelocations) {
+    FailRequest(kHttpErrorTooManyRelocations,
+                "too many relocations (more than " + std::to_string(kMaxRelocations) + ")");
+    return;
+  }
   if (OnHeaderEnd)
     OnHeaderEnd(*this);
   receiveLen_ = 0;
@@ -598,12 +797,17 @@ void THttpCli::SocketSessionClosed(uint16_t /*error*/) {
   window_->Post(kMsgSetIdle, static_cast<uintptr_t>(requestSerial_));
 }
 
+const char* THttpCli::DefaultPort() const {
+  return useTls_ ? "443" : "80";
+}
+
 void THttpCli::Abort() {
   if (state_ == httpIdle) {
     if (socket_->State() != wsClosed)
       socket_->Close();
     return;
   }
+  tunnelPhase_ = false;
   const bool wasResolving = state_ == httpResolving;
   SetState(httpAborting);
   if (wasResolving) {
@@ -614,13 +818,14 @@ void THttpCli::Abort() {
   }
   statusCode_ = 404;
   reasonPhrase_ = "Connection aborted on request";
-  completionError_ = 3;
+  completionError_ = kHttpErrorAborted;
   if (wasResolving)
     SocketSessionClosed(0);
   else
     socket_->Close();
   SetState(httpIdle);
   ++requestSerial_;  // set-idle and restart notifications still queued are stale now
+  completedSerial_ = requestSerial_ - 1;  // the request-done just queued still counts
 }
 
 }  // namespace quellion

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "net/ChunkedDecoder.h"
 #include "net/WSocket.h"
 #include "platform/Exception.h"
 #include "platform/StringStream.h"
@@ -18,8 +19,16 @@ namespace quellion {
 //    thread must pump while a request runs.
 //  - Every StartGet that returns normally ends in exactly one OnRequestDone, from the
 //    event loop (never from inside StartGet or Abort), with State back at httpIdle.
-//  - The body always ends when the connection closes; it is written untouched to
-//    ReceiveStream at the stream's current position.
+//    A completion still queued when the next StartGet is accepted (Abort, then
+//    StartGet before the thread pumped) is dropped: it would end the new wait.
+//  - A request ends with a failure after 20 relocations, and when a header line
+//    does not fit the receive buffer (the connection is then closed).
+//  - The body ends when the connection closes; an HTTP/1.1 answer's body also ends
+//    after its Content-Length bytes or its last chunk (chunked bodies are decoded),
+//    and the client then closes. Body bytes go to ReceiveStream at the stream's
+//    current position.
+//  - https:// (default port 443): TLS inside the socket after the connect, through
+//    a proxy inside a CONNECT tunnel; certificates are always verified.
 
 enum THttpCliState {
   httpIdle,
@@ -33,6 +42,14 @@ enum THttpCliState {
 };
 
 enum THttpRequest { rqNone, rqGet, rqPost, rqHead };
+
+// Completion errors of the client itself, beside the socket layer's WinSock numbers
+// and the TLS layer's (net/TlsSession.h).
+inline constexpr uint16_t kHttpErrorAborted = 3;
+inline constexpr uint16_t kHttpErrorLineTooLong = 4;  // also EHttpException's code
+inline constexpr uint16_t kHttpErrorTooManyRelocations = 5;
+inline constexpr uint16_t kHttpErrorBadChunkedBody = 6;
+inline constexpr uint16_t kHttpErrorTunnelRefused = 7;  // a proxy's non-2xx answer below 400
 
 class EHttpException : public EException {
  public:
@@ -62,6 +79,8 @@ class THttpCli {
       std::function<void(THttpCli& sender, THttpRequest rqType, uint16_t error)>;
 
   static constexpr int kBufferSize = 8192;
+  // Relocations followed for one StartGet; the next one fails the request.
+  static constexpr int kMaxRelocations = 20;
 
   THttpCli();
   ~THttpCli();
@@ -87,6 +106,8 @@ class THttpCli {
   std::string ContentRangeEnd;
   std::string ContentTypePost = "application/x-www-form-urlencoded";
   bool MultiThreaded = false;
+  // https: a CA file trusted besides the system's store (empty: the store only).
+  std::string CaFile;
   // Not owned; must outlive every request that writes to it.
   TStringStream* ReceiveStream = nullptr;
 
@@ -155,6 +176,13 @@ class THttpCli {
   void StartRelocation();
   void HandleMessage(TMessage& message);
   void FailRequest(uint16_t error, const std::string& reason);
+  void BeginRequest();
+  void SocketTlsDone(uint16_t error);
+  void SendTunnelRequest();
+  void TunnelLine();
+  void DeliverBody(const char* data, int len);
+  void EndOfBody();
+  const char* DefaultPort() const;
 
   std::unique_ptr<TMessageEndpoint> window_;
   std::unique_ptr<TWSocket> socket_;
@@ -183,8 +211,28 @@ class THttpCli {
   int bodyDataCount_ = 0;
   bool bodyHandlerActive_ = false;  // next-line handler: body chunks instead of header lines
   bool locationChangeRequested_ = false;
-  std::string lastLineEnd_;     // the line end cut from the current header line
-  uint64_t requestSerial_ = 0;  // tells set-idle and restart of an ended request apart
+  std::string lastLineEnd_;       // the line end cut from the current header line
+  uint64_t requestSerial_ = 0;    // tells set-idle and restart of an ended request apart
+  uint64_t completedSerial_ = 0;  // the request whose request-done is still owed
+  int relocationCount_ = 0;
+
+  // https and tunnels through the proxy
+  bool useTls_ = false;       // the current target is an https address
+  bool tunnel_ = false;       // ... reached through a CONNECT tunnel of the proxy
+  bool tunnelPhase_ = false;  // the proxy's answer to CONNECT is being read
+  int tunnelStatus_ = -1;
+  std::string tunnelReason_;
+  std::string targetPort_;      // the target's port (CONNECT names it)
+  std::string absoluteTarget_;  // the current target as an absolute URL
+
+  // Body framing of HTTP/1.1 answers
+  enum TFraming { kFramingNone, kFramingLength, kFramingChunked, kFramingDone };
+  bool http11_ = false;
+  bool chunked_ = false;
+  int32_t responseLength_ = -1;  // this connection's content-length (ContentLength lasts)
+  TFraming framing_ = kFramingNone;
+  int64_t bodyLeft_ = 0;
+  TChunkedDecoder decoder_;
 };
 
 }  // namespace quellion

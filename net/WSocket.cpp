@@ -1,9 +1,7 @@
 #include "net/WSocket.h"
 
-#include <ares.h>
 #include <arpa/inet.h>
 #include <fcntl.h>
-#include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/ioctl.h>
@@ -15,8 +13,6 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
-#include <map>
-#include <mutex>
 
 namespace quellion {
 namespace {
@@ -26,26 +22,11 @@ constexpr uint32_t kMsgLookupDone = WM_USER + 1;     // WParam: lookup serial
 constexpr uint32_t kMsgWrite = WM_USER + 2;          // WParam: connection serial
 constexpr uint32_t kMsgConnectFailed = WM_USER + 3;  // WParam: connection serial, LParam: error
 constexpr uint32_t kMsgRead = WM_USER + 4;           // WParam: connection serial
+constexpr uint32_t kMsgTlsStep = WM_USER + 5;        // WParam: connection serial
 
 // Receives take what has arrived in reads of this size and hand it out from there,
 // so small receives (the HTTP client takes at most 8 KB) cost no system call each.
 constexpr int kReadAheadSize = 64 * 1024;
-
-// Process-wide state: the resolver library follows the live-socket count.
-std::mutex libraryMutex;
-int liveSockets = 0;
-bool aresStarted = false;
-TResolverConfig resolverConfig;
-
-void EnsureResolverLibrary() {
-  std::lock_guard lock(libraryMutex);
-  if (aresStarted)
-    return;
-  const int r = ares_library_init(ARES_LIB_INIT_ALL);
-  if (r != ARES_SUCCESS)
-    throw ESocketException(Format("%s: WSAStartup error #%d", "libcares", r));
-  aresStarted = true;
-}
 
 std::string Trim(const std::string& s) {
   size_t b = 0, e = s.size();
@@ -56,55 +37,11 @@ std::string Trim(const std::string& s) {
   return s.substr(b, e - b);
 }
 
-std::string Dotted(uint32_t networkOrder) {
-  char text[INET_ADDRSTRLEN] = {};
-  in_addr a{};
-  a.s_addr = networkOrder;
-  inet_ntop(AF_INET, &a, text, sizeof text);
-  return text;
-}
-
 int LastSystemError() {
   return ErrnoToWinsock(errno);
 }
 
-// Four decimal numbers of at most 255 joined by three dots, blanks allowed around.
-bool LooksLikeDottedAddress(const std::string& value) {
-  const std::string s = Trim(value);
-  int parts = 0, digits = 0, number = 0;
-  for (char c : s) {
-    if (c >= '0' && c <= '9') {
-      number = number * 10 + (c - '0');
-      if (++digits > 3 || number > 255)
-        return false;
-    } else if (c == '.') {
-      if (digits == 0)
-        return false;
-      ++parts;
-      digits = number = 0;
-    } else {
-      return false;
-    }
-  }
-  return parts == 3 && digits > 0;
-}
-
 }  // namespace
-
-void SetResolverConfig(const TResolverConfig& config) {
-  std::lock_guard lock(libraryMutex);
-  resolverConfig = config;
-}
-
-int LiveSocketCount() {
-  std::lock_guard lock(libraryMutex);
-  return liveSockets;
-}
-
-bool ResolverLibraryStarted() {
-  std::lock_guard lock(libraryMutex);
-  return aresStarted;
-}
 
 // ---------------------------------------------------------------- TBuffer
 
@@ -129,159 +66,12 @@ void TBuffer::Remove(int n) {
     rdCount_ = wrCount_ = 0;
 }
 
-// ---------------------------------------------------------------- resolvers
-
-int WSocketResolveProto(const std::string& proto) {
-  if (proto.empty() || proto.size() >= 32)
-    throw ESocketException("WSocketResolveProto: Invalid Protocol.");
-  if (std::isdigit(static_cast<unsigned char>(proto[0])))
-    return std::atoi(proto.c_str());
-  protoent entry{}, *result = nullptr;
-  char buffer[1024];
-  if (getprotobyname_r(proto.c_str(), &entry, buffer, sizeof buffer, &result) != 0 || !result)
-    throw ESocketException(Format("WSocketResolveProto: Cannot convert protocol '%s', Error #%d",
-                                  proto.c_str(), WSANO_DATA));
-  return result->p_proto;
-}
-
-uint16_t WSocketResolvePort(const std::string& port, const std::string& proto) {
-  if (port.empty() || port.size() >= 32)
-    throw ESocketException("WSocketResolvePort: Invalid Port.");
-  if (std::isdigit(static_cast<unsigned char>(port[0]))) {
-    unsigned long value = 0;
-    for (char c : port) {
-      if (c < '0' || c > '9')
-        break;
-      value = std::min<unsigned long>(value * 10 + (c - '0'), 0x10000);
-    }
-    return htons(static_cast<uint16_t>(value));  // wraps like a 16-bit conversion
-  }
-  servent entry{}, *result = nullptr;
-  char buffer[1024];
-  if (getservbyname_r(port.c_str(), proto.c_str(), &entry, buffer, sizeof buffer, &result) != 0 ||
-      !result)
-    throw ESocketException(Format("WSocketResolvePort: Cannot convert port '%s', Error #%d",
-                                  port.c_str(), WSANO_DATA));
-  return static_cast<uint16_t>(result->s_port);
-}
-
-uint32_t WSocketResolveHost(const std::string& host) {
-  if (host.empty() || host.size() > 256)
-    throw ESocketException("WSocketResolveHost: '" + host + "' Invalid Hostname.");
-  if (LooksLikeDottedAddress(host)) {
-    in_addr a{};
-    const std::string trimmed = Trim(host);
-    if (inet_aton(trimmed.c_str(), &a) == 0 && trimmed != "255.255.255.255")
-      throw ESocketException("WSocketResolveHost: '" + host + "' Invalid IP address.");
-    return a.s_addr;
-  }
-  addrinfo hints{}, *list = nullptr;
-  hints.ai_family = AF_INET;
-  const int r = getaddrinfo(host.c_str(), nullptr, &hints, &list);
-  if (r != 0 || !list) {
-    if (list)
-      freeaddrinfo(list);
-    throw ESocketException(Format("WSocketResolveHost: Cannot convert host address '%s', Error #%d",
-                                  host.c_str(), WSAHOST_NOT_FOUND));
-  }
-  const uint32_t address = reinterpret_cast<sockaddr_in*>(list->ai_addr)->sin_addr.s_addr;
-  freeaddrinfo(list);
-  return address;
-}
-
-// ---------------------------------------------------------------- lookup
-
-// One asynchronous lookup: its own c-ares channel, whose descriptors are watched
-// on the socket's thread queue and whose timeouts run from a queue timer. The
-// answer is posted to the socket's endpoint, so the event never fires from inside
-// DnsLookup (c-ares may answer from the hosts file synchronously).
-struct TCustomWSocket::Lookup {
-  TCustomWSocket* owner = nullptr;
-  uint64_t serial = 0;
-  ares_channel channel = nullptr;
-  std::map<int, int> watches;  // ares descriptor -> watch id
-  int timerId = 0;
-  bool cancelled = false;
-  bool answered = false;
-  int status = ARES_SUCCESS;
-  std::vector<std::string> addresses;
-
-  TThreadQueue& Queue() { return owner->window_->Queue(); }
-
-  static void SockState(void* data, ares_socket_t fd, int readable, int writable) {
-    auto* self = static_cast<Lookup*>(data);
-    auto& queue = self->Queue();
-    const short events = (readable ? POLLIN : 0) | (writable ? POLLOUT : 0);
-    auto it = self->watches.find(fd);
-    if (events == 0) {
-      if (it != self->watches.end()) {
-        queue.UnwatchFd(it->second);
-        self->watches.erase(it);
-      }
-      return;
-    }
-    if (it != self->watches.end()) {
-      queue.SetFdEvents(it->second, events);
-      return;
-    }
-    self->watches[fd] = queue.WatchFd(fd, events, [self](int readyFd, short revents) {
-      const bool read = revents & (POLLIN | POLLERR | POLLHUP);
-      const bool write = revents & POLLOUT;
-      ares_process_fd(self->channel, read ? readyFd : ARES_SOCKET_BAD,
-                      write ? readyFd : ARES_SOCKET_BAD);
-      self->ArmTimer();
-    });
-  }
-
-  static void Answer(void* arg, int status, int /*timeouts*/, hostent* host) {
-    auto* self = static_cast<Lookup*>(arg);
-    if (self->cancelled || self->answered)
-      return;
-    self->answered = true;
-    self->status = status;
-    if (status == ARES_SUCCESS && host && host->h_addrtype == AF_INET) {
-      for (char** p = host->h_addr_list; p && *p; ++p) {
-        uint32_t a;
-        std::copy(*p, *p + 4, reinterpret_cast<char*>(&a));
-        self->addresses.push_back(Dotted(a));
-      }
-    }
-    self->owner->window_->Post(kMsgLookupDone, static_cast<uintptr_t>(self->serial));
-  }
-
-  void ArmTimer() {
-    if (timerId)
-      Queue().KillTimer(timerId);
-    timerId = 0;
-    if (answered || cancelled || !channel)
-      return;
-    timeval limit{1, 0}, tv{};
-    timeval* next = ares_timeout(channel, &limit, &tv);
-    const int ms = static_cast<int>(next->tv_sec * 1000 + next->tv_usec / 1000) + 1;
-    timerId = Queue().SetTimer(ms, [this] {
-      ares_process_fd(channel, ARES_SOCKET_BAD, ARES_SOCKET_BAD);
-      ArmTimer();
-    });
-  }
-
-  ~Lookup() {
-    cancelled = true;
-    if (timerId)
-      Queue().KillTimer(timerId);
-    if (channel)
-      ares_destroy(channel);  // closes its descriptors through SockState
-    for (auto& [fd, id] : watches)
-      Queue().UnwatchFd(id);
-  }
-};
-
 // ---------------------------------------------------------------- TCustomWSocket
 
 TCustomWSocket::TCustomWSocket() : alive_(std::make_shared<bool>(true)) {
   window_ = std::make_unique<TMessageEndpoint>([this](TMessage& m) { HandleMessage(m); });
   ResetDefaults();
-  std::lock_guard lock(libraryMutex);
-  ++liveSockets;
+  AddLiveSocket();
 }
 
 TCustomWSocket::~TCustomWSocket() {
@@ -289,22 +79,16 @@ TCustomWSocket::~TCustomWSocket() {
   *alive_ = false;
   lookup_.reset();
   Unwatch();
+  DropTls();  // no close notice: the socket goes without a word
   if (fd_ >= 0)
     ::close(fd_);
   fd_ = -1;
-  {
-    std::lock_guard lock(libraryMutex);
-    if (--liveSockets < 1) {
-      liveSockets = 0;
-      if (aresStarted)
-        ares_library_cleanup();
-      aresStarted = false;
-    }
-  }
+  ReleaseLiveSocket();
   window_.reset();
 }
 
 void TCustomWSocket::ResetDefaults() {
+  DropTls();
   readAheadPos_ = readAheadLen_ = 0;
   readAheadFull_ = false;
   proto_ = "tcp";
@@ -352,6 +136,7 @@ void TCustomWSocket::SocketErrorCode(const std::string& step, int code) {
   const std::string message =
       "Error " + std::to_string(code) + " in function " + step + "\r\n" + SocketErrorText(code);
   if (code == WSAECONNRESET || code == WSAENOTCONN) {
+    DropTls();
     if (fd_ >= 0) {
       Unwatch();
       ::close(fd_);
@@ -415,7 +200,7 @@ std::string TCustomWSocket::PeerAddr() const {
   socklen_t len = sizeof sa;
   if (fd_ < 0 || state_ != wsConnected || getpeername(fd_, reinterpret_cast<sockaddr*>(&sa), &len))
     return "error";
-  return Dotted(sa.sin_addr.s_addr);
+  return DottedAddress(sa.sin_addr.s_addr);
 }
 
 std::string TCustomWSocket::PeerPort() const {
@@ -461,6 +246,8 @@ void TCustomWSocket::UpdateWatch() {
   if (!paused_) {
     if (state_ == wsConnecting) {
       events = POLLOUT;
+    } else if (state_ == wsConnected && tlsHandshaking_) {
+      events = static_cast<short>(tlsWant_ | POLLRDHUP);
     } else if (state_ == wsConnected) {
       events = POLLRDHUP;
       if (readArmed_)
@@ -507,6 +294,13 @@ void TCustomWSocket::HandleFd(int fd, short revents) {
     }
     if (state_ != wsConnected)
       return;
+    if (tlsHandshaking_) {
+      // Every readiness, a hang-up included, moves the handshake on or ends it.
+      TlsStep();
+      if (*alive)
+        UpdateWatch();
+      return;
+    }
     if ((revents & POLLIN) && readArmed_) {
       readArmed_ = false;
       ReadLoop(0);
@@ -514,7 +308,7 @@ void TCustomWSocket::HandleFd(int fd, short revents) {
         return;
       // Bytes read ahead raise no readiness of their own: when the loop left some
       // behind (one pass only), a read notification of our own brings them.
-      if (readArmed_ && readAheadPos_ < readAheadLen_)
+      if (readArmed_ && BytesHeld())
         window_->Post(kMsgRead, static_cast<uintptr_t>(connSerial_));
     }
     if (revents & POLLOUT) {
@@ -562,13 +356,19 @@ void TCustomWSocket::HandleMessage(TMessage& message) {
         break;
       case kMsgRead:
         if (message.WParam != connSerial_ || fd_ < 0 || paused_ || state_ != wsConnected ||
-            !readArmed_ || readAheadPos_ >= readAheadLen_)
+            !readArmed_ || tlsHandshaking_ || !BytesHeld())
           break;
         readArmed_ = false;
         ReadLoop(0);
-        if (*alive && fd_ >= 0 && readArmed_ && readAheadPos_ < readAheadLen_ &&
-            message.WParam == connSerial_)
+        if (*alive && fd_ >= 0 && readArmed_ && BytesHeld() && message.WParam == connSerial_)
           window_->Post(kMsgRead, static_cast<uintptr_t>(connSerial_));
+        if (*alive)
+          UpdateWatch();
+        break;
+      case kMsgTlsStep:
+        if (message.WParam != connSerial_ || fd_ < 0 || paused_ || !tlsHandshaking_)
+          break;
+        TlsStep();
         if (*alive)
           UpdateWatch();
         break;
@@ -662,8 +462,8 @@ void TCustomWSocket::ReadLoop(uint16_t error) {
       return;
     if (lastError_ != 0)
       return;
-    if (readAheadPos_ < readAheadLen_)
-      continue;  // bytes read ahead are waiting
+    if (BytesHeld())
+      continue;  // bytes read ahead (or held by the TLS session) are waiting
     if (readAheadFull_) {
       readAheadFull_ = false;
       continue;  // a full read-ahead: more is most likely waiting; the next receive tells
@@ -696,60 +496,24 @@ void TCustomWSocket::DnsLookup(const std::string& host) {
   dnsResultList_.clear();
   in_addr numeric{};
   if (inet_aton(host.c_str(), &numeric) != 0) {
-    dnsResult_ = Dotted(numeric.s_addr);
+    dnsResult_ = DottedAddress(numeric.s_addr);
     dnsResultList_.push_back(dnsResult_);
     if (OnDnsLookupDone)
       OnDnsLookupDone(*this, 0);
     return;
   }
-  EnsureResolverLibrary();
-  TResolverConfig config;
-  {
-    std::lock_guard lock(libraryMutex);
-    config = resolverConfig;
-  }
-  auto lookup = std::make_unique<Lookup>();
-  lookup->owner = this;
-  lookup->serial = ++lookupSerial_;
-  ares_options options{};
-  int mask = ARES_OPT_SOCK_STATE_CB;
-  options.sock_state_cb = &Lookup::SockState;
-  options.sock_state_cb_data = lookup.get();
-  if (!config.Lookups.empty()) {
-    options.lookups = const_cast<char*>(config.Lookups.c_str());
-    mask |= ARES_OPT_LOOKUPS;
-  }
-  if (config.TimeoutMs > 0) {
-    options.timeout = config.TimeoutMs;
-    mask |= ARES_OPT_TIMEOUTMS;
-  }
-  if (config.Tries > 0) {
-    options.tries = config.Tries;
-    mask |= ARES_OPT_TRIES;
-  }
-  int r = ares_init_options(&lookup->channel, &options, mask);
-  if (r == ARES_SUCCESS && !config.Servers.empty())
-    r = ares_set_servers_ports_csv(lookup->channel, config.Servers.c_str());
-  if (r != ARES_SUCCESS) {
-    lookup.reset();
-    RaiseException(
-        Format("%s: can't start DNS lookup, error #%d", host.c_str(), AresStatusToWinsock(r)));
-    return;
-  }
-  lookup_ = std::move(lookup);
-  ares_gethostbyname(lookup_->channel, host.c_str(), AF_INET, &Lookup::Answer, lookup_.get());
-  lookup_->ArmTimer();
+  int error = 0;
+  lookup_ = THostLookup::Start(*window_, kMsgLookupDone, ++lookupSerial_, host, error);
+  if (!lookup_)
+    RaiseException(Format("%s: can't start DNS lookup, error #%d", host.c_str(), error));
 }
 
 void TCustomWSocket::LookupAnswered(uint64_t serial) {
-  if (!lookup_ || lookup_->serial != serial)
+  if (!lookup_ || lookup_->Serial() != serial)
     return;  // not the pending lookup
-  const int status = lookup_->status;
-  std::vector<std::string> addresses = std::move(lookup_->addresses);
+  const int error = lookup_->Error();
+  std::vector<std::string> addresses = lookup_->TakeAddresses();
   DestroyLookup();
-  int error = AresStatusToWinsock(status);
-  if (error == 0 && addresses.empty())
-    error = WSANO_DATA;
   if (error == 0) {
     dnsResultList_ = std::move(addresses);
     dnsResult_ = dnsResultList_.front();
@@ -930,7 +694,7 @@ int TCustomWSocket::Send(const void* data, int len) {
 }
 
 void TCustomWSocket::TryToSend() {
-  if (fd_ < 0 || sendQueue_.empty())
+  if (fd_ < 0 || sendQueue_.empty() || tlsHandshaking_)
     return;
   auto alive = alive_;
   for (;;) {
@@ -944,8 +708,21 @@ void TCustomWSocket::TryToSend() {
       sendQueue_.erase(sendQueue_.begin());
       continue;
     }
-    const int flags = MSG_NOSIGNAL | (SendFlags == wsSendUrgent ? MSG_OOB : 0);
-    const ssize_t n = ::send(fd_, p, len, flags);
+    ssize_t n;
+    int code = 0;
+    if (tls_) {
+      TTlsSession::TStep step;
+      n = tls_->Write(p, len, step);
+      if (n < 0)
+        code = step == TTlsSession::tlsWantRead || step == TTlsSession::tlsWantWrite
+                   ? WSAEWOULDBLOCK
+                   : tls_->Error();
+    } else {
+      const int flags = MSG_NOSIGNAL | (SendFlags == wsSendUrgent ? MSG_OOB : 0);
+      n = ::send(fd_, p, len, flags);
+      if (n < 0)
+        code = LastSystemError();
+    }
     if (n > 0) {
       if (OnSendData)
         OnSendData(*this, static_cast<int>(n));
@@ -960,7 +737,6 @@ void TCustomWSocket::TryToSend() {
     }
     if (n == 0)
       return;
-    const int code = LastSystemError();
     if (code == WSAEWOULDBLOCK) {
       writeBlocked_ = true;
       return;
@@ -988,6 +764,29 @@ int TCustomWSocket::Receive(void* buffer, int len) {
     UpdateWatch();
   }
   len = std::max(0, len);
+  if (tls_ && !tlsHandshaking_) {
+    TTlsSession::TStep step;
+    const int n = tls_->Read(buffer, len, step);
+    if (n > 0) {
+      readCount_ += n;
+      return n;
+    }
+    if (step == TTlsSession::tlsClosed) {
+      tlsEof_ = true;  // whatever the session still holds will never be read
+      return 0;        // the peer has closed
+    }
+    if (step == TTlsSession::tlsWantRead || step == TTlsSession::tlsWantWrite) {
+      lastError_ = WSAEWOULDBLOCK;
+    } else {
+      lastError_ = tls_->Error();
+      tlsEof_ = true;  // a broken session yields nothing more
+    }
+    return -1;
+  }
+  if (tlsHandshaking_) {
+    lastError_ = WSAEWOULDBLOCK;
+    return -1;
+  }
   char* out = static_cast<char*>(buffer);
   if (readAheadPos_ >= readAheadLen_ && len > 0 && len < kReadAheadSize) {
     // Refill the read-ahead with one system call.
@@ -1047,6 +846,9 @@ void TCustomWSocket::InternalClose(bool shutdownSend, uint16_t error) {
   }
   if (state_ == wsClosed)
     return;
+  if (tls_ && shutdownSend && !tlsHandshaking_)
+    tls_->Shutdown();  // the close notice goes before the connection's own end
+  DropTls();
   if (shutdownSend)
     ::shutdown(fd_, SHUT_WR);
   Unwatch();
@@ -1091,6 +893,66 @@ void TCustomWSocket::Abort() {
     }
   }
   InternalClose(false, 0);
+}
+
+// ---- TLS
+
+void TCustomWSocket::StartTls(const std::string& serverName, const std::string& caFile) {
+  if (fd_ < 0 || state_ != wsConnected || tls_) {
+    RaiseException("StartTls: the socket is not a connected plain connection");
+    return;
+  }
+  tls_ = std::make_unique<TTlsSession>(fd_, serverName, caFile);
+  tlsHandshaking_ = true;
+  tlsPlainLeftover_ = readAheadPos_ < readAheadLen_;
+  tlsWant_ = 0;  // the first step comes from the event loop, never from inside StartTls
+  tlsErrorText_.clear();
+  window_->Post(kMsgTlsStep, static_cast<uintptr_t>(connSerial_));
+  UpdateWatch();
+}
+
+void TCustomWSocket::TlsStep() {
+  TTlsSession::TStep step = TTlsSession::tlsFailed;
+  uint16_t error = 0;
+  if (tlsPlainLeftover_) {
+    error = kTlsHandshakeFailed;
+    tlsErrorText_ = "TLS handshake failed: the peer sent data before the handshake";
+  } else {
+    step = tls_->Handshake();
+    if (step == TTlsSession::tlsWantRead || step == TTlsSession::tlsWantWrite) {
+      tlsWant_ = step == TTlsSession::tlsWantRead ? POLLIN : POLLOUT;
+      return;
+    }
+    if (step != TTlsSession::tlsDone) {
+      error = static_cast<uint16_t>(tls_->Error());
+      tlsErrorText_ = tls_->ErrorText();
+    }
+  }
+  tlsHandshaking_ = false;
+  if (error != 0)
+    DropTls();  // the connection is unusable; its owner closes it
+  readArmed_ = true;
+  auto alive = alive_;
+  if (error == 0 && !allSent_) {
+    TryToSend();
+    if (!*alive || fd_ < 0)
+      return;
+  }
+  UpdateWatch();
+  if (OnTlsDone)
+    OnTlsDone(*this, error);
+}
+
+void TCustomWSocket::DropTls() {
+  tls_.reset();
+  tlsHandshaking_ = false;
+  tlsEof_ = false;
+  tlsPlainLeftover_ = false;
+}
+
+bool TCustomWSocket::BytesHeld() const {
+  return readAheadPos_ < readAheadLen_ ||
+         (tls_ && !tlsHandshaking_ && !tlsEof_ && tls_->HasPending());
 }
 
 // ---------------------------------------------------------------- SOCKS layer

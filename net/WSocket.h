@@ -6,7 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "net/HostLookup.h"
 #include "net/SocketErrors.h"
+#include "net/TlsSession.h"
 #include "platform/Exception.h"
 #include "platform/ThreadQueue.h"
 
@@ -17,14 +19,11 @@ namespace quellion {
 // TThreadQueue. Rules:
 //  - Nothing blocks; results arrive as events from the event loop.
 //  - Every operation and event belongs to the creating thread; nothing inside a
-//    socket is locked. Only the process-wide resolver start-up and the live-socket
-//    count are shared between threads (behind a mutex).
-//  - Errors are reported as WinSock numbers (see SocketErrors.h).
-
-class ESocketException : public EException {
- public:
-  using EException::EException;
-};
+//    socket is locked. Only the process-wide resolver start-up, the live-socket
+//    count (HostLookup.h) and the TLS contexts (TlsSession.h) are shared between
+//    threads (behind mutexes).
+//  - Errors are reported as WinSock numbers (see SocketErrors.h); TLS failures as
+//    kTlsHandshakeFailed / kTlsCertificateFailed with TlsErrorText.
 
 enum TSocketState {
   wsInvalidState,
@@ -61,31 +60,6 @@ class TBuffer {
   int wrCount_ = 0;
   int rdCount_ = 0;
 };
-
-// Process-wide resolver settings (an injectable edge for tests): empty strings keep
-// the system's configuration. Lookups as c-ares's "lookups" option ("f" = hosts file
-// only, "b" = DNS, "fb" = both); Servers as "host:port,..."; TimeoutMs/Tries <= 0 keep
-// the defaults. Applies to lookups started afterwards.
-struct TResolverConfig {
-  std::string Lookups;
-  std::string Servers;
-  int TimeoutMs = 0;
-  int Tries = 0;
-};
-void SetResolverConfig(const TResolverConfig& config);
-
-// The resolvers Connect uses; each raises ESocketException with the system's text.
-// Protocol number from a number or a protocol name.
-int WSocketResolveProto(const std::string& proto);
-// Port in network byte order from a number or a service name under proto.
-uint16_t WSocketResolvePort(const std::string& port, const std::string& proto);
-// IPv4 address in network byte order from a dotted address or (blocking) a host name.
-uint32_t WSocketResolveHost(const std::string& host);
-
-// Number of sockets alive in the process (all threads).
-int LiveSocketCount();
-// True while the resolver library is started (it follows the live-socket count).
-bool ResolverLibraryStarted();
 
 class TCustomWSocket {
  public:
@@ -138,6 +112,8 @@ class TCustomWSocket {
   TSocketEvent OnDataSent;
   TSocketEvent OnSessionClosed;
   TSocketEvent OnSessionAvailable;
+  // The TLS handshake started by StartTls ended (0, or a failure: TlsErrorText).
+  TSocketEvent OnTlsDone;
   TChangeStateEvent OnChangeState;
   TSendDataEvent OnSendData;
   TNotifyEvent OnError;
@@ -161,6 +137,18 @@ class TCustomWSocket {
   // Applies LingerOnOff/LingerTimeout to the open handle.
   void SetLingerOption();
 
+  // --- TLS inside the connection ---
+  // Starts a TLS handshake on the connected socket, driven by the same readiness
+  // notifications; OnTlsDone follows from the event loop. serverName goes out as SNI
+  // and is what the certificate must name (an IP literal: its address); caFile is an
+  // extra trusted CA file or empty. Afterwards Send and Receive carry plain bytes
+  // through the session, and Close sends the close notice first.
+  void StartTls(const std::string& serverName, const std::string& caFile = {});
+  bool TlsActive() const { return tls_ != nullptr; }
+  bool TlsHandshaking() const { return tlsHandshaking_; }
+  // What ended the last failed handshake, e.g. "certificate verify failed: ...".
+  const std::string& TlsErrorText() const { return tlsErrorText_; }
+
  protected:
   // Reports a message: OnError when assigned, else ESocketException.
   void RaiseException(const std::string& message);
@@ -170,8 +158,6 @@ class TCustomWSocket {
   void ChangeState(TSocketState newState);
 
  private:
-  struct Lookup;
-
   void ResetDefaults();
   void InternalClose(bool shutdownSend, uint16_t error);
   void HandleFd(int fd, short revents);
@@ -187,6 +173,9 @@ class TCustomWSocket {
   void DestroyLookup();
   void LookupAnswered(uint64_t serial);
   void FireSessionClosed(uint16_t error);
+  void TlsStep();
+  void DropTls();
+  bool BytesHeld() const;
 
   std::unique_ptr<TMessageEndpoint> window_;
   std::shared_ptr<bool> alive_;
@@ -208,7 +197,7 @@ class TCustomWSocket {
 
   std::string dnsResult_;
   std::vector<std::string> dnsResultList_;
-  std::unique_ptr<Lookup> lookup_;
+  std::unique_ptr<THostLookup> lookup_;
   uint64_t lookupSerial_ = 0;
 
   std::vector<std::unique_ptr<TBuffer>> sendQueue_;
@@ -223,6 +212,13 @@ class TCustomWSocket {
   std::vector<char> readAhead_;
   size_t readAheadPos_ = 0, readAheadLen_ = 0;
   bool readAheadFull_ = false;
+
+  std::unique_ptr<TTlsSession> tls_;
+  bool tlsHandshaking_ = false;
+  bool tlsPlainLeftover_ = false;  // plain bytes were read ahead before the handshake
+  bool tlsEof_ = false;            // the session has seen the peer's end
+  short tlsWant_ = 0;              // the readiness the handshake waits for
+  std::string tlsErrorText_;
 };
 
 // SOCKS relay layer: inactive unless SocksServer is set, which this system never does.

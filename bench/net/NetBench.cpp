@@ -1,8 +1,9 @@
 // Throughput and latency of THttpCli against libcurl, side by side in one run, on
 // the same local nginx: a 256 MB body with the client pumping continuously, and
-// the per-request latency of a small page (a new connection per request for both).
+// the per-request latency of a small page (a new connection per request for both),
+// over plain HTTP and then over TLS (full handshakes: libcurl's session cache off).
 //
-//   bench_net [--size-mb N] [--rounds N] [--requests N]
+//   bench_net [--size-mb N] [--rounds N] [--requests N] [--tls-requests N]
 #include <curl/curl.h>
 
 #include <algorithm>
@@ -15,6 +16,7 @@
 #include "net/HttpCli.h"
 #include "platform/ThreadQueue.h"
 #include "tests/support/peers/RealPeers.h"
+#include "tests/support/peers/TlsPeers.h"
 
 namespace {
 
@@ -57,6 +59,7 @@ int64_t FetchCurl(CURL* curl, const std::string& url) {
   curl_easy_setopt(curl, CURLOPT_FORBID_REUSE, 1L);
   curl_easy_setopt(curl, CURLOPT_HTTP_VERSION, CURL_HTTP_VERSION_1_0);
   curl_easy_setopt(curl, CURLOPT_PROXY, "");
+  curl_easy_setopt(curl, CURLOPT_SSL_SESSIONID_CACHE, 0L);
   if (curl_easy_perform(curl) != CURLE_OK)
     std::fprintf(stderr, "curl failed\n");
   return bytes;
@@ -66,29 +69,11 @@ double Percentile(std::vector<double> v, double p) {
   std::sort(v.begin(), v.end());
   return v[std::min(v.size() - 1, static_cast<size_t>(p * (v.size() - 1) + 0.5))];
 }
-
-}  // namespace
-
-int main(int argc, char** argv) {
-  int sizeMb = 256, rounds = 5, requests = 500;
-  for (int i = 1; i + 1 < argc; i += 2) {
-    if (!std::strcmp(argv[i], "--size-mb"))
-      sizeMb = std::atoi(argv[i + 1]);
-    if (!std::strcmp(argv[i], "--rounds"))
-      rounds = std::atoi(argv[i + 1]);
-    if (!std::strcmp(argv[i], "--requests"))
-      requests = std::atoi(argv[i + 1]);
-  }
-  curl_global_init(CURL_GLOBAL_DEFAULT);
-  test::TNginxPeer nginx;
+// Runs the throughput rounds and the latency requests for one server.
+void Compare(THttpCli& client, CURL* curl, const std::string& big, const std::string& small,
+             int sizeMb, int rounds, int requests) {
   const int64_t size = int64_t(sizeMb) << 20;
-  nginx.AddSparseFile("big.bin", static_cast<uint64_t>(size));
-  const std::string big = nginx.Url("/big.bin");
-  const std::string small = nginx.Url("/index.html");
-
-  THttpCli client;
-  CURL* curl = curl_easy_init();
-  std::printf("body of %d MB from local nginx, %d rounds, alternating:\n", sizeMb, rounds);
+  std::printf("  body of %d MB, %d rounds, alternating:\n", sizeMb, rounds);
   std::vector<double> ours, theirs;
   for (int r = 0; r < rounds; ++r) {
     auto t0 = Clock::now();
@@ -105,11 +90,11 @@ int main(int argc, char** argv) {
   const double curlBest = mb / *std::min_element(theirs.begin(), theirs.end());
   const double oursMedian = mb / Percentile(ours, 0.5);
   const double curlMedian = mb / Percentile(theirs, 0.5);
-  std::printf("  THttpCli : best %8.1f MB/s, median %8.1f MB/s\n", oursBest, oursMedian);
-  std::printf("  libcurl  : best %8.1f MB/s, median %8.1f MB/s\n", curlBest, curlMedian);
-  std::printf("  ratio (median) THttpCli / libcurl = %.2f\n", oursMedian / curlMedian);
+  std::printf("    THttpCli : best %8.1f MB/s, median %8.1f MB/s\n", oursBest, oursMedian);
+  std::printf("    libcurl  : best %8.1f MB/s, median %8.1f MB/s\n", curlBest, curlMedian);
+  std::printf("    ratio (median) THttpCli / libcurl = %.2f\n", oursMedian / curlMedian);
 
-  std::printf("small page (%zu bytes), %d requests each, new connection per request:\n",
+  std::printf("  small page (%zu bytes), %d requests each, new connection per request:\n",
               std::strlen(test::TNginxPeer::IndexBody()), requests);
   std::vector<double> oursLat, curlLat;
   for (int i = 0; i < requests; ++i) {
@@ -120,10 +105,49 @@ int main(int argc, char** argv) {
     FetchCurl(curl, small);
     curlLat.push_back(Seconds(Clock::now() - t0) * 1e6);
   }
-  std::printf("  THttpCli : p50 %7.0f us, p90 %7.0f us, p99 %7.0f us\n", Percentile(oursLat, 0.5),
+  std::printf("    THttpCli : p50 %7.0f us, p90 %7.0f us, p99 %7.0f us\n", Percentile(oursLat, 0.5),
               Percentile(oursLat, 0.9), Percentile(oursLat, 0.99));
-  std::printf("  libcurl  : p50 %7.0f us, p90 %7.0f us, p99 %7.0f us\n", Percentile(curlLat, 0.5),
+  std::printf("    libcurl  : p50 %7.0f us, p90 %7.0f us, p99 %7.0f us\n", Percentile(curlLat, 0.5),
               Percentile(curlLat, 0.9), Percentile(curlLat, 0.99));
+  std::printf("    ratio (p50) THttpCli / libcurl = %.2f\n",
+              Percentile(oursLat, 0.5) / Percentile(curlLat, 0.5));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  int sizeMb = 256, rounds = 5, requests = 500, tlsRequests = 200;
+  for (int i = 1; i + 1 < argc; i += 2) {
+    if (!std::strcmp(argv[i], "--size-mb"))
+      sizeMb = std::atoi(argv[i + 1]);
+    if (!std::strcmp(argv[i], "--rounds"))
+      rounds = std::atoi(argv[i + 1]);
+    if (!std::strcmp(argv[i], "--requests"))
+      requests = std::atoi(argv[i + 1]);
+    if (!std::strcmp(argv[i], "--tls-requests"))
+      tlsRequests = std::atoi(argv[i + 1]);
+  }
+  curl_global_init(CURL_GLOBAL_DEFAULT);
+  const uint64_t size = uint64_t(sizeMb) << 20;
+  THttpCli client;
+  CURL* curl = curl_easy_init();
+  {
+    std::printf("HTTP, local nginx:\n");
+    test::TNginxPeer nginx;
+    nginx.AddSparseFile("big.bin", size);
+    Compare(client, curl, nginx.Url("/big.bin"), nginx.Url("/index.html"), sizeMb, rounds,
+            requests);
+  }
+  {
+    std::printf("HTTPS (TLS, test CA, EC P-256 certificate), local nginx:\n");
+    test::TTestCertificates certificates;
+    test::TTlsNginxPeer nginx(certificates);
+    nginx.AddSparseFile("big.bin", size);
+    client.CaFile = certificates.CaFile();
+    curl_easy_setopt(curl, CURLOPT_CAINFO, certificates.CaFile().c_str());
+    Compare(client, curl, nginx.Url("good", "/big.bin"), nginx.Url("good", "/index.html"), sizeMb,
+            rounds, tlsRequests);
+  }
   curl_easy_cleanup(curl);
   curl_global_cleanup();
   return 0;

@@ -8,6 +8,7 @@
 #include "tests/net/NetTestSupport.h"
 #include "tests/support/peers/PeerProcess.h"
 #include "tests/support/peers/ScriptServer.h"
+#include "tests/support/peers/TlsPeers.h"
 
 namespace quellion {
 namespace {
@@ -83,6 +84,50 @@ TEST_F(FetchCommandTest, ProxyOptionsReachTheClient) {
   const std::string request = proxy.Request(0);
   EXPECT_EQ(request.substr(0, request.find("\r\n")), "GET http://example.com/x HTTP/1.0");
   EXPECT_NE(request.find("\r\nProxy-Authorization: Basic dTpw\r\n"), std::string::npos);
+}
+
+TEST_F(FetchCommandTest, HttpsWithAnExplicitCaFileAndCertificateFailures) {
+  const test::TTestCertificates certificates;
+  const test::TTlsNginxPeer nginx(certificates);
+  const std::string& ca = certificates.CaFile();
+  const struct {
+    const char* name;
+    std::vector<std::string> args;
+    int status;
+    std::string out, err;
+  } cases[] = {
+      {"trusted through --ca-file",
+       {"--ca-file", ca, nginx.Url("good", "/index.html")},
+       0,
+       "<html>nginx</html>\n",
+       "error=0 status=200 reason=OK\n"},
+      {"untrusted",
+       {nginx.Url("good", "/index.html")},
+       1,
+       "",
+       "error=12002 status=404 reason=certificate verify failed: unable to get local issuer "
+       "certificate\n"},
+      {"misnamed",
+       {"--ca-file", ca, nginx.Url("other", "/index.html")},
+       1,
+       "",
+       "error=12002 status=404 reason=certificate verify failed: hostname mismatch\n"},
+      {"CA file missing",
+       {"--ca-file", ca + ".missing", nginx.Url("good", "/index.html")},
+       1,
+       "",
+       "error=12001 status=404 reason=cannot use CA file " + ca + ".missing: *"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const TCliRun r = Run(c.args);
+    EXPECT_EQ(r.status, c.status);
+    EXPECT_EQ(r.out, c.out);
+    if (c.err.back() == '*')
+      EXPECT_EQ(r.err.rfind(c.err.substr(0, c.err.size() - 1), 0), 0u) << r.err;
+    else
+      EXPECT_EQ(r.err, c.err);
+  }
 }
 
 TEST_F(FetchCommandTest, BadUsageExitsTwo) {

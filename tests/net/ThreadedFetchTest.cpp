@@ -10,6 +10,7 @@
 #include "net/RequestWait.h"
 #include "tests/net/NetTestSupport.h"
 #include "tests/support/peers/ScriptServer.h"
+#include "tests/support/peers/TlsPeers.h"
 
 namespace quellion {
 namespace {
@@ -54,6 +55,44 @@ TEST(ThreadedFetchTest, ClientsOnSeveralThreadsFetchAtOnce) {
   EXPECT_EQ(good.load(), kThreads * kPages);
   EXPECT_EQ(LiveSocketCount(), 0);
   EXPECT_FALSE(ResolverLibraryStarted());
+}
+
+TEST(ThreadedFetchTest, HttpsClientsOnSeveralThreadsShareTheTlsContext) {
+  test::TTestNameServer dns;
+  const test::TTestCertificates certificates;
+  std::string body;
+  for (int i = 0; i < 3000; ++i)
+    body += "tls line " + std::to_string(i) + "\n";
+  const test::TTlsScriptServer server(
+      certificates,
+      "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body,
+      false);
+  constexpr int kThreads = 4;
+  constexpr int kPages = 3;
+  std::atomic<int> good{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&] {
+      for (int page = 0; page < kPages; ++page) {
+        THttpCli client;
+        TStringStream stream;
+        bool done = false;
+        client.ReceiveStream = &stream;
+        client.CaFile = certificates.CaFile();
+        client.OnRequestDone = [&](THttpCli&, THttpRequest, uint16_t) { done = true; };
+        client.URL = server.Url("/page" + std::to_string(page));
+        client.StartGet();
+        WaitForRequest(
+            client, done, [] { return true; }, 150);
+        if (done && client.CompletionError() == 0 && stream.DataString() == body)
+          ++good;
+      }
+    });
+  }
+  for (auto& t : threads)
+    t.join();
+  EXPECT_EQ(good.load(), kThreads * kPages);
+  EXPECT_EQ(LiveSocketCount(), 0);
 }
 
 TEST(ThreadedFetchTest, SocketsComeAndGoOnManyThreads) {
