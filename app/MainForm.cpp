@@ -15,6 +15,7 @@
 #include <QVBoxLayout>
 
 #include "app/ControlAlign.h"
+#include "app/DefinedEnginesBox.h"
 #include "app/FlexActive.h"
 #include "app/QtMainThread.h"
 #include "app/SettingsStore.h"
@@ -25,6 +26,7 @@
 #include "app/results/ResultsGrid.h"
 #include "app/results/ResultsPanel.h"
 #include "appbar/MainFormBar.h"
+#include "platform/Registry.h"
 #include "search/LanguageTable.h"
 #include "search/SearchControl.h"
 #include "ui_MainForm.h"
@@ -172,6 +174,8 @@ void TMainForm::WireControls() {
   connect(ui_->FullInfoCheckBox, &QCheckBox::clicked, this, &TMainForm::FullInfoCheckBoxClick);
   ui_->Panel4->Grid()->SetHintSettings([this] { return ui_->HintDescriptionCheckBox->isChecked(); },
                                        [this] { return ui_->HintURLCheckBox->isChecked(); });
+
+  definedEngines_ = new TDefinedEnginesBox(ui_->GroupBox1, LoadEngineCatalog());
 }
 
 void TMainForm::WireSearchControl() {
@@ -271,12 +275,14 @@ bool TMainForm::RestoreSettings() {
     loaded = false;  // a foreign value counts as not loaded
   }
   RestoreWindowChoices(*this);
+  definedEngines_->Restore(TRegistry::CurrentUser());
   FullInfoCheckBoxClick();
   return loaded;
 }
 
 bool TMainForm::StoreSettings() {
   StoreWindowChoices(*this);
+  definedEngines_->Store(TRegistry::CurrentUser());
   SetRootKey(HKEY_CURRENT_USER);
   SetKeyName(SettingsKeyName());
   const bool written = TAppBar::StoreSettings();
@@ -299,6 +305,7 @@ TSearchRequest TMainForm::Snapshot() const {
   request.Engines[EngineIndex(TEngine::Hotbot)] = ui_->HotBotCheckBox->isChecked();
   request.Engines[EngineIndex(TEngine::AllTheWeb)] = ui_->AllTheWebCheckBox->isChecked();
   request.Engines[EngineIndex(TEngine::Google)] = ui_->GoogleCheckBox->isChecked();
+  request.PageEngines = definedEngines_->TickedEngines();
   return request;
 }
 

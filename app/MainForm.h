@@ -18,6 +18,8 @@ class MainForm;
 
 namespace quellion {
 
+class TDefinedEnginesBox;
+
 class TAdvertisingBanner;
 class TDesktopShell;
 class TQtMainThread;
@@ -119,6 +121,7 @@ class TMainForm : public TAppBar {
   // search control (and with it every task) is gone.
   std::unique_ptr<TQtMainThread> mainThread_;
   std::unique_ptr<TSearchControl> searchControl_;
+  TDefinedEnginesBox* definedEngines_ = nullptr;  // on the Engines page
   QMenu* popupMenu1_ = nullptr;
   QAction* alwaysOnTop1_ = nullptr;
   QAction* autoHide1_ = nullptr;
