@@ -158,6 +158,27 @@ TEST(JsonExtraction, ResultsAtTheTopLevel) {
   EXPECT_EQ(test::ExtractAll(extractor, R"([{"u": "http://x.test/", "t": "T"}])"), expected);
 }
 
+// Hostile pages nest without end; nothing may recurse on their depth.
+TEST(Extraction, DeepNestingDoesNotExhaustTheStack) {
+  const int depth = 300000;
+  std::string html;
+  for (int i = 0; i < depth; ++i)
+    html += "<div>";
+  html += "<a href='http://deep.test/'>deep</a>";
+  TDefinitionExtractor htmlExtractor(Html("//div[a]", "./a/@href", "."));
+  EXPECT_LE(test::ExtractAll(htmlExtractor, html).size(), 1u);
+
+  std::string json(depth, '[');
+  json += std::string(depth, ']');
+  TDefinitionExtractor jsonExtractor(Json("", "u", "t"));
+  EXPECT_TRUE(test::ExtractAll(jsonExtractor, json).empty());
+  std::string objects;
+  for (int i = 0; i < depth; ++i)
+    objects += "{\"u\":";
+  objects += "1" + std::string(depth, '}');
+  EXPECT_TRUE(test::ExtractAll(jsonExtractor, objects).size() <= 1u);
+}
+
 TEST(TextTools, PlainTextAndPercentCoding) {
   struct {
     const char* in;
