@@ -21,7 +21,7 @@ class TRegistry;
 // name), beside the window's sixteen values. GUI thread only.
 class TDefinedEnginesBox : public QScrollArea {
  public:
-  static constexpr const char* kKeyName = "Software\\Tarnwick Quellion Defined Engines";
+  static constexpr const char* kKeyName = kDefinedEnginesKeyName;
 
   // Fills itself from catalog and places itself in parent (the engines group box)
   // below the classic boxes, following the parent's size.

@@ -11,6 +11,7 @@
 #include "engines/DefinedEngine.h"
 #include "engines/EngineCatalog.h"
 #include "platform/MainThread.h"
+#include "platform/Registry.h"
 #include "platform/TextEncoding.h"
 #include "platform/ThreadQueue.h"
 #include "search/SearchControl.h"
@@ -105,6 +106,22 @@ void ReadEngineList(const std::string& list, std::array<bool, kEngineCount>& tic
   }
 }
 
+// Without --engines: the defined engines the window has ticked (kept beside the
+// stored classic choices), those that are loaded and switched on.
+std::vector<std::shared_ptr<const TPageEngine>> StoredDefinedEngines() {
+  std::vector<std::shared_ptr<const TPageEngine>> engines;
+  const TRegistryKey* key =
+      TRegistry::CurrentUser().FindKey(HKEY_CURRENT_USER, kDefinedEnginesKeyName);
+  if (!key)
+    return engines;
+  for (const TEngineDefinition& d : LoadEngineCatalog().Engines) {
+    bool ticked = false;
+    if (d.Enabled && key->ReadBool(d.Name, ticked) == TRegReadStatus::rsOk && ticked)
+      engines.push_back(MakeDefinedEngine(d));
+  }
+  return engines;
+}
+
 bool IsBlank(const std::string& text) {
   return std::all_of(text.begin(), text.end(),
                      [](char c) { return static_cast<unsigned char>(c) <= 32; });
@@ -174,7 +191,7 @@ int RunSearch(CommandContext& ctx) {
   request.ProxyUserName = proxyUser.value_or(stored.ProxyUserName);
   request.ProxyPassword = proxyPassword.value_or(stored.ProxyPassword);
   request.Engines = engines.value_or(stored.Engines);
-  request.PageEngines = definedEngines;
+  request.PageEngines = engines ? definedEngines : StoredDefinedEngines();
 
   TQueueMainThread mainThread;
   auto& queue = TThreadQueue::Current();

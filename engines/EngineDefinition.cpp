@@ -55,7 +55,9 @@ int Int(const json& root, const char* key, int fallback, int low, int high) {
     return fallback;
   if (!it->is_number_integer())
     throw TInvalid{std::string("'") + key + "' must be a whole number"};
-  const auto value = it->get<long long>();
+  const long long value = it->is_number_unsigned() && it->get<unsigned long long>() > 1u << 30
+                              ? (1LL << 40)
+                              : it->get<long long>();
   if (value < low || value > high)
     throw TInvalid{std::string("'") + key + "' must be between " + std::to_string(low) + " and " +
                    std::to_string(high)};

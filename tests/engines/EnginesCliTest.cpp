@@ -112,6 +112,38 @@ TEST_F(EnginesCli, SearchRunsUserDefinitionsAgainstTheSimulator) {
   simulator.Stop();
 }
 
+TEST_F(EnginesCli, WithoutEnginesTheWindowsStoredTicksAreSearched) {
+  TSimLayoutConfig layouts;
+  layouts[3].Total = 2;
+  TEngineSimulator simulator({}, layouts);
+  simulator.Start();
+  AddUserDefinition("searx.json",
+                    test::SimSearxngDefinition(simulator.LayoutHost(TSimLayout::Searxng)));
+  AddUserDefinition("mojeek.json",
+                    test::SimMojeekDefinition(simulator.LayoutHost(TSimLayout::Mojeek)));
+  {
+    TRegistry registry(TRegistry::DefaultFilePath());
+    TRegistryKey* key = registry.OpenKey(HKEY_CURRENT_USER, kDefinedEnginesKeyName, true);
+    key->WriteBool("SimSearx", true);
+    key->WriteBool("SimMojeek", false);
+    ASSERT_TRUE(registry.Flush());
+  }
+  TRegistry::ResetCurrentUser();
+  // The classic engines ticked by default go to a closed loopback port.
+  std::vector<std::string> args = {"search", "--max-sites", "100"};
+  for (const char* engine : {"altavista", "excite", "hotbot", "alltheweb", "google"}) {
+    args.push_back("--host");
+    args.push_back(std::string(engine) + "=127.0.0.1:9");
+  }
+  args.push_back("x");
+  const TRun run = RunWith(args);
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(Lines(run.out).size(), 2u) << run.out;
+  EXPECT_EQ(simulator.LayoutRequests(TSimLayout::Searxng).size(), 2u);
+  EXPECT_TRUE(simulator.LayoutRequests(TSimLayout::Mojeek).empty());
+  simulator.Stop();
+}
+
 TEST_F(EnginesCli, UnknownInvalidOrSwitchedOffNamesAreBadUsage) {
   AddUserDefinition("bad.json", R"({"name": "Broken", "type": "html",
       "search_url": "http://x/?q={query}", "url_xpath": "//a[", "title_xpath": "//a"})");
