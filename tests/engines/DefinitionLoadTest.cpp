@@ -95,6 +95,8 @@ TEST(DefinitionLoad, InvalidDefinitionsSayWhy) {
        "'results_xpath' is not a valid XPath"},
       {"wrong value type", Html(R"(, "paging": "yes")"), "'paging' must be true or false"},
       {"page_size 0", Html(R"(, "page_size": 0)"), "'page_size' must be between"},
+      {"huge number", Html(R"(, "first_page_num": 18446744073709551615)"),
+       "'first_page_num' must be between"},
       {"name of a classic engine",
        R"({"name": "google", "type": "html", "search_url": "http://e/?q={query}",
            "url_xpath": "//a/@href", "title_xpath": "//a"})",
