@@ -15,6 +15,7 @@
 #include <QVBoxLayout>
 
 #include "app/ControlAlign.h"
+#include "app/DefinedEnginesBox.h"
 #include "app/FlexActive.h"
 #include "app/MainFormBar.h"
 #include "app/QtMainThread.h"
@@ -175,6 +176,8 @@ void TMainForm::WireControls() {
   connect(ui_->FullInfoCheckBox, &QCheckBox::clicked, this, &TMainForm::FullInfoCheckBoxClick);
   ui_->Panel4->Grid()->SetHintSettings([this] { return ui_->HintDescriptionCheckBox->isChecked(); },
                                        [this] { return ui_->HintURLCheckBox->isChecked(); });
+
+  definedEngines_ = new TDefinedEnginesBox(ui_->GroupBox1, LoadEngineCatalog());
 }
 
 void TMainForm::WireSearchControl() {
@@ -274,12 +277,14 @@ bool TMainForm::RestoreSettings() {
     loaded = false;  // a foreign value counts as not loaded
   }
   RestoreWindowChoices(*this);
+  definedEngines_->Restore(TRegistry::CurrentUser());
   FullInfoCheckBoxClick();
   return loaded;
 }
 
 bool TMainForm::StoreSettings() {
   StoreWindowChoices(*this);
+  definedEngines_->Store(TRegistry::CurrentUser());
   SetRootKey(HKEY_CURRENT_USER);
   SetKeyName(SettingsKeyName());
   const bool written = TAppBar::StoreSettings();
@@ -302,6 +307,7 @@ TSearchRequest TMainForm::Snapshot() const {
   request.Engines[EngineIndex(TEngine::Hotbot)] = ui_->HotBotCheckBox->isChecked();
   request.Engines[EngineIndex(TEngine::AllTheWeb)] = ui_->AllTheWebCheckBox->isChecked();
   request.Engines[EngineIndex(TEngine::Google)] = ui_->GoogleCheckBox->isChecked();
+  request.PageEngines = definedEngines_->TickedEngines();
   return request;
 }
 

@@ -18,6 +18,8 @@ class MainForm;
 
 namespace quellion {
 
+class TDefinedEnginesBox;
+
 class TAdvertisingBanner;
 class TDesktopShell;
 class TQtMainThread;
@@ -122,6 +124,7 @@ class TMainForm : public TAppBar {
   // Outlives the search control, whose tasks hand it their status texts.
   std::unique_ptr<TStatusTextRelay> statusRelay_;
   std::unique_ptr<TSearchControl> searchControl_;
+  TDefinedEnginesBox* definedEngines_ = nullptr;  // on the Engines page
   QMenu* popupMenu1_ = nullptr;
   QAction* alwaysOnTop1_ = nullptr;
   QAction* autoHide1_ = nullptr;

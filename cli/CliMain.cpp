@@ -28,11 +28,15 @@ constexpr const char* kUsage =
     "                                   print one request address of ENGINE\n"
     "  extract ENGINE [--max-sites N] [FILE...]\n"
     "                                   run ENGINE's extraction rule on saved pages\n"
+    "  extract --definition FILE [--url ADDRESS] [--max-sites N] [PAGE...]\n"
+    "                                   run a definition file on saved pages\n"
     "  fetch [proxy options] [--timeout SECONDS] URL\n"
     "                                   fetch URL as an engine task does\n"
     "  search [options] KEYWORDS        run one whole search and print the results\n"
+    "  engines                          list every engine and every broken definition\n"
     "\n"
-    "ENGINE is one of altavista, excite, hotbot, alltheweb, google (any letter case).\n"
+    "ENGINE is one of altavista, excite, hotbot, alltheweb, google (any letter case);\n"
+    "search --engines also takes the names of defined engines ('quellion-cli engines').\n"
     "Run 'quellion-cli COMMAND --help' for a command's options,\n"
     "'quellion-cli --version' for the version.\n";
 
@@ -44,11 +48,21 @@ std::string Escape(std::string_view s) {
   out.reserve(s.size());
   for (unsigned char c : s) {
     switch (c) {
-      case '\\': out += "\\\\"; break;
-      case '"': out += "\\\""; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '"':
+        out += "\\\"";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
       default:
         if (c < 0x20 || c == 0x7F) {
           out += "\\x";
@@ -62,17 +76,21 @@ std::string Escape(std::string_view s) {
   return out;
 }
 
-std::string Quoted(std::string_view s) { return "\"" + Escape(s) + "\""; }
+std::string Quoted(std::string_view s) {
+  return "\"" + Escape(s) + "\"";
+}
 
 std::string ReadInput(const std::string& name, std::istream& in) {
   if (name.empty() || name == "-") {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   }
   std::ifstream file(name, std::ios::binary);
-  if (!file) throw EException("cannot read " + name + ": " + std::strerror(errno));
+  if (!file)
+    throw EException("cannot read " + name + ": " + std::strerror(errno));
   std::ostringstream data;
   data << file.rdbuf();
-  if (file.bad()) throw EException("cannot read " + name + ": read error");
+  if (file.bad())
+    throw EException("cannot read " + name + ": read error");
   return data.str();
 }
 
@@ -88,14 +106,16 @@ int ParseNumber(const std::string& text, const std::string& option) {
 
 bool WantsHelp(const std::vector<std::string>& args) {
   for (const auto& a : args)
-    if (a == "--help") return true;
+    if (a == "--help")
+      return true;
   return false;
 }
 
 int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
            std::ostream& err) {
   try {
-    if (args.empty()) throw EUsageError("missing command (try --help)");
+    if (args.empty())
+      throw EUsageError("missing command (try --help)");
     const std::string& command = args[0];
     if (command == "--help" || command == "help") {
       out << kUsage;
@@ -106,12 +126,20 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
       return kExitOk;
     }
     CommandContext ctx{std::vector<std::string>(args.begin() + 1, args.end()), in, out, err};
-    if (command == "parse") return RunParse(ctx);
-    if (command == "split") return RunSplit(ctx);
-    if (command == "url") return RunUrl(ctx);
-    if (command == "extract") return RunExtract(ctx);
-    if (command == "fetch") return RunFetch(ctx);
-    if (command == "search") return RunSearch(ctx);
+    if (command == "parse")
+      return RunParse(ctx);
+    if (command == "split")
+      return RunSplit(ctx);
+    if (command == "url")
+      return RunUrl(ctx);
+    if (command == "extract")
+      return RunExtract(ctx);
+    if (command == "fetch")
+      return RunFetch(ctx);
+    if (command == "search")
+      return RunSearch(ctx);
+    if (command == "engines")
+      return RunEngines(ctx);
     throw EUsageError("unknown command '" + command + "' (try --help)");
   } catch (const EUsageError& e) {
     err << "quellion-cli: " << e.Message << "\n";

@@ -12,5 +12,6 @@ int RunUrl(CommandContext& ctx);
 int RunExtract(CommandContext& ctx);
 int RunFetch(CommandContext& ctx);
 int RunSearch(CommandContext& ctx);
+int RunEngines(CommandContext& ctx);
 
 }  // namespace quellion::cli

@@ -8,7 +8,10 @@
 #include "cli/Commands.h"
 #include "cli/SearchOptions.h"
 #include "cli/StoredDefaults.h"
+#include "engines/DefinedEngine.h"
+#include "engines/EngineCatalog.h"
 #include "platform/MainThread.h"
+#include "settings/Registry.h"
 #include "platform/TextEncoding.h"
 #include "platform/ThreadQueue.h"
 #include "search/QueryBuilder.h"
@@ -24,7 +27,8 @@ constexpr const char* kUsage =
     "index, engine, title, URL and description, tab-separated. Status texts go to\n"
     "stderr as they change; Ctrl-C stops the search (the rows found are printed).\n"
     "Options (defaults: the stored choices):\n"
-    "  --engines LIST            comma-separated ENGINE names\n"
+    "  --engines LIST            comma-separated ENGINE names and names of\n"
+    "                            defined engines (see 'quellion-cli engines')\n"
     "  --language N              language index (0 = any language)\n"
     "  --max-sites N             10 to 1000 (brought to the nearer bound)\n"
     "  --host ENGINE=HOST        the engine's web search host (repeatable)\n"
@@ -74,6 +78,52 @@ std::vector<std::string> SplitList(const std::string& list) {
   return items;
 }
 
+// The engines --engines names: classic ones ticked, defined ones in the order named.
+// An unknown, invalid or switched-off name is bad usage.
+void ReadEngineList(const std::string& list, std::array<bool, kEngineCount>& ticked,
+                    std::vector<std::shared_ptr<const TPageEngine>>& defined) {
+  std::optional<TEngineCatalog> catalog;
+  std::vector<std::string> taken;
+  for (const std::string& name : SplitList(list)) {
+    if (const auto engine = ParseEngineName(name)) {
+      ticked[EngineIndex(*engine)] = true;
+      continue;
+    }
+    if (!catalog)
+      catalog = LoadEngineCatalog();
+    if (const TEngineDefinition* d = catalog->Find(name)) {
+      if (!d->Enabled)
+        throw EUsageError("engine '" + d->Name + "' is switched off in " + d->SourceFile +
+                          " (\"enabled\": false)");
+      if (std::find(taken.begin(), taken.end(), d->Name) == taken.end()) {
+        taken.push_back(d->Name);
+        defined.push_back(MakeDefinedEngine(*d));
+      }
+      continue;
+    }
+    if (const TInvalidDefinition* bad = catalog->FindInvalid(name))
+      throw EUsageError("engine '" + name + "' is invalid: " + bad->File + ": " + bad->Reason);
+    throw EUsageError("unknown engine '" + name +
+                      "' (altavista, excite, hotbot, alltheweb, google or a defined engine)");
+  }
+}
+
+// Without --engines: the defined engines the window has ticked (kept beside the
+// stored classic choices), those that are loaded and switched on.
+std::vector<std::shared_ptr<const TPageEngine>> StoredDefinedEngines() {
+  std::vector<std::shared_ptr<const TPageEngine>> engines;
+  const TRegistryKey* key =
+      TRegistry::CurrentUser().FindKey(HKEY_CURRENT_USER, kDefinedEnginesKeyName);
+  if (!key)
+    return engines;
+  for (const TEngineDefinition& d : LoadEngineCatalog().Engines) {
+    bool ticked = false;
+    if (d.Enabled && key->ReadBool(d.Name, ticked) == TRegReadStatus::rsOk && ticked)
+      engines.push_back(MakeDefinedEngine(d));
+  }
+  return engines;
+}
+
 }  // namespace
 
 int RunSearch(CommandContext& ctx) {
@@ -83,6 +133,7 @@ int RunSearch(CommandContext& ctx) {
   }
   std::vector<std::string> words;
   std::optional<std::array<bool, kEngineCount>> engines;
+  std::vector<std::shared_ptr<const TPageEngine>> definedEngines;
   std::optional<int> language, maxSites;
   std::array<std::optional<std::string>, kEngineCount> hosts;
   std::optional<std::string> proxy, proxyPort, proxyUser, proxyPassword;
@@ -93,8 +144,8 @@ int RunSearch(CommandContext& ctx) {
     const std::string& option = *next;
     if (option == "--engines") {
       std::array<bool, kEngineCount> ticked{};
-      for (const std::string& name : SplitList(reader.Value(option)))
-        ticked[EngineIndex(ParseEngineArgument(name))] = true;
+      definedEngines.clear();
+      ReadEngineList(reader.Value(option), ticked, definedEngines);
       engines = ticked;
     } else if (option == "--language") {
       language = ParseNumber(reader.Value(option), option);
@@ -137,6 +188,7 @@ int RunSearch(CommandContext& ctx) {
   request.ProxyUserName = proxyUser.value_or(stored.ProxyUserName);
   request.ProxyPassword = proxyPassword.value_or(stored.ProxyPassword);
   request.Engines = engines.value_or(stored.Engines);
+  request.PageEngines = engines ? definedEngines : StoredDefinedEngines();
 
   TQueueMainThread mainThread;
   auto& queue = TThreadQueue::Current();

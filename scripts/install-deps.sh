@@ -8,9 +8,9 @@ packages=(
   build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev clang-format
   # libraries
   qt6-base-dev qt6-base-dev-tools libqt6svg6 libc-ares-dev nlohmann-json3-dev
-  libgtest-dev libgmock-dev libbenchmark-dev libx11-dev libssl-dev openssl
+  libgtest-dev libgmock-dev libbenchmark-dev libx11-dev libssl-dev openssl libxml2-dev
   # benchmark peers
-  libxml2-dev libgumbo-dev libcurl4-openssl-dev curl
+  libgumbo-dev libcurl4-openssl-dev curl
   # test peers and the headless desktop
   nginx-light tinyproxy squid apache2-utils xvfb xauth openbox x11-utils x11-apps
   fonts-dejavu-core fonts-liberation

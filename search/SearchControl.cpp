@@ -61,6 +61,11 @@ bool TSearchControl::Start(const TSearchRequest& request) {
         [shared = shared_, frozen, engine] { RunEngineTask(shared, frozen, engine); });
     started = true;
   }
+  for (const std::shared_ptr<const TPageEngine>& engine : request.PageEngines) {
+    multiTasker1_->StartTask(
+        [shared = shared_, frozen, engine] { RunPageEngineTask(shared, frozen, engine); });
+    started = true;
+  }
   if (!started)
     MultiTasker1AllTaskFinished();
   return true;

@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/MainThread.h"
 #include "search/Engines.h"
@@ -14,6 +15,7 @@
 namespace quellion {
 
 class TMultiTasker;
+class TPageEngine;
 struct TSearchShared;
 struct TSearchRun;
 
@@ -29,6 +31,9 @@ struct TSearchRequest {
   std::string ProxyPassword;
   // Ticked engine boxes, indexed by EngineIndex (Hotbot's hidden box included).
   std::array<bool, kEngineCount> Engines{};
+  // Ticked engines given as data (definition files); each runs as its own task
+  // after the classic ones, in this order.
+  std::vector<std::shared_ptr<const TPageEngine>> PageEngines;
 };
 
 // Limits of one page fetch. The defaults are the product's; tests shorten them.

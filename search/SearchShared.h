@@ -46,4 +46,9 @@ struct TSearchRun {
 void RunEngineTask(const std::shared_ptr<TSearchShared>& shared,
                    const std::shared_ptr<const TSearchRun>& run, TEngine engine);
 
+// The same for an engine given as data (PageEngineTask.cpp).
+void RunPageEngineTask(const std::shared_ptr<TSearchShared>& shared,
+                       const std::shared_ptr<const TSearchRun>& run,
+                       const std::shared_ptr<const TPageEngine>& engine);
+
 }  // namespace quellion

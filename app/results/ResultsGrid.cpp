@@ -173,7 +173,10 @@ void TResultsGrid::URLListBoxDblClick() {
   const auto record = table.Row(row);
   if (!record)
     return;
-  const std::string address = "http://" + record->URL;
+  // Rows keep their address without "http://"; a defined engine's https address
+  // keeps its scheme and is opened as it is.
+  const std::string address =
+      record->URL.rfind("https://", 0) == 0 ? record->URL : "http://" + record->URL;
   table.SetColor(row, TResultTable::kVisitedColor);
   table.SetChecked(row, true);
   model_->RowEdited(row);

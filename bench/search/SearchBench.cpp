@@ -1,8 +1,12 @@
-// bench_search [RUNS]: a whole search of 1000 sites from five simulated engines, ten
-// hits a page, 200 results each. Reports per run the wall time against the floor the
-// 100 ms wait steps impose (20 pages x 100 ms, engines in parallel), the CPU time of
-// this process and its peak resident memory. The simulator runs as its own process,
-// so its work is not counted.
+// bench_search [RUNS]: whole searches of 1000 sites from simulated engines, ten hits
+// a page. First the five classic engines, 200 results each; then a mixed search of
+// the five and three defined engines (DuckDuckGo, Mojeek and Wikipedia layouts), 125
+// results each. Reports per run the wall time against the floor the 100 ms wait steps
+// impose (pages x 100 ms, engines in parallel), the CPU time of this process and its
+// peak resident memory. The simulator runs as its own process, so its work is not
+// counted. Last, the time to read a 100 KB result page with libxml2 and the four
+// XPaths of the shipped DuckDuckGo definition.
+#include <libxml/HTMLparser.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/resource.h>
@@ -10,6 +14,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -17,9 +22,12 @@
 #include <string>
 #include <vector>
 
+#include "engines/DefinedEngine.h"
+#include "engines/DefinitionExtractor.h"
 #include "platform/MainThread.h"
 #include "platform/ThreadQueue.h"
 #include "search/SearchControl.h"
+#include "tools/engine-sim/EngineSimulator.h"
 
 extern char** environ;
 
@@ -29,46 +37,9 @@ namespace {
 
 constexpr int kSites = 1000;
 constexpr int kHitsPerPage = 10;
-constexpr int kPerEngine = kSites / kEngineCount;
-constexpr double kFloorSeconds = (kPerEngine / kHitsPerPage) * 0.1;
-
-struct TSimProcess {
-  pid_t pid = -1;
-  TEngineHosts hosts;
-};
-
-TSimProcess StartSimulator() {
-  int out[2];
-  if (::pipe(out) != 0)
-    std::abort();
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-  posix_spawn_file_actions_addclose(&actions, out[0]);
-  const std::string hits = std::to_string(kHitsPerPage), total = std::to_string(kPerEngine);
-  std::vector<const char*> argv = {QUELLION_ENGINE_SIM, "--hits-per-page", hits.c_str(),
-                                   "--total",           total.c_str(),     nullptr};
-  TSimProcess sim;
-  if (posix_spawn(&sim.pid, QUELLION_ENGINE_SIM, &actions, nullptr,
-                  const_cast<char* const*>(argv.data()), environ) != 0) {
-    std::fprintf(stderr, "cannot start %s\n", QUELLION_ENGINE_SIM);
-    std::exit(1);
-  }
-  ::close(out[1]);
-  FILE* lines = ::fdopen(out[0], "r");
-  char line[256];
-  for (TEngine e : kAllEngines) {
-    if (!std::fgets(line, sizeof line, lines))
-      std::exit(1);
-    const char* space = std::strchr(line, ' ');
-    std::string host = space ? space + 1 : "";
-    while (!host.empty() && (host.back() == '\n' || host.back() == '\r'))
-      host.pop_back();
-    sim.hosts[EngineIndex(e)] = host;
-  }
-  std::fclose(lines);
-  return sim;
-}
+constexpr int kDefinedCount = 3;
+constexpr std::array<tools::TSimLayout, kDefinedCount> kDefinedLayouts = {
+    tools::TSimLayout::DuckDuckGo, tools::TSimLayout::Mojeek, tools::TSimLayout::Wikipedia};
 
 double CpuSeconds() {
   rusage usage{};
@@ -83,16 +54,102 @@ long PeakKiB() {
   return usage.ru_maxrss;
 }
 
-}  // namespace
+struct TSimProcess {
+  pid_t pid = -1;
+  TEngineHosts hosts;
+  std::array<std::string, tools::kSimLayoutCount> layoutHosts;
+};
 
-int main(int argc, char** argv) {
-  const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
-  TSimProcess sim = StartSimulator();
+TSimProcess StartSimulator(int perEngine) {
+  int out[2];
+  if (::pipe(out) != 0)
+    std::abort();
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+  posix_spawn_file_actions_addclose(&actions, out[0]);
+  const std::string hits = std::to_string(kHitsPerPage), total = std::to_string(perEngine);
+  std::vector<const char*> argv = {QUELLION_ENGINE_SIM, "--hits-per-page", hits.c_str(),
+                                   "--total",           total.c_str(),     nullptr};
+  TSimProcess sim;
+  if (posix_spawn(&sim.pid, QUELLION_ENGINE_SIM, &actions, nullptr,
+                  const_cast<char* const*>(argv.data()), environ) != 0) {
+    std::fprintf(stderr, "cannot start %s\n", QUELLION_ENGINE_SIM);
+    std::exit(1);
+  }
+  ::close(out[1]);
+  FILE* lines = ::fdopen(out[0], "r");
+  char line[256];
+  auto nextHost = [&] {
+    if (!std::fgets(line, sizeof line, lines))
+      std::exit(1);
+    const char* space = std::strchr(line, ' ');
+    std::string host = space ? space + 1 : "";
+    while (!host.empty() && (host.back() == '\n' || host.back() == '\r'))
+      host.pop_back();
+    return host;
+  };
+  for (TEngine e : kAllEngines)
+    sim.hosts[EngineIndex(e)] = nextHost();
+  for (std::string& host : sim.layoutHosts)
+    host = nextHost();
+  std::fclose(lines);
+  return sim;
+}
+
+void StopSimulator(TSimProcess& sim) {
+  ::kill(sim.pid, SIGTERM);
+  ::waitpid(sim.pid, nullptr, 0);
+}
+
+std::shared_ptr<const TPageEngine> DefinedEngine(tools::TSimLayout layout,
+                                                 const std::string& host) {
+  TEngineDefinition d;
+  d.Paging = true;
+  d.PageSize = kHitsPerPage;
+  switch (layout) {
+    case tools::TSimLayout::DuckDuckGo:
+      d.Name = "DuckDuckGo";
+      d.SearchUrl = "http://" + host + "/html/?q={query}&s={offset}";
+      d.ResultsXPath = "//div[contains(@class, 'results_links')]";
+      d.UrlXPath = ".//a[contains(@class, 'result__a')]/@href";
+      d.TitleXPath = ".//a[contains(@class, 'result__a')]";
+      d.ContentXPath = ".//*[contains(@class, 'result__snippet')]";
+      d.UrlUnwrapParam = "uddg";
+      break;
+    case tools::TSimLayout::Mojeek:
+      d.Name = "Mojeek";
+      d.SearchUrl = "http://" + host + "/search?q={query}&s={offset}";
+      d.ResultsXPath = "//ul[contains(@class, 'results-standard')]/li";
+      d.UrlXPath = ".//a[contains(@class, 'ob')]/@href";
+      d.TitleXPath = ".//h2/a";
+      d.ContentXPath = ".//p[@class='s']";
+      break;
+    default:
+      d.Name = "Wikipedia";
+      d.Type = TDefinitionType::Json;
+      d.SearchUrl = "http://" + host + "/w/api.php?srsearch={query}&sroffset={offset}";
+      d.ResultsQuery = "query/search";
+      d.TitleQuery = "title";
+      d.ContentQuery = "snippet";
+      d.UrlTemplate = "http://www.wikipedia{pageid}.example/page.html";
+      break;
+  }
+  return MakeDefinedEngine(d);
+}
+
+// Runs RUNS searches and prints one line per run; returns the median wall time.
+double RunSearches(const char* title, int runs, bool withDefined) {
+  const int engines = kEngineCount + (withDefined ? kDefinedCount : 0);
+  const int perEngine = kSites / engines;
+  const int pages = (perEngine + kHitsPerPage - 1) / kHitsPerPage;
+  const double floorSeconds = pages * 0.1;
+  TSimProcess sim = StartSimulator(perEngine);
   TQueueMainThread mainThread;
   auto& queue = TThreadQueue::Current();
 
-  std::printf("search of %d sites, 5 engines x %d results, %d hits a page; floor %.2f s\n", kSites,
-              kPerEngine, kHitsPerPage, kFloorSeconds);
+  std::printf("%s: search of %d sites, %d engines x %d results, %d hits a page; floor %.2f s\n",
+              title, kSites, engines, perEngine, kHitsPerPage, floorSeconds);
   std::printf("%-4s %10s %8s %10s %6s %12s\n", "run", "wall s", "x floor", "cpu s", "rows",
               "peak KiB");
   std::vector<double> walls;
@@ -103,6 +160,10 @@ int main(int argc, char** argv) {
     TSearchRequest request;
     request.Keywords = "benchmark keywords";
     request.Engines.fill(true);
+    if (withDefined)
+      for (tools::TSimLayout layout : kDefinedLayouts)
+        request.PageEngines.push_back(
+            DefinedEngine(layout, sim.layoutHosts[static_cast<int>(layout)]));
     const double cpu0 = CpuSeconds();
     const auto t0 = std::chrono::steady_clock::now();
     control.Start(request);
@@ -114,13 +175,71 @@ int main(int argc, char** argv) {
         std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     const double cpu = CpuSeconds() - cpu0;
     walls.push_back(wall);
-    std::printf("%-4d %10.3f %8.3f %10.3f %6d %12ld\n", run, wall, wall / kFloorSeconds, cpu,
+    std::printf("%-4d %10.3f %8.3f %10.3f %6d %12ld\n", run, wall, wall / floorSeconds, cpu,
                 control.Table().RowCount(), PeakKiB());
   }
+  StopSimulator(sim);
   std::sort(walls.begin(), walls.end());
-  std::printf("median wall %.3f s = %.3f x floor\n", walls[walls.size() / 2],
-              walls[walls.size() / 2] / kFloorSeconds);
-  ::kill(sim.pid, SIGTERM);
-  ::waitpid(sim.pid, nullptr, 0);
+  const double median = walls[walls.size() / 2];
+  std::printf("median wall %.3f s = %.3f x floor\n\n", median, median / floorSeconds);
+  return median;
+}
+
+// Reading one 100 KB page in the DuckDuckGo layout: libxml2's HTML reader and the four
+// XPaths of the shipped definition (results, url, title, content).
+void RunPageRead(int runs) {
+  tools::TSimEngineConfig config;
+  config.Total = 100000;
+  std::string page;
+  int results = 0;
+  while (page.size() < 100 * 1024)
+    page = tools::SimLayoutPage(tools::TSimLayout::DuckDuckGo, config, 0, ++results);
+  TEngineDefinition d;
+  d.Name = "DuckDuckGo";
+  d.ResultsXPath =
+      "//div[contains(@class, 'results_links') and not(contains(@class, 'result--ad'))]";
+  d.UrlXPath = ".//a[contains(@class, 'result__a')]/@href";
+  d.TitleXPath = ".//a[contains(@class, 'result__a')]";
+  d.ContentXPath = ".//*[contains(@class, 'result__snippet')]";
+  d.UrlUnwrapParam = "uddg";
+  TDefinitionExtractor extractor(d);
+  std::vector<double> times;
+  size_t hits = 0;
+  for (int run = 0; run < std::max(20, runs * 20); ++run) {
+    hits = 0;
+    const auto t0 = std::chrono::steady_clock::now();
+    extractor.Extract(
+        page, "text/html; charset=utf-8", "https://html.duckduckgo.com/html/", [] { return true; },
+        [&hits](const THit&) { ++hits; });
+    times.push_back(
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count());
+  }
+  // The HTML reader alone, for the share of the XPaths.
+  std::vector<double> parseTimes;
+  for (size_t run = 0; run < times.size(); ++run) {
+    const auto t0 = std::chrono::steady_clock::now();
+    xmlDocPtr doc = htmlReadMemory(page.data(), static_cast<int>(page.size()), nullptr, "UTF-8",
+                                   HTML_PARSE_RECOVER | HTML_PARSE_NONET | HTML_PARSE_NOERROR |
+                                       HTML_PARSE_NOWARNING);
+    xmlFreeDoc(doc);
+    parseTimes.push_back(
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count());
+  }
+  std::sort(parseTimes.begin(), parseTimes.end());
+  std::printf("html reader alone: median %.2f ms\n", parseTimes[parseTimes.size() / 2]);
+  std::sort(times.begin(), times.end());
+  std::printf(
+      "page read: %zu bytes, %zu results, libxml2 + 4 XPaths: median %.2f ms, "
+      "max %.2f ms over %zu runs\n",
+      page.size(), hits, times[times.size() / 2], times.back(), times.size());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
+  RunSearches("classic", runs, false);
+  RunSearches("classic + defined", runs, true);
+  RunPageRead(runs);
   return 0;
 }

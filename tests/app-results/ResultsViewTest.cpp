@@ -215,6 +215,14 @@ TEST_F(ResultsView, DoubleClickOpensTheAddressAndMarksTheRow) {
   EXPECT_EQ("http://www.three.example/c", shell.opened[1]);
   EXPECT_TRUE(Checked(2));
   EXPECT_EQ(0, table.Row(1)->Color);
+
+  // A defined engine's https address is opened as stored, not behind "http://".
+  table.AppendUnique("Secure", "https://www.four.example/d", "", "Wikipedia", 100);
+  QApplication::processEvents();
+  MoveTo(Cell(3, 1));
+  DoubleClick(Cell(3, 1));
+  ASSERT_EQ(3u, shell.opened.size());
+  EXPECT_EQ("https://www.four.example/d", shell.opened[2]);
 }
 
 TEST_F(ResultsView, TitleColumnTakesTheWidthLessTheCheckColumnAnd14) {

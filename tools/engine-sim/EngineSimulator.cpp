@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -89,7 +90,159 @@ const char* const kExciteBodyTag =
     "<body\nbgcolor=#ffffff\nlink=#0000CC\ntext=#000000\nvlink=#770066\nalink=#0000CC\n"
     "topmargin=5\nmarginheight=5>\n";
 
+constexpr int kSiteCount = kEngineCount + kSimLayoutCount;
+
+int LayoutSite(TSimLayout layout) {
+  return kEngineCount + static_cast<int>(layout);
+}
+
+std::string HtmlEscape(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    if (c == '&')
+      out += "&amp;";
+    else if (c == '<')
+      out += "&lt;";
+    else if (c == '"')
+      out += "&quot;";
+    else
+      out += c;
+  }
+  return out;
+}
+
+std::string UriComponent(const std::string& text) {
+  static const char* hex = "0123456789ABCDEF";
+  std::string out;
+  for (unsigned char c : text) {
+    if (std::isalnum(c) || c == '-' || c == '.' || c == '_' || c == '~') {
+      out += static_cast<char>(c);
+    } else {
+      out += '%';
+      out += hex[c >> 4];
+      out += hex[c & 0xF];
+    }
+  }
+  return out;
+}
+
+std::string JsonString(const std::string& text) {
+  std::string out = "\"";
+  for (char c : text) {
+    if (c == '"' || c == '\\')
+      out += '\\';
+    out += c;
+  }
+  return out + "\"";
+}
+
 }  // namespace
+
+const std::string& SimLayoutName(TSimLayout layout) {
+  static const std::array<std::string, kSimLayoutCount> names = {"duckduckgo", "mojeek",
+                                                                 "wikipedia", "searxng"};
+  return names[static_cast<int>(layout)];
+}
+
+std::optional<TSimLayout> ParseSimLayout(std::string_view name) {
+  for (TSimLayout layout : kAllSimLayouts)
+    if (Lower(std::string(name)) == SimLayoutName(layout))
+      return layout;
+  return std::nullopt;
+}
+
+std::string SimLayoutResultURL(TSimLayout layout, const TSimEngineConfig& config, int i) {
+  if (i < config.Overlap)
+    return "www.shared" + std::to_string(i) + ".example/page.html";
+  return "www." + SimLayoutName(layout) + std::to_string(i) + ".example/page.html";
+}
+
+std::string SimLayoutResultTitle(TSimLayout layout, const TSimEngineConfig& config, int i) {
+  return SimLayoutName(layout) + " result " + std::to_string(i) + config.TitleSuffix;
+}
+
+std::string SimLayoutResultDescription(TSimLayout layout, const TSimEngineConfig&, int i) {
+  return "Description " + std::to_string(i) + " from " + SimLayoutName(layout);
+}
+
+int SimLayoutOffsetFor(TSimLayout layout, const TSimEngineConfig& config,
+                       const std::string& target) {
+  switch (layout) {
+    case TSimLayout::DuckDuckGo:
+    case TSimLayout::Mojeek:
+      return std::max(0, ToInt(QueryValue(target, "s"), 0));
+    case TSimLayout::Wikipedia:
+      return std::max(0, ToInt(QueryValue(target, "sroffset"), 0));
+    case TSimLayout::Searxng:
+      return std::max(0, ToInt(QueryValue(target, "pageno"), 1) - 1) * config.HitsPerPage;
+  }
+  return 0;
+}
+
+std::string SimLayoutContentType(TSimLayout layout) {
+  return layout == TSimLayout::Wikipedia || layout == TSimLayout::Searxng
+             ? "application/json; charset=utf-8"
+             : "text/html; charset=utf-8";
+}
+
+std::string SimLayoutPage(TSimLayout layout, const TSimEngineConfig& config, int first, int count) {
+  const int last = std::min(config.Total, first + std::max(0, count));
+  std::string entries;
+  for (int i = std::max(0, first); i < last; ++i) {
+    const std::string title = SimLayoutResultTitle(layout, config, i);
+    const std::string url = "http://" + SimLayoutResultURL(layout, config, i);
+    const std::string description = SimLayoutResultDescription(layout, config, i);
+    switch (layout) {
+      case TSimLayout::DuckDuckGo: {
+        const std::string href =
+            "//duckduckgo.com/l/?uddg=" + UriComponent(url) + "&amp;rut=" + std::to_string(i);
+        entries +=
+            "<div class=\"result results_links results_links_deep web-result \">\n"
+            "<div class=\"links_main links_deep result__body\">\n"
+            "<h2 class=\"result__title\"><a rel=\"nofollow\" class=\"result__a\" href=\"" +
+            href + "\">" + HtmlEscape(title) + "</a></h2>\n<a class=\"result__snippet\" href=\"" +
+            href + "\">" + HtmlEscape(description) + "</a>\n</div>\n</div>\n";
+        break;
+      }
+      case TSimLayout::Mojeek:
+        entries += "<li><!--rs--><a class=\"ob\" href=\"" + HtmlEscape(url) +
+                   "\"><p class=\"i\"><span class=\"url\">" + HtmlEscape(url) +
+                   "</span></p></a>\n<h2><a class=\"title\" href=\"" + HtmlEscape(url) + "\">" +
+                   HtmlEscape(title) + "</a></h2>\n<p class=\"s\">" + HtmlEscape(description) +
+                   "</p>\n</li>\n";
+        break;
+      case TSimLayout::Wikipedia:
+        entries +=
+            std::string(entries.empty() ? "" : ",") + "{\"ns\":0,\"title\":" + JsonString(title) +
+            ",\"pageid\":" + std::to_string(i) +
+            ",\"snippet\":" + JsonString("<span class=\"searchmatch\">" + description + "</span>") +
+            "}";
+        break;
+      case TSimLayout::Searxng:
+        entries += std::string(entries.empty() ? "" : ",") + "{\"url\":" + JsonString(url) +
+                   ",\"title\":" + JsonString(title) + ",\"content\":" + JsonString(description) +
+                   ",\"engine\":\"sim\",\"score\":1.0}";
+        break;
+    }
+  }
+  switch (layout) {
+    case TSimLayout::DuckDuckGo:
+      return "<!DOCTYPE html>\n<html><head><meta charset=\"UTF-8\"><title>DuckDuckGo</title>"
+             "</head>\n<body>\n<div id=\"links\" class=\"results\">\n" +
+             entries + "</div>\n</body></html>\n";
+    case TSimLayout::Mojeek:
+      return "<!DOCTYPE html>\n<html><head><meta charset=\"UTF-8\"><title>Mojeek</title></head>\n"
+             "<body>\n<ul class=\"results-standard\">\n" +
+             entries + "</ul>\n</body></html>\n";
+    case TSimLayout::Wikipedia:
+      return "{\"batchcomplete\":\"\",\"query\":{\"searchinfo\":{\"totalhits\":" +
+             std::to_string(config.Total) + "},\"search\":[" + entries + "]}}";
+    case TSimLayout::Searxng:
+      return "{\"query\":\"sim\",\"number_of_results\":0,\"results\":[" + entries +
+             "],\"answers\":[],\"suggestions\":[]}";
+  }
+  return {};
+}
 
 std::string SimResultURL(TEngine engine, const TSimEngineConfig& config, int i) {
   if (i < config.Overlap)
@@ -172,7 +325,7 @@ std::string SimResultPage(TEngine engine, const TSimEngineConfig& config, int fi
 struct TEngineSimulator::TImpl {
   struct TConnection {
     int fd = -1;
-    TEngine engine{};
+    int site = 0;  // EngineIndex, or kEngineCount + the layout's index
     std::string in;
     std::string out;
     size_t sent = 0;
@@ -182,16 +335,17 @@ struct TEngineSimulator::TImpl {
     Clock::time_point answerAt{};
   };
 
-  TSimConfig config;
-  std::array<int, kEngineCount> listenFds{-1, -1, -1, -1, -1};
-  std::array<int, kEngineCount> ports{};
+  std::array<TSimEngineConfig, kSiteCount> config;
+  std::array<int, kSiteCount> listenFds{-1, -1, -1, -1, -1, -1, -1, -1, -1};
+  std::array<int, kSiteCount> ports{};
   int wakePipe[2] = {-1, -1};
   std::thread thread;
   std::list<TConnection> connections;
 
   mutable std::mutex mutex;  // guards the logs
-  std::array<std::vector<std::string>, kEngineCount> requests;
-  std::array<int, kEngineCount> connectionCounts{};
+  std::array<std::vector<std::string>, kSiteCount> requests;
+  std::array<std::vector<std::string>, kSiteCount> requestHeads;
+  std::array<int, kSiteCount> connectionCounts{};
 
   static void CloseFd(int& fd) {
     if (fd >= 0)
@@ -221,19 +375,18 @@ struct TEngineSimulator::TImpl {
     return fd;
   }
 
-  void Accept(TEngine engine) {
+  void Accept(int site) {
     for (;;) {
-      const int fd =
-          ::accept4(listenFds[EngineIndex(engine)], nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+      const int fd = ::accept4(listenFds[site], nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
       if (fd < 0)
         return;
       {
         std::lock_guard lock(mutex);
-        ++connectionCounts[EngineIndex(engine)];
+        ++connectionCounts[site];
       }
       TConnection c;
       c.fd = fd;
-      c.engine = engine;
+      c.site = site;
       connections.push_back(std::move(c));
     }
   }
@@ -259,24 +412,34 @@ struct TEngineSimulator::TImpl {
     const std::string target = RequestTarget(c.in);
     {
       std::lock_guard lock(mutex);
-      requests[EngineIndex(c.engine)].push_back(target);
+      requests[c.site].push_back(target);
+      requestHeads[c.site].push_back(c.in);
     }
-    const TSimEngineConfig& cfg = config[EngineIndex(c.engine)];
+    const TSimEngineConfig& cfg = config[c.site];
     if (cfg.Mode == TSimMode::Silent)
       return;
+    const bool isLayout = c.site >= kEngineCount;
+    const auto engine = static_cast<TEngine>(c.site);
+    const auto layout = static_cast<TSimLayout>(c.site - kEngineCount);
+    auto page = [&](int first) {
+      return isLayout ? SimLayoutPage(layout, cfg, first, cfg.HitsPerPage)
+                      : SimResultPage(engine, cfg, first, cfg.HitsPerPage);
+    };
     std::string body;
     if (cfg.Mode == TSimMode::Endless) {
-      body = SimResultPage(c.engine, cfg, 0, cfg.HitsPerPage);
+      body = page(0);
       // Leave the page open: drop the closing tags so the filler lands in the body.
       const size_t end = body.rfind("</body>");
       if (end != std::string::npos)
         body.resize(end);
       c.endless = true;
     } else {
-      body = SimResultPage(c.engine, cfg, SimOffsetFor(c.engine, target), cfg.HitsPerPage);
+      body =
+          page(isLayout ? SimLayoutOffsetFor(layout, cfg, target) : SimOffsetFor(engine, target));
     }
-    c.out =
-        "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\nServer: quellion-engine-sim\r\n\r\n" + body;
+    const std::string type = isLayout ? SimLayoutContentType(layout) : "text/html";
+    c.out = "HTTP/1.0 200 OK\r\nContent-Type: " + type + "\r\nServer: quellion-engine-sim\r\n\r\n" +
+            body;
     c.answerAt = Clock::now() + std::chrono::milliseconds(std::max(0, cfg.DelayMs));
     c.answered = true;
   }
@@ -333,7 +496,7 @@ struct TEngineSimulator::TImpl {
       owners.clear();
       fds.push_back({wakePipe[0], POLLIN, 0});
       owners.push_back(nullptr);
-      for (int e = 0; e < kEngineCount; ++e) {
+      for (int e = 0; e < kSiteCount; ++e) {
         if (listenFds[e] < 0)
           continue;
         fds.push_back({listenFds[e], POLLIN, 0});
@@ -364,9 +527,9 @@ struct TEngineSimulator::TImpl {
       for (size_t i = 1; i < firstConnection; ++i) {
         if (!(fds[i].revents & POLLIN))
           continue;
-        for (TEngine e : kAllEngines)
-          if (listenFds[EngineIndex(e)] == fds[i].fd)
-            Accept(e);
+        for (int site = 0; site < kSiteCount; ++site)
+          if (listenFds[site] == fds[i].fd)
+            Accept(site);
       }
       for (size_t i = firstConnection; i < fds.size(); ++i) {
         TConnection& c = *owners[i];
@@ -383,8 +546,10 @@ struct TEngineSimulator::TImpl {
   }
 };
 
-TEngineSimulator::TEngineSimulator(const TSimConfig& config) : impl_(std::make_unique<TImpl>()) {
-  impl_->config = config;
+TEngineSimulator::TEngineSimulator(const TSimConfig& config, const TSimLayoutConfig& layouts)
+    : impl_(std::make_unique<TImpl>()) {
+  std::copy(config.begin(), config.end(), impl_->config.begin());
+  std::copy(layouts.begin(), layouts.end(), impl_->config.begin() + kEngineCount);
 }
 
 TEngineSimulator::~TEngineSimulator() {
@@ -395,8 +560,7 @@ void TEngineSimulator::Start() {
   if (impl_->thread.joinable())
     return;
   try {
-    for (TEngine e : kAllEngines) {
-      const int i = EngineIndex(e);
+    for (int i = 0; i < kSiteCount; ++i) {
       impl_->listenFds[i] = TImpl::Listen(impl_->config[i].Port, impl_->ports[i]);
       // A dead engine keeps a port nobody listens on: connections are refused.
       if (impl_->config[i].Mode == TSimMode::Dead)
@@ -455,6 +619,24 @@ int TEngineSimulator::RequestCount(TEngine engine) const {
 int TEngineSimulator::ConnectionCount(TEngine engine) const {
   std::lock_guard lock(impl_->mutex);
   return impl_->connectionCounts[EngineIndex(engine)];
+}
+
+int TEngineSimulator::LayoutPort(TSimLayout layout) const {
+  return impl_->ports[LayoutSite(layout)];
+}
+
+std::string TEngineSimulator::LayoutHost(TSimLayout layout) const {
+  return "127.0.0.1:" + std::to_string(LayoutPort(layout));
+}
+
+std::vector<std::string> TEngineSimulator::LayoutRequests(TSimLayout layout) const {
+  std::lock_guard lock(impl_->mutex);
+  return impl_->requests[LayoutSite(layout)];
+}
+
+std::vector<std::string> TEngineSimulator::LayoutRequestHeads(TSimLayout layout) const {
+  std::lock_guard lock(impl_->mutex);
+  return impl_->requestHeads[LayoutSite(layout)];
 }
 
 }  // namespace quellion::tools

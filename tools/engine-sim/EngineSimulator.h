@@ -2,7 +2,9 @@
 
 #include <array>
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "search/Engines.h"
@@ -45,9 +47,35 @@ int SimOffsetFor(TEngine engine, const std::string& target);
 // The page body the simulator sends for results [first, first + count).
 std::string SimResultPage(TEngine engine, const TSimEngineConfig& config, int first, int count);
 
+// Layouts of today's engines that definition files describe, served beside the five
+// on ports of their own: DuckDuckGo's HTML page (redirect-wrapped links, paged by the
+// offset s), Mojeek's page (offset s), Wikipedia's search API answer (JSON, offset
+// sroffset) and a SearXNG instance's JSON answer (page number pageno, from 1).
+enum class TSimLayout { DuckDuckGo, Mojeek, Wikipedia, Searxng };
+inline constexpr int kSimLayoutCount = 4;
+inline constexpr std::array<TSimLayout, kSimLayoutCount> kAllSimLayouts = {
+    TSimLayout::DuckDuckGo, TSimLayout::Mojeek, TSimLayout::Wikipedia, TSimLayout::Searxng};
+using TSimLayoutConfig = std::array<TSimEngineConfig, kSimLayoutCount>;
+
+// "duckduckgo", "mojeek", "wikipedia", "searxng".
+const std::string& SimLayoutName(TSimLayout layout);
+// Any letter case.
+std::optional<TSimLayout> ParseSimLayout(std::string_view name);
+// The address of the i-th result (0-based) as a results row stores it: without
+// "http://". Wikipedia's answer gives no address but the pageid i, from which a
+// definition's url_template "http://www.wikipedia{pageid}.example/page.html" builds it.
+std::string SimLayoutResultURL(TSimLayout layout, const TSimEngineConfig& config, int i);
+std::string SimLayoutResultTitle(TSimLayout layout, const TSimEngineConfig& config, int i);
+std::string SimLayoutResultDescription(TSimLayout layout, const TSimEngineConfig& config, int i);
+int SimLayoutOffsetFor(TSimLayout layout, const TSimEngineConfig& config,
+                       const std::string& target);
+// The body and its Content-Type for results [first, first + count).
+std::string SimLayoutPage(TSimLayout layout, const TSimEngineConfig& config, int first, int count);
+std::string SimLayoutContentType(TSimLayout layout);
+
 class TEngineSimulator {
  public:
-  explicit TEngineSimulator(const TSimConfig& config = {});
+  explicit TEngineSimulator(const TSimConfig& config = {}, const TSimLayoutConfig& layouts = {});
   ~TEngineSimulator();  // stops
   TEngineSimulator(const TEngineSimulator&) = delete;
   TEngineSimulator& operator=(const TEngineSimulator&) = delete;
@@ -66,6 +94,12 @@ class TEngineSimulator {
   int RequestCount(TEngine engine) const;
   // Connections accepted so far (also those that never sent a whole request).
   int ConnectionCount(TEngine engine) const;
+
+  int LayoutPort(TSimLayout layout) const;
+  std::string LayoutHost(TSimLayout layout) const;
+  std::vector<std::string> LayoutRequests(TSimLayout layout) const;
+  // The whole request heads (request line and header lines) received so far.
+  std::vector<std::string> LayoutRequestHeads(TSimLayout layout) const;
 
  private:
   struct TImpl;

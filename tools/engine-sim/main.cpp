@@ -37,17 +37,22 @@ void OnSignal(int) {
          "  --exit-on-stdin-eof     also stop when standard input closes\n"
          "Options that take a number apply to every engine; give ENGINE:N to set one\n"
          "engine only (e.g. --total google:30). ENGINE: altavista, excite, hotbot,\n"
-         "alltheweb, google. Runs until SIGINT or SIGTERM.\n";
+         "alltheweb, google, or one of the layouts that definition files describe:\n"
+         "duckduckgo, mojeek, wikipedia, searxng. Runs until SIGINT or SIGTERM.\n";
   std::exit(status);
 }
 
-TEngine EngineArg(const std::string& text) {
-  auto engine = ParseEngineName(text);
-  if (!engine) {
-    std::cerr << "quellion-engine-sim: unknown engine '" << text << "'\n";
-    Usage(2);
-  }
-  return *engine;
+TSimConfig config;
+TSimLayoutConfig layouts;
+
+// An engine's or a layout's settings, by name.
+TSimEngineConfig& SiteArg(const std::string& text) {
+  if (auto engine = ParseEngineName(text))
+    return config[EngineIndex(*engine)];
+  if (auto layout = ParseSimLayout(text))
+    return layouts[static_cast<int>(*layout)];
+  std::cerr << "quellion-engine-sim: unknown engine '" << text << "'\n";
+  Usage(2);
 }
 
 int NumberArg(const std::string& text) {
@@ -62,20 +67,21 @@ int NumberArg(const std::string& text) {
 
 // Applies "N" to every engine or "ENGINE:N" to one.
 template <typename Set>
-void PerEngine(TSimConfig& config, const std::string& value, Set set) {
+void PerEngine(const std::string& value, Set set) {
   const size_t colon = value.find(':');
   if (colon == std::string::npos) {
     for (auto& c : config)
       set(c, NumberArg(value));
+    for (auto& c : layouts)
+      set(c, NumberArg(value));
   } else {
-    set(config[EngineIndex(EngineArg(value.substr(0, colon)))], NumberArg(value.substr(colon + 1)));
+    set(SiteArg(value.substr(0, colon)), NumberArg(value.substr(colon + 1)));
   }
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  TSimConfig config;
   bool watchStdin = false;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
@@ -89,31 +95,31 @@ int main(int argc, char** argv) {
       Usage(2);
     const std::string value = argv[++i];
     if (arg == "--hits-per-page") {
-      PerEngine(config, value, [](TSimEngineConfig& c, int v) { c.HitsPerPage = v; });
+      PerEngine(value, [](TSimEngineConfig& c, int v) { c.HitsPerPage = v; });
     } else if (arg == "--total") {
-      PerEngine(config, value, [](TSimEngineConfig& c, int v) { c.Total = v; });
+      PerEngine(value, [](TSimEngineConfig& c, int v) { c.Total = v; });
     } else if (arg == "--overlap") {
-      PerEngine(config, value, [](TSimEngineConfig& c, int v) { c.Overlap = v; });
+      PerEngine(value, [](TSimEngineConfig& c, int v) { c.Overlap = v; });
     } else if (arg == "--delay") {
-      PerEngine(config, value, [](TSimEngineConfig& c, int v) { c.DelayMs = v; });
+      PerEngine(value, [](TSimEngineConfig& c, int v) { c.DelayMs = v; });
     } else if (arg == "--dead") {
-      config[EngineIndex(EngineArg(value))].Mode = TSimMode::Dead;
+      SiteArg(value).Mode = TSimMode::Dead;
     } else if (arg == "--silent") {
-      config[EngineIndex(EngineArg(value))].Mode = TSimMode::Silent;
+      SiteArg(value).Mode = TSimMode::Silent;
     } else if (arg == "--endless") {
-      config[EngineIndex(EngineArg(value))].Mode = TSimMode::Endless;
+      SiteArg(value).Mode = TSimMode::Endless;
     } else if (arg == "--port") {
       const size_t eq = value.find('=');
       if (eq == std::string::npos)
         Usage(2);
-      config[EngineIndex(EngineArg(value.substr(0, eq)))].Port = NumberArg(value.substr(eq + 1));
+      SiteArg(value.substr(0, eq)).Port = NumberArg(value.substr(eq + 1));
     } else {
       std::cerr << "quellion-engine-sim: unknown option '" << arg << "'\n";
       Usage(2);
     }
   }
 
-  TEngineSimulator simulator(config);
+  TEngineSimulator simulator(config, layouts);
   try {
     simulator.Start();
   } catch (const std::exception& e) {
@@ -126,6 +132,8 @@ int main(int argc, char** argv) {
       c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     std::cout << name << " " << simulator.Host(e) << "\n";
   }
+  for (TSimLayout layout : kAllSimLayouts)
+    std::cout << SimLayoutName(layout) << " " << simulator.LayoutHost(layout) << "\n";
   std::cout.flush();
 
   struct sigaction sa {};

@@ -1,0 +1,360 @@
+#include "engines/DefinitionExtractor.h"
+
+#include <libxml/HTMLparser.h>
+#include <libxml/uri.h>
+#include <libxml/xpath.h>
+#include <libxml/xpathInternals.h>
+
+#include <cctype>
+#include <climits>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <vector>
+
+#include "engines/TextTools.h"
+
+namespace quellion {
+namespace {
+
+using nlohmann::json;
+
+std::string Lower(std::string s) {
+  for (char& c : s)
+    if (c >= 'A' && c <= 'Z')
+      c = static_cast<char>(c + 32);
+  return s;
+}
+
+// The value after "charset=" in text (from pos on), without quotes.
+std::string CharsetAfter(const std::string& text, size_t pos) {
+  pos += 8;  // "charset="
+  while (pos < text.size() && (text[pos] == ' ' || text[pos] == '"' || text[pos] == '\''))
+    ++pos;
+  size_t end = pos;
+  while (end < text.size() &&
+         (std::isalnum(static_cast<unsigned char>(text[end])) || text[end] == '-' ||
+          text[end] == '_' || text[end] == '.' || text[end] == ':'))
+    ++end;
+  return text.substr(pos, end - pos);
+}
+
+struct TXPathObjectFree {
+  void operator()(xmlXPathObject* p) const { xmlXPathFreeObject(p); }
+};
+using TXPathObjectPtr = std::unique_ptr<xmlXPathObject, TXPathObjectFree>;
+struct TXPathContextFree {
+  void operator()(xmlXPathContext* p) const { xmlXPathFreeContext(p); }
+};
+
+std::string NodeText(xmlNode* node) {
+  xmlChar* content = xmlNodeGetContent(node);
+  if (!content)
+    return {};
+  std::string text(reinterpret_cast<const char*>(content));
+  xmlFree(content);
+  return text;
+}
+
+// The texts an XPath gives at node: one per node of a node set; the value as text
+// for a string, number or boolean.
+std::vector<std::string> Evaluate(xmlXPathCompExpr* expression, xmlXPathContext* context,
+                                  xmlNode* node) {
+  std::vector<std::string> texts;
+  if (!expression)
+    return texts;
+  context->node = node;
+  TXPathObjectPtr result(xmlXPathCompiledEval(expression, context));
+  if (!result)
+    return texts;
+  if (result->type == XPATH_NODESET) {
+    if (result->nodesetval)
+      for (int i = 0; i < result->nodesetval->nodeNr; ++i)
+        texts.push_back(NodeText(result->nodesetval->nodeTab[i]));
+    return texts;
+  }
+  xmlChar* value = xmlXPathCastToString(result.get());
+  if (value) {
+    texts.emplace_back(reinterpret_cast<const char*>(value));
+    xmlFree(value);
+  }
+  return texts;
+}
+
+std::string Joined(const std::vector<std::string>& texts) {
+  std::string all;
+  for (const std::string& t : texts) {
+    if (!all.empty())
+      all += ' ';
+    all += t;
+  }
+  return CollapseWhiteSpace(all);
+}
+
+std::string First(const std::vector<std::string>& texts) {
+  return texts.empty() ? std::string() : CollapseWhiteSpace(texts.front());
+}
+
+// Follows a path of members ("a/b/c"). An array on the way is looked into: a
+// number picks one element, a name is looked up in every element. Iterative.
+std::vector<const json*> Walk(const json& from, const std::string& path) {
+  std::vector<const json*> current{&from};
+  size_t pos = 0;
+  while (pos <= path.size() && !current.empty()) {
+    size_t slash = path.find('/', pos);
+    if (slash == std::string::npos)
+      slash = path.size();
+    const std::string key = path.substr(pos, slash - pos);
+    pos = slash + 1;
+    if (key.empty())
+      continue;
+    const bool isIndex = key.find_first_not_of("0123456789") == std::string::npos && key.size() < 9;
+    std::vector<const json*> next;
+    for (const json* value : current) {
+      if (value->is_object()) {
+        if (auto it = value->find(key); it != value->end())
+          next.push_back(&*it);
+      } else if (value->is_array()) {
+        if (isIndex) {
+          const size_t i = std::stoul(key);
+          if (i < value->size())
+            next.push_back(&(*value)[i]);
+        } else {
+          for (const json& element : *value)
+            if (element.is_object())
+              if (auto it = element.find(key); it != element.end())
+                next.push_back(&*it);
+        }
+      }
+    }
+    current = std::move(next);
+  }
+  return current;
+}
+
+std::string ScalarText(const json& value, bool markup) {
+  if (value.is_string())
+    return markup ? PlainText(value.get_ref<const std::string&>())
+                  : CollapseWhiteSpace(value.get_ref<const std::string&>());
+  if (value.is_number() || value.is_boolean())
+    return value.dump();
+  return {};
+}
+
+// Strings, numbers and booleans as text; an array's scalar members joined by blanks.
+std::string JsonText(const std::vector<const json*>& values, bool markup) {
+  std::string all;
+  auto add = [&all](const std::string& t) {
+    if (t.empty())
+      return;
+    if (!all.empty())
+      all += ' ';
+    all += t;
+  };
+  for (const json* value : values) {
+    if (value->is_array()) {
+      for (const json& element : *value)
+        add(ScalarText(element, markup));
+    } else {
+      add(ScalarText(*value, markup));
+    }
+  }
+  return all;
+}
+
+}  // namespace
+
+std::string CharsetOfContentType(const std::string& contentType) {
+  const std::string lower = Lower(contentType);
+  const size_t pos = lower.find("charset=");
+  return pos == std::string::npos ? std::string() : CharsetAfter(contentType, pos);
+}
+
+std::string CharsetOfMeta(const std::string& page) {
+  const std::string head = Lower(page.substr(0, 4096));
+  size_t meta = 0;
+  while ((meta = head.find("<meta", meta)) != std::string::npos) {
+    const size_t end = head.find('>', meta);
+    const std::string tag = head.substr(meta, end == std::string::npos ? end : end - meta);
+    const size_t pos = tag.find("charset=");
+    if (pos != std::string::npos)
+      return CharsetAfter(page.substr(meta, tag.size()), pos);
+    meta += 5;
+  }
+  return {};
+}
+
+TDefinitionExtractor::TDefinitionExtractor(TEngineDefinition definition, std::string langValue)
+    : definition_(std::move(definition)), langValue_(std::move(langValue)) {
+  InitLibXml();
+  if (definition_.Type == TDefinitionType::Html) {
+    if (!definition_.ResultsXPath.empty())
+      results_ = CompileXPath(definition_.ResultsXPath);
+    url_ = CompileXPath(definition_.UrlXPath);
+    title_ = CompileXPath(definition_.TitleXPath);
+    if (!definition_.ContentXPath.empty())
+      content_ = CompileXPath(definition_.ContentXPath);
+  }
+}
+
+TDefinitionExtractor::~TDefinitionExtractor() = default;
+
+void TDefinitionExtractor::Extract(const std::string& page, const std::string& contentType,
+                                   const std::string& pageUrl, const std::function<bool()>& mayGoOn,
+                                   const THitSink& sink) {
+  if (definition_.Type == TDefinitionType::Html)
+    ExtractHtml(page, contentType, pageUrl, mayGoOn, sink);
+  else
+    ExtractJson(page, pageUrl, mayGoOn, sink);
+}
+
+std::string TDefinitionExtractor::FinalAddress(const std::string& href,
+                                               const std::string& pageUrl) const {
+  std::string address = CollapseWhiteSpace(href);
+  if (address.empty())
+    return {};
+  auto resolve = [&pageUrl](const std::string& relative) {
+    if (pageUrl.empty())
+      return relative;
+    xmlChar* built = xmlBuildURI(reinterpret_cast<const xmlChar*>(relative.c_str()),
+                                 reinterpret_cast<const xmlChar*>(pageUrl.c_str()));
+    if (!built)
+      return relative;
+    std::string result(reinterpret_cast<const char*>(built));
+    xmlFree(built);
+    return result;
+  };
+  address = resolve(address);
+  if (!definition_.UrlUnwrapParam.empty()) {
+    const std::string inner = QueryParameter(address, definition_.UrlUnwrapParam);
+    if (!inner.empty())
+      address = resolve(inner);
+  }
+  return StoredAddress(address);
+}
+
+void TDefinitionExtractor::ExtractHtml(const std::string& page, const std::string& contentType,
+                                       const std::string& pageUrl,
+                                       const std::function<bool()>& mayGoOn, const THitSink& sink) {
+  if (page.empty() || page.size() > static_cast<size_t>(INT_MAX) || !url_ || !title_)
+    return;
+  std::string encoding = CharsetOfContentType(contentType);
+  if (encoding.empty())
+    encoding = CharsetOfMeta(page);
+  if (encoding.empty())
+    encoding = "UTF-8";
+  const int options = HTML_PARSE_RECOVER | HTML_PARSE_NONET | HTML_PARSE_NOERROR |
+                      HTML_PARSE_NOWARNING |
+                      HTML_PARSE_COMPACT;  // short texts inside their nodes: fewer allocations
+  TQuietLibXml quiet;
+  const char* base = pageUrl.empty() ? nullptr : pageUrl.c_str();
+  TDocPtr doc(
+      htmlReadMemory(page.data(), static_cast<int>(page.size()), base, encoding.c_str(), options));
+  if (!doc)  // e.g. an encoding libxml2 does not know
+    doc.reset(htmlReadMemory(page.data(), static_cast<int>(page.size()), base, "UTF-8", options));
+  if (!doc)
+    return;
+  // Numbers the elements in document order, so sorting node sets compares numbers
+  // instead of walking the tree.
+  xmlXPathOrderDocElems(doc.get());
+  std::unique_ptr<xmlXPathContext, TXPathContextFree> context(xmlXPathNewContext(doc.get()));
+  if (!context)
+    return;
+  xmlNode* const root = reinterpret_cast<xmlNode*>(doc.get());
+
+  auto offer = [&](const std::string& href, const std::string& title, const std::string& content) {
+    const std::string address = FinalAddress(href, pageUrl);
+    if (address.empty())
+      return;
+    sink(THit{title, address, content});
+  };
+
+  if (results_) {
+    context->node = root;
+    TXPathObjectPtr nodes(xmlXPathCompiledEval(results_.get(), context.get()));
+    if (!nodes || nodes->type != XPATH_NODESET || !nodes->nodesetval)
+      return;
+    // The node set belongs to nodes; later evaluations do not touch it.
+    for (int i = 0; i < nodes->nodesetval->nodeNr; ++i) {
+      if (!mayGoOn())
+        return;
+      xmlNode* node = nodes->nodesetval->nodeTab[i];
+      const std::string href = First(Evaluate(url_.get(), context.get(), node));
+      const std::string title = Joined(Evaluate(title_.get(), context.get(), node));
+      const std::string content =
+          content_ ? Joined(Evaluate(content_.get(), context.get(), node)) : std::string();
+      offer(href, title, content);
+    }
+    return;
+  }
+  // Without results_xpath the three lists are read from the whole page and paired
+  // by position.
+  const std::vector<std::string> urls = Evaluate(url_.get(), context.get(), root);
+  const std::vector<std::string> titles = Evaluate(title_.get(), context.get(), root);
+  const std::vector<std::string> contents =
+      content_ ? Evaluate(content_.get(), context.get(), root) : std::vector<std::string>();
+  for (size_t i = 0; i < urls.size(); ++i) {
+    if (!mayGoOn())
+      return;
+    offer(urls[i], i < titles.size() ? CollapseWhiteSpace(titles[i]) : std::string(),
+          i < contents.size() ? CollapseWhiteSpace(contents[i]) : std::string());
+  }
+}
+
+void TDefinitionExtractor::ExtractJson(const std::string& page, const std::string& pageUrl,
+                                       const std::function<bool()>& mayGoOn, const THitSink& sink) {
+  const json root = json::parse(page, nullptr, false);
+  if (root.is_discarded())
+    return;
+  std::vector<const json*> results;
+  for (const json* value : Walk(root, definition_.ResultsQuery)) {
+    if (value->is_array()) {
+      for (const json& element : *value)
+        results.push_back(&element);
+    } else {
+      results.push_back(value);
+    }
+  }
+  for (const json* result : results) {
+    if (!mayGoOn())
+      return;
+    std::string href;
+    if (!definition_.UrlQuery.empty()) {
+      href = JsonText(Walk(*result, definition_.UrlQuery), false);
+    } else {
+      // url_template: every {field} is the result's field, percent-encoded.
+      const std::string& pattern = definition_.UrlTemplate;
+      bool missing = false;
+      size_t pos = 0;
+      while (pos < pattern.size()) {
+        const size_t open = pattern.find('{', pos);
+        const size_t close = open == std::string::npos ? open : pattern.find('}', open);
+        if (close == std::string::npos) {
+          href.append(pattern, pos, std::string::npos);
+          break;
+        }
+        href.append(pattern, pos, open - pos);
+        const std::string field = pattern.substr(open + 1, close - open - 1);
+        const std::vector<const json*> values = Walk(*result, field);
+        std::string value = JsonText(values, false);
+        if (values.empty() && field == "lang")
+          value = langValue_;
+        else if (value.empty())
+          missing = true;
+        href += PercentEncode(value);
+        pos = close + 1;
+      }
+      if (missing)
+        continue;  // an address without its field would point elsewhere
+    }
+    const std::string address = FinalAddress(href, pageUrl);
+    if (address.empty())
+      continue;
+    const std::string title = JsonText(Walk(*result, definition_.TitleQuery), true);
+    const std::string content = definition_.ContentQuery.empty()
+                                    ? std::string()
+                                    : JsonText(Walk(*result, definition_.ContentQuery), true);
+    sink(THit{title, address, content});
+  }
+}
+
+}  // namespace quellion

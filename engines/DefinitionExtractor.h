@@ -1,0 +1,52 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "engines/EngineDefinition.h"
+#include "engines/LibXml.h"
+#include "search/Hit.h"
+
+namespace quellion {
+
+// Runs one definition's rules on result pages: HTML through libxml2's HTML reader
+// and XPath 1.0, JSON through member paths. Holds its own compiled XPaths, so each
+// task (thread) uses its own extractor.
+class TDefinitionExtractor {
+ public:
+  // langValue fills a {lang} in url_template that names no field of the result.
+  explicit TDefinitionExtractor(TEngineDefinition definition, std::string langValue = {});
+  ~TDefinitionExtractor();
+  TDefinitionExtractor(const TDefinitionExtractor&) = delete;
+  TDefinitionExtractor& operator=(const TDefinitionExtractor&) = delete;
+
+  // Hands each result of the page with an address to sink, in page order, asking
+  // mayGoOn before each (false: the page ends). contentType is the answer's
+  // Content-Type header (its charset is the HTML page's encoding; else the page's
+  // meta; else UTF-8); relative addresses are resolved against pageUrl. A page that
+  // cannot be read yields nothing.
+  void Extract(const std::string& page, const std::string& contentType, const std::string& pageUrl,
+               const std::function<bool()>& mayGoOn, const THitSink& sink);
+
+  const TEngineDefinition& Definition() const { return definition_; }
+
+ private:
+  void ExtractHtml(const std::string& page, const std::string& contentType,
+                   const std::string& pageUrl, const std::function<bool()>& mayGoOn,
+                   const THitSink& sink);
+  void ExtractJson(const std::string& page, const std::string& pageUrl,
+                   const std::function<bool()>& mayGoOn, const THitSink& sink);
+  // The address as a row stores it: resolved, unwrapped, without "http://"; "" for none.
+  std::string FinalAddress(const std::string& href, const std::string& pageUrl) const;
+
+  TEngineDefinition definition_;
+  std::string langValue_;
+  TXPathPtr results_, url_, title_, content_;
+};
+
+// The charset a Content-Type header names ("" for none), e.g. "text/html; charset=UTF-8".
+std::string CharsetOfContentType(const std::string& contentType);
+// The charset the page's own meta element declares in its first 4 KiB ("" for none).
+std::string CharsetOfMeta(const std::string& page);
+
+}  // namespace quellion

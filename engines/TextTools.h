@@ -1,0 +1,29 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace quellion {
+
+// Runs of ASCII white space (space, tab, CR, LF, FF, VT) become one space; none is
+// left at either end.
+std::string CollapseWhiteSpace(std::string_view text);
+
+// Text that may carry markup (as engines put it inside JSON strings) as plain text:
+// tags dropped, character references decoded (to UTF-8), white space collapsed.
+std::string PlainText(std::string_view text);
+
+// %XX sequences decoded; a '%' not followed by two hex digits stays as it is.
+std::string PercentDecode(std::string_view text);
+
+// Every byte but the unreserved ones (letters, digits, - . _ ~) as %XX.
+std::string PercentEncode(std::string_view text);
+
+// The value of a query parameter of an address (between '?' and '#'), percent-decoded;
+// "" when it is absent.
+std::string QueryParameter(std::string_view address, std::string_view name);
+
+// The address as a results row stores it: without a leading "http://".
+std::string StoredAddress(std::string address);
+
+}  // namespace quellion

@@ -1,0 +1,91 @@
+// The defined engines' tick boxes on the Engines page.
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <filesystem>
+#include <fstream>
+
+#include "app/DefinedEnginesBox.h"
+#include "settings/Registry.h"
+#include "search/PageEngine.h"
+
+namespace quellion {
+namespace {
+
+class DefinedEnginesBoxTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (std::filesystem::temp_directory_path() / "quellion-box-XXXXXX").string();
+    dir_ = ::mkdtemp(pattern.data());
+    Write("a.json", R"({"name": "Alpha", "type": "html", "search_url": "http://a/?q={query}",
+                        "url_xpath": "//a/@href", "title_xpath": "//a"})");
+    Write("b.json", R"({"name": "Beta", "type": "json", "search_url": "http://b/?q={query}",
+                        "url_query": "u", "title_query": "t", "enabled": false})");
+    Write("c.json", R"({"name": "Gamma", "type": "html", "search_url": "http://c/?q={query}",
+                        "url_xpath": "//a[", "title_xpath": "//a"})");
+    Write("d.json", "{ broken");
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+  void Write(const std::string& name, const std::string& text) {
+    std::ofstream(dir_ + "/" + name) << text;
+  }
+  std::string dir_;
+};
+
+TEST_F(DefinedEnginesBoxTest, ListsEnginesAndDisablesTheUnusableOnes) {
+  QGroupBox group;
+  group.resize(217, 433);
+  TDefinedEnginesBox box(&group, LoadEngineCatalog(dir_, ""));
+  EXPECT_EQ(box.geometry(), QRect(8, 96, 201, 329));
+  group.show();  // a hidden widget hears of its resizing only when shown
+  group.resize(300, 200);
+  EXPECT_EQ(box.geometry(), QRect(8, 96, 284, 96));
+
+  struct {
+    const char* text;
+    bool enabled;
+    const char* tooltip;  // a part of it
+  } cases[] = {
+      {"Alpha", true, "/a.json"},
+      {"Beta", false, "Switched off in "},
+      {"Gamma", false, "'url_xpath' is not a valid XPath"},
+      {"d.json", false, "bad JSON"},
+  };
+  for (const auto& c : cases) {
+    QCheckBox* check = box.Box(QString::fromUtf8(c.text));
+    ASSERT_NE(check, nullptr) << c.text;
+    EXPECT_EQ(check->isEnabled(), c.enabled) << c.text;
+    EXPECT_TRUE(check->toolTip().contains(QString::fromUtf8(c.tooltip)))
+        << c.text << ": " << check->toolTip().toStdString();
+  }
+}
+
+TEST_F(DefinedEnginesBoxTest, TicksAreRememberedInTheirOwnKey) {
+  TRegistry registry(dir_ + "/registry.reg");
+  registry.OpenKey(HKEY_CURRENT_USER, TDefinedEnginesBox::kKeyName, true)
+      ->WriteBool("Removed Engine", true);
+  QGroupBox group;
+  {
+    TDefinedEnginesBox box(&group, LoadEngineCatalog(dir_, ""));
+    box.Restore(registry);
+    EXPECT_FALSE(box.Box("Alpha")->isChecked());
+    EXPECT_TRUE(box.TickedEngines().empty());
+    box.Box("Alpha")->setChecked(true);
+    box.Store(registry);
+  }
+  TDefinedEnginesBox again(&group, LoadEngineCatalog(dir_, ""));
+  again.Restore(registry);
+  EXPECT_TRUE(again.Box("Alpha")->isChecked());
+  ASSERT_EQ(again.TickedEngines().size(), 1u);
+  EXPECT_EQ(again.TickedEngines()[0]->Name(), "Alpha");
+  bool kept = false;
+  registry.FindKey(HKEY_CURRENT_USER, TDefinedEnginesBox::kKeyName)
+      ->ReadBool("Removed Engine", kept);
+  EXPECT_TRUE(kept);
+  // The sixteen values' key is not touched.
+  EXPECT_EQ(registry.FindKey(HKEY_CURRENT_USER, kQuellionKeyName), nullptr);
+}
+
+}  // namespace
+}  // namespace quellion

@@ -1,0 +1,154 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "engines/EngineDefinition.h"
+#include "tests/engines/EngineTestSupport.h"
+
+namespace quellion {
+namespace {
+
+const char* const kHtmlMinimal =
+    R"({"name": "Tiny", "type": "html", "search_url": "http://e.test/?q={query}",
+        "url_xpath": "//a/@href", "title_xpath": "//a"})";
+
+TEST(DefinitionLoad, ReadsEveryKeyWithCommentsAndDefaults) {
+  const TDefinitionLoad load = ParseDefinition(R"(
+    // a comment line
+    {
+      "name": "Full", /* inline comment */
+      "type": "json",
+      "search_url": "https://e.test/api?q={query}&p={pageno}&o={offset}&l={lang}",
+      "paging": true, "first_page_num": 0, "page_size": 25,
+      "languages": {"German": "de-DE"}, "lang_all": "all",
+      "headers": {"X-Api": "k"},
+      "results_query": "data/items", "url_query": "link", "title_query": "name",
+      "content_query": "text", "url_unwrap_param": "u", "enabled": false
+    })");
+  ASSERT_TRUE(load.Definition) << load.Error;
+  const TEngineDefinition& d = *load.Definition;
+  EXPECT_EQ(d.Name, "Full");
+  EXPECT_EQ(d.Type, TDefinitionType::Json);
+  EXPECT_TRUE(d.Paging);
+  EXPECT_EQ(d.FirstPageNum, 0);
+  EXPECT_EQ(d.PageSize, 25);
+  ASSERT_EQ(d.Languages.size(), 1u);
+  EXPECT_EQ(d.Languages[0].second, "de-DE");
+  EXPECT_EQ(d.LangAll, "all");
+  EXPECT_EQ(d.Headers.size(), 1u);
+  EXPECT_EQ(d.ResultsQuery, "data/items");
+  EXPECT_FALSE(d.Enabled);
+  EXPECT_TRUE(load.Warnings.empty());
+
+  const TDefinitionLoad minimal = ParseDefinition(kHtmlMinimal);
+  ASSERT_TRUE(minimal.Definition) << minimal.Error;
+  EXPECT_FALSE(minimal.Definition->Paging);
+  EXPECT_EQ(minimal.Definition->FirstPageNum, 1);
+  EXPECT_EQ(minimal.Definition->PageSize, 10);
+  EXPECT_TRUE(minimal.Definition->Enabled);
+}
+
+TEST(DefinitionLoad, UnknownKeysAreWarningsOnly) {
+  const TDefinitionLoad load = ParseDefinition(
+      R"({"name": "W", "type": "html", "search_url": "http://e.test/?q={query}",
+          "url_xpath": "//a/@href", "title_xpath": "//a", "shortcut": "w", "timeout": 3})");
+  ASSERT_TRUE(load.Definition) << load.Error;
+  EXPECT_EQ(load.Warnings,
+            (std::vector<std::string>{"unknown key 'shortcut'", "unknown key 'timeout'"}));
+}
+
+struct TInvalidCase {
+  const char* what;
+  std::string text;
+  const char* reason;  // a part of the reason
+};
+
+std::string Html(const std::string& extra) {
+  return R"({"name": "Bad", "type": "html", "search_url": "http://e.test/?q={query}",
+             "url_xpath": "//a/@href", "title_xpath": "//a")" +
+         extra + "}";
+}
+
+TEST(DefinitionLoad, InvalidDefinitionsSayWhy) {
+  const TInvalidCase cases[] = {
+      {"bad JSON", "{\n  \"name\": \"X\",\n  \"type\" \"html\"\n}",
+       "bad JSON: parse error at line 3, column "},
+      {"not an object", "[1, 2]", "one JSON object"},
+      {"empty file", "", "bad JSON"},
+      {"missing name", R"({"type": "html", "search_url": "http://e/?q={query}"})",
+       "missing required key 'name'"},
+      {"missing type", R"({"name": "X", "search_url": "http://e/?q={query}"})",
+       "missing required key 'type'"},
+      {"missing search_url", R"({"name": "X", "type": "html"})",
+       "missing required key 'search_url'"},
+      {"unknown type", R"({"name": "X", "type": "xml", "search_url": "http://e/?q={query}"})",
+       "unknown 'type' 'xml'"},
+      {"html without url_xpath",
+       R"({"name": "X", "type": "html", "search_url": "http://e/?q={query}", "title_xpath": "//a"})",
+       "missing required key 'url_xpath'"},
+      {"json without url", R"({"name": "X", "type": "json", "search_url": "http://e/?q={query}",
+                              "title_query": "t"})",
+       "'url_query' (or 'url_template')"},
+      {"XPath that does not compile", Html(R"(, "content_xpath": "//div[@class='x'")"),
+       "'content_xpath' is not a valid XPath"},
+      {"results XPath that does not compile", Html(R"(, "results_xpath": "//*[")"),
+       "'results_xpath' is not a valid XPath"},
+      {"wrong value type", Html(R"(, "paging": "yes")"), "'paging' must be true or false"},
+      {"page_size 0", Html(R"(, "page_size": 0)"), "'page_size' must be between"},
+      {"huge number", Html(R"(, "first_page_num": 18446744073709551615)"),
+       "'first_page_num' must be between"},
+      {"name of a classic engine",
+       R"({"name": "google", "type": "html", "search_url": "http://e/?q={query}",
+           "url_xpath": "//a/@href", "title_xpath": "//a"})",
+       "built-in engine"},
+      {"name with a comma",
+       R"({"name": "a,b", "type": "html", "search_url": "http://e/?q={query}",
+           "url_xpath": "//a/@href", "title_xpath": "//a"})",
+       "commas"},
+      {"search_url without scheme",
+       R"({"name": "X", "type": "html", "search_url": "e.test/?q={query}",
+           "url_xpath": "//a/@href", "title_xpath": "//a"})",
+       "http:// or https://"},
+      {"unknown placeholder",
+       R"({"name": "X", "type": "html", "search_url": "http://e/?q={query}&n={count}",
+           "url_xpath": "//a/@href", "title_xpath": "//a"})",
+       "unknown placeholder {count}"},
+      {"header that would split the request", Html(R"(, "headers": {"X-A": "1\r\nEvil: 2"})"),
+       "line break"},
+      {"header the program sets", Html(R"(, "headers": {"Host": "elsewhere"})"),
+       "set by the program"},
+      {"languages not strings", Html(R"(, "languages": {"English": 1})"),
+       "'languages' must be an object of strings"},
+  };
+  for (const TInvalidCase& c : cases) {
+    const TDefinitionLoad load = ParseDefinition(c.text);
+    EXPECT_FALSE(load.Definition) << c.what;
+    EXPECT_NE(load.Error.find(c.reason), std::string::npos)
+        << c.what << ": reason was '" << load.Error << "'";
+  }
+}
+
+TEST(DefinitionLoad, InvalidFileKeepsItsNameWhenReadable) {
+  const TDefinitionLoad load = ParseDefinition(Html(R"(, "title_xpath": "//a[")"));
+  EXPECT_FALSE(load.Definition);
+  EXPECT_EQ(load.Name, "Bad");
+}
+
+TEST(DefinitionLoad, FilesOverOneMiBAreRefusedUnread) {
+  test::TEngineTempDir dir;
+  std::string big = kHtmlMinimal;
+  big.insert(big.size() - 1, ", \"padding\": \"" + std::string(kMaxDefinitionSize, 'x') + "\"");
+  const TDefinitionLoad tooBig = LoadDefinitionFile(dir.Write("big.json", big));
+  EXPECT_FALSE(tooBig.Definition);
+  EXPECT_EQ(tooBig.Error, "file is larger than 1 MiB");
+
+  const TDefinitionLoad ok = LoadDefinitionFile(dir.Write("tiny.json", kHtmlMinimal));
+  ASSERT_TRUE(ok.Definition) << ok.Error;
+  EXPECT_EQ(ok.Definition->SourceFile, dir.Path() + "/tiny.json");
+
+  const TDefinitionLoad missing = LoadDefinitionFile(dir.Path() + "/none.json");
+  EXPECT_NE(missing.Error.find("cannot read"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace quellion

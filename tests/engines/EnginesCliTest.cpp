@@ -1,0 +1,196 @@
+// quellion-cli engines, search --engines with defined names and extract --definition,
+// run in-process with a user definition folder in a temporary XDG_CONFIG_HOME.
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "cli/CliCommon.h"
+#include "engines/EngineCatalog.h"
+#include "settings/Registry.h"
+#include "tests/engines/EngineTestSupport.h"
+#include "tests/engines/SimDefinitions.h"
+#include "tools/engine-sim/EngineSimulator.h"
+
+namespace quellion {
+namespace {
+
+using tools::TEngineSimulator;
+using tools::TSimLayout;
+using tools::TSimLayoutConfig;
+
+struct TRun {
+  int status;
+  std::string out, err;
+};
+
+TRun RunWith(const std::vector<std::string>& args) {
+  std::istringstream in;
+  std::ostringstream out, err;
+  const int status = cli::RunCli(args, in, out, err);
+  return {status, out.str(), err.str()};
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);)
+    lines.push_back(line);
+  return lines;
+}
+
+// Points XDG_CONFIG_HOME at a fresh folder for one test.
+class EnginesCli : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (const char* old = getenv("XDG_CONFIG_HOME"))
+      previous_ = old;
+    setenv("XDG_CONFIG_HOME", config_.Path().c_str(), 1);
+    TRegistry::ResetCurrentUser();
+  }
+  void TearDown() override {
+    if (previous_)
+      setenv("XDG_CONFIG_HOME", previous_->c_str(), 1);
+    else
+      unsetenv("XDG_CONFIG_HOME");
+    TRegistry::ResetCurrentUser();
+  }
+  std::string AddUserDefinition(const std::string& file, const std::string& text) {
+    return config_.Write("tarnwick-quellion/engines/" + file, text);
+  }
+
+  test::TEngineTempDir config_;
+  std::optional<std::string> previous_;
+};
+
+TEST_F(EnginesCli, ListsEveryEngineThenBrokenFiles) {
+  const std::string mine = AddUserDefinition(
+      "wiki.json", test::SimWikipediaDefinition("127.0.0.1:1").replace(10, 7, "wikipedia"));
+  const std::string broken = AddUserDefinition("broken.json", "{\n  \"name\": \"Broken\"\n  ,,\n}");
+  const std::string big = AddUserDefinition("big.json", std::string(kMaxDefinitionSize + 1, ' '));
+  const TRun run = RunWith({"engines"});
+  EXPECT_EQ(run.status, 0);
+  const std::string shipped = ShippedEngineFolder();
+  EXPECT_EQ(Lines(run.out),
+            (std::vector<std::string>{
+                "Altavista\tclassic\tbuilt in", "Excite\tclassic\tbuilt in",
+                "Hotbot\tclassic\tbuilt in", "AllTheWeb\tclassic\tbuilt in",
+                "Google\tclassic\tbuilt in", "DuckDuckGo\thtml\t" + shipped + "/duckduckgo.json",
+                "Mojeek\thtml\t" + shipped + "/mojeek.json",
+                "SearXNG\tjson, disabled\t" + shipped + "/searxng.json",
+                "wikipedia\tjson\t" + mine,  // the user's replaces the shipped Wikipedia
+                "invalid\t" + big + "\tfile is larger than 1 MiB",
+                "invalid\t" + broken +
+                    "\tbad JSON: parse error at line 3, column 4: syntax error while parsing "
+                    "object key - unexpected ','; expected string literal"}));
+}
+
+TEST_F(EnginesCli, SearchRunsUserDefinitionsAgainstTheSimulator) {
+  TSimLayoutConfig layouts;
+  layouts[0].Total = 12;
+  layouts[3].Total = 3;
+  TEngineSimulator simulator({}, layouts);
+  simulator.Start();
+  AddUserDefinition("duck.json",
+                    test::SimDuckDuckGoDefinition(simulator.LayoutHost(TSimLayout::DuckDuckGo)));
+  AddUserDefinition("searx.json",
+                    test::SimSearxngDefinition(simulator.LayoutHost(TSimLayout::Searxng)));
+
+  const TRun run =
+      RunWith({"search", "--engines", "simduck,SIMSEARX", "--max-sites", "100", "new york"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  const std::vector<std::string> lines = Lines(run.out);
+  ASSERT_EQ(lines.size(), 15u) << run.out;
+  int duck = 0, searx = 0;
+  for (const std::string& line : lines) {
+    duck += line.find("\tSimDuck\tduckduckgo result ") != std::string::npos;
+    searx += line.find("\tSimSearx\tsearxng result ") != std::string::npos;
+  }
+  EXPECT_EQ(duck, 12);
+  EXPECT_EQ(searx, 3);
+  EXPECT_EQ(Lines(run.err).back(), "Search Complete  -  Found 15 sites");
+  EXPECT_EQ(simulator.LayoutRequests(TSimLayout::DuckDuckGo).size(), 3u);
+  simulator.Stop();
+}
+
+TEST_F(EnginesCli, WithoutEnginesTheWindowsStoredTicksAreSearched) {
+  TSimLayoutConfig layouts;
+  layouts[3].Total = 2;
+  TEngineSimulator simulator({}, layouts);
+  simulator.Start();
+  AddUserDefinition("searx.json",
+                    test::SimSearxngDefinition(simulator.LayoutHost(TSimLayout::Searxng)));
+  AddUserDefinition("mojeek.json",
+                    test::SimMojeekDefinition(simulator.LayoutHost(TSimLayout::Mojeek)));
+  {
+    TRegistry registry(TRegistry::DefaultFilePath());
+    TRegistryKey* key = registry.OpenKey(HKEY_CURRENT_USER, kDefinedEnginesKeyName, true);
+    key->WriteBool("SimSearx", true);
+    key->WriteBool("SimMojeek", false);
+    ASSERT_TRUE(registry.Flush());
+  }
+  TRegistry::ResetCurrentUser();
+  // The classic engines ticked by default go to a closed loopback port.
+  std::vector<std::string> args = {"search", "--max-sites", "100"};
+  for (const char* engine : {"altavista", "excite", "hotbot", "alltheweb", "google"}) {
+    args.push_back("--host");
+    args.push_back(std::string(engine) + "=127.0.0.1:9");
+  }
+  args.push_back("x");
+  const TRun run = RunWith(args);
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(Lines(run.out).size(), 2u) << run.out;
+  EXPECT_EQ(simulator.LayoutRequests(TSimLayout::Searxng).size(), 2u);
+  EXPECT_TRUE(simulator.LayoutRequests(TSimLayout::Mojeek).empty());
+  simulator.Stop();
+}
+
+TEST_F(EnginesCli, UnknownInvalidOrSwitchedOffNamesAreBadUsage) {
+  AddUserDefinition("bad.json", R"({"name": "Broken", "type": "html",
+      "search_url": "http://x/?q={query}", "url_xpath": "//a[", "title_xpath": "//a"})");
+  struct {
+    const char* list;
+    const char* message;
+  } cases[] = {
+      {"nosuch", "unknown engine 'nosuch'"},
+      {"google,broken", "engine 'broken' is invalid: "},
+      {"searxng", "engine 'SearXNG' is switched off"},
+  };
+  for (const auto& c : cases) {
+    const TRun run = RunWith({"search", "--engines", c.list, "x"});
+    EXPECT_EQ(run.status, 2) << c.list;
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err.rfind(std::string("quellion-cli: ") + c.message, 0), 0u) << run.err;
+    EXPECT_EQ(Lines(run.err).size(), 1u);
+  }
+}
+
+TEST_F(EnginesCli, ExtractWithADefinitionPrintsTheExtractFormat) {
+  const std::string definition = AddUserDefinition("m.json", test::SimMojeekDefinition("m.test"));
+  tools::TSimEngineConfig sim;
+  sim.Total = 3;
+  sim.Overlap = 1;
+  const std::string page =
+      config_.Write("page.html", tools::SimLayoutPage(TSimLayout::Mojeek, sim, 0, 3));
+  const TRun run = RunWith({"extract", "--definition", definition, "--max-sites", "2", page, page});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(Lines(run.out),
+            (std::vector<std::string>{
+                "+\tmojeek result 0\twww.shared0.example/page.html\tDescription 0 from mojeek",
+                "+\tmojeek result 1\twww.mojeek1.example/page.html\tDescription 1 from mojeek"}));
+
+  const std::string bad = config_.Write("bad.json", "{\"name\": 1}");
+  const TRun invalid = RunWith({"extract", "--definition", bad, page});
+  EXPECT_EQ(invalid.status, 1);
+  EXPECT_EQ(invalid.err, "quellion-cli: " + bad + ": 'name' must be a string\n");
+
+  // Relative links resolve against --url.
+  const std::string rel = config_.Write("rel.html",
+                                        "<ul class='results-standard'><li><a class='ob' "
+                                        "href='/r'>x</a><h2><a>T</a></h2></li></ul>");
+  const TRun relative =
+      RunWith({"extract", "--definition", definition, "--url", "https://m.test/search?q=a", rel});
+  EXPECT_EQ(relative.out, "+\tT\thttps://m.test/r\t\n");
+}
+
+}  // namespace
+}  // namespace quellion

@@ -1,0 +1,207 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "engines/DefinitionExtractor.h"
+#include "engines/TextTools.h"
+#include "tests/engines/EngineTestSupport.h"
+
+namespace quellion {
+namespace {
+
+TEngineDefinition Html(const std::string& results, const std::string& url, const std::string& title,
+                       const std::string& content = "") {
+  TEngineDefinition d;
+  d.Name = "T";
+  d.Type = TDefinitionType::Html;
+  d.SearchUrl = "http://engine.test/search?q={query}";
+  d.ResultsXPath = results;
+  d.UrlXPath = url;
+  d.TitleXPath = title;
+  d.ContentXPath = content;
+  return d;
+}
+
+TEngineDefinition Json(const std::string& results, const std::string& url, const std::string& title,
+                       const std::string& content = "") {
+  TEngineDefinition d;
+  d.Name = "J";
+  d.Type = TDefinitionType::Json;
+  d.SearchUrl = "http://engine.test/api?q={query}";
+  d.ResultsQuery = results;
+  d.UrlQuery = url;
+  d.TitleQuery = title;
+  d.ContentQuery = content;
+  return d;
+}
+
+TEST(HtmlExtraction, RelativeRulesTextsAndAddresses) {
+  TDefinitionExtractor extractor(Html("//div[@class='r']", "./a/@href", "./a", "./p"));
+  const std::string page =
+      "<html><body>"
+      "<div class='r'><a href='/one?x=1&amp;y=2'>First\n   <b>hit</b></a><p>Text &amp; more\t"
+      "  here</p></div>"
+      "<div class='ad'><a href='http://ads.test/'>Ad</a></div>"
+      "<div class='r'><a href='//other.test/two'>Second</a></div>"        // no p: empty content
+      "<div class='r'><a>No address</a><p>skipped</p></div>"              // no href: skipped
+      "<div class='r'><a href='https://secure.test/3'>Third</a><p>c</p>"  // unclosed
+      "</body></html>";
+  const std::vector<THit> hits = test::ExtractAll(extractor, page);
+  const std::vector<THit> expected = {
+      {"First hit", "engine.test/one?x=1&y=2", "Text & more here"},
+      {"Second", "other.test/two", ""},
+      {"Third", "https://secure.test/3", "c"},
+  };
+  EXPECT_EQ(hits, expected);
+}
+
+TEST(HtmlExtraction, WithoutResultsXPathListsArePairedByPosition) {
+  TDefinitionExtractor extractor(Html("", "//h3/a/@href", "//h3/a", "//p[@class='s']"));
+  const std::string page =
+      "<h3><a href='http://a.test/'>A</a></h3><p class='s'>sa</p>"
+      "<h3><a href='http://b.test/'>B</a></h3>";
+  const std::vector<THit> expected = {{"A", "a.test/", "sa"}, {"B", "b.test/", ""}};
+  EXPECT_EQ(test::ExtractAll(extractor, page), expected);
+}
+
+TEST(HtmlExtraction, RedirectWrappersAreUnwrapped) {
+  TEngineDefinition d = Html("//li", ".//a/@href", ".//a");
+  d.UrlUnwrapParam = "uddg";
+  TDefinitionExtractor extractor(d);
+  const std::string page =
+      "<ul><li><a href='//redirect.test/l/?uddg=https%3A%2F%2Fexample.org%2Fa%3Fb%3Dc&amp;rut=1'>"
+      "Wrapped</a></li>"
+      "<li><a href='https://plain.test/'>Not wrapped</a></li></ul>";
+  const std::vector<THit> expected = {{"Wrapped", "https://example.org/a?b=c", ""},
+                                      {"Not wrapped", "https://plain.test/", ""}};
+  EXPECT_EQ(test::ExtractAll(extractor, page, "", "https://engine.test/html/?q=x"), expected);
+}
+
+TEST(HtmlExtraction, EncodingFromHeaderThenMetaElseUtf8) {
+  TDefinitionExtractor extractor(Html("//p", "./a/@href", "./a"));
+  const std::string latin1 = "<p><a href='http://x.test/'>Caf\xE9</a></p>";
+  const std::string utf8 = "<p><a href='http://x.test/'>Caf\xC3\xA9</a></p>";
+  struct {
+    const char* what;
+    std::string page;
+    std::string contentType;
+  } cases[] = {
+      {"header", latin1, "text/html; charset=ISO-8859-1"},
+      {"quoted header", latin1, "text/html; Charset=\"iso-8859-1\""},
+      {"meta charset", "<meta charset='windows-1252'>" + latin1, ""},
+      {"meta http-equiv",
+       "<meta http-equiv='Content-Type' content='text/html; charset=ISO-8859-1'>" + latin1, ""},
+      {"header beats meta", "<meta charset='ISO-8859-1'>" + utf8, "text/html; charset=utf-8"},
+      {"no declaration", utf8, "text/html"},
+      {"unknown charset falls back", utf8, "text/html; charset=x-no-such-thing"},
+  };
+  for (const auto& c : cases) {
+    const std::vector<THit> hits = test::ExtractAll(extractor, c.page, c.contentType);
+    ASSERT_EQ(hits.size(), 1u) << c.what;
+    EXPECT_EQ(hits[0].Title, "Caf\xC3\xA9") << c.what;
+  }
+}
+
+TEST(HtmlExtraction, StopsWhenToldAndSurvivesJunk) {
+  TDefinitionExtractor extractor(Html("//a", "./@href", "."));
+  std::string page;
+  for (int i = 0; i < 5; ++i)
+    page += "<a href='http://h" + std::to_string(i) + ".test/'>x</a>";
+  int asked = 0;
+  std::vector<THit> hits;
+  extractor.Extract(
+      page, "", "http://e.test/", [&] { return ++asked <= 2; },
+      [&](const THit& h) { hits.push_back(h); });
+  EXPECT_EQ(hits.size(), 2u);
+
+  for (const std::string& junk : {std::string(), std::string("\0\0\xff<<<", 6),
+                                  std::string("<a href=\"http://ok.test/\">ok")}) {
+    const std::vector<THit> found = test::ExtractAll(extractor, junk);
+    EXPECT_LE(found.size(), 1u);
+  }
+}
+
+TEST(JsonExtraction, NestedResultsPathsAndMarkup) {
+  TDefinitionExtractor extractor(Json("data/web/items", "link/href", "name", "snippet"));
+  const std::string answer = R"({"data": {"web": {"items": [
+      {"link": {"href": "https://a.test/"}, "name": "<b>A</b>lpha", "snippet": "one &amp; <em>two</em>"},
+      {"link": {"href": "/relative"}, "name": "Beta", "snippet": ["x", "y", {"z": 1}]},
+      {"name": "No link"},
+      {"link": {"href": "http://c.test/"}, "name": 42}
+  ]}}})";
+  const std::vector<THit> expected = {{"Alpha", "https://a.test/", "one & two"},
+                                      {"Beta", "engine.test/relative", "x y"},
+                                      {"42", "c.test/", ""}};
+  EXPECT_EQ(test::ExtractAll(extractor, answer, "", "http://engine.test/api?q=x"), expected);
+}
+
+TEST(JsonExtraction, UrlTemplateArrayIndexAndBadAnswers) {
+  TEngineDefinition d = Json("pages/0/hits", "", "title", "");
+  d.UrlTemplate = "https://{lang}.wiki.test/wiki/{title}?id={meta/id}";
+  TDefinitionExtractor extractor(d, "de");
+  const std::string answer = R"({"pages": [{"hits": [
+      {"title": "New York", "meta": {"id": 7}},
+      {"title": "No id"}
+  ]}, {"hits": [{"title": "second page", "meta": {"id": 1}}]}]})";
+  const std::vector<THit> expected = {
+      {"New York", "https://de.wiki.test/wiki/New%20York?id=7", ""}};
+  EXPECT_EQ(test::ExtractAll(extractor, answer), expected);
+
+  for (const char* bad : {"", "{", "[]", "{\"pages\": 3}", "\"text\"", "{\"a\":\"\xff\"}"})
+    EXPECT_TRUE(test::ExtractAll(extractor, bad).empty()) << bad;
+}
+
+TEST(JsonExtraction, ResultsAtTheTopLevel) {
+  TDefinitionExtractor extractor(Json("", "u", "t"));
+  const std::vector<THit> expected = {{"T", "x.test/", ""}};
+  EXPECT_EQ(test::ExtractAll(extractor, R"([{"u": "http://x.test/", "t": "T"}])"), expected);
+}
+
+// Hostile pages nest without end; nothing may recurse on their depth.
+TEST(Extraction, DeepNestingDoesNotExhaustTheStack) {
+  const int depth = 300000;
+  std::string html;
+  for (int i = 0; i < depth; ++i)
+    html += "<div>";
+  html += "<a href='http://deep.test/'>deep</a>";
+  TDefinitionExtractor htmlExtractor(Html("//div[a]", "./a/@href", "."));
+  EXPECT_LE(test::ExtractAll(htmlExtractor, html).size(), 1u);
+
+  std::string json(depth, '[');
+  json += std::string(depth, ']');
+  TDefinitionExtractor jsonExtractor(Json("", "u", "t"));
+  EXPECT_TRUE(test::ExtractAll(jsonExtractor, json).empty());
+  std::string objects;
+  for (int i = 0; i < depth; ++i)
+    objects += "{\"u\":";
+  objects += "1" + std::string(depth, '}');
+  EXPECT_TRUE(test::ExtractAll(jsonExtractor, objects).size() <= 1u);
+}
+
+TEST(TextTools, PlainTextAndPercentCoding) {
+  struct {
+    const char* in;
+    const char* out;
+  } plain[] = {
+      {"<span class=\"m\">New</span>ark", "Newark"},
+      {"a<br>b", "a b"},
+      {"  a \n\t b  ", "a b"},
+      {"&lt;b&gt; is &quot;bold&quot; &#39;&#x41;&#66;", "<b> is \"bold\" 'AB"},
+      {"&unknown; &#0; &#xD800; 3 < 4", "&unknown; &#0; &#xD800; 3 < 4"},
+      {"cut <a href='x'", "cut"},
+      {"&hellip;", "\xE2\x80\xA6"},
+  };
+  for (const auto& c : plain)
+    EXPECT_EQ(PlainText(c.in), c.out) << c.in;
+
+  EXPECT_EQ(PercentDecode("a%2Fb%zz%4"), "a/b%zz%4");
+  EXPECT_EQ(PercentEncode("a b/c~"), "a%20b%2Fc~");
+  EXPECT_EQ(QueryParameter("http://x/l/?a=1&uddg=http%3A%2F%2Fy%2F#frag", "uddg"), "http://y/");
+  EXPECT_EQ(QueryParameter("http://x/l/?xuddg=1", "uddg"), "");
+  EXPECT_EQ(StoredAddress("http://a.test/"), "a.test/");
+  EXPECT_EQ(StoredAddress("https://a.test/"), "https://a.test/");
+}
+
+}  // namespace
+}  // namespace quellion

@@ -1,0 +1,37 @@
+#include <gtest/gtest.h>
+
+#include "engines/RequestAddress.h"
+
+namespace quellion {
+namespace {
+
+TEST(RequestAddress, PlaceholdersForEachPage) {
+  TEngineDefinition d;
+  d.SearchUrl = "http://e.test/s?q={query}&p={pageno}&o={offset}&l={lang}";
+  d.FirstPageNum = 1;
+  d.PageSize = 20;
+  d.Languages = {{"German", "de-DE"}, {"fr", "fr-FR"}};
+  d.LangAll = "any";
+  struct {
+    const char* keywords;
+    int language;
+    int page;
+    const char* address;
+  } cases[] = {
+      {"new york", 0, 0, "http://e.test/s?q=new+york&p=1&o=0&l=any"},
+      {"\"new york\"", 9, 1, "http://e.test/s?q=%22new+york%22&p=2&o=20&l=de-DE"},
+      {"a+b it's", 8, 2, "http://e.test/s?q=a%2Bb+it%27s&p=3&o=40&l=fr-FR"},  // by code
+      {"50% a&b", 1, 0, "http://e.test/s?q=50%+a&b&p=1&o=0&l=any"},  // no mapping: lang_all
+      {"x", -1, 0, "http://e.test/s?q=x&p=1&o=0&l=any"},
+      {"x", 26, 0, "http://e.test/s?q=x&p=1&o=0&l=any"},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(RequestAddress(d, c.keywords, c.language, c.page), c.address) << c.keywords;
+
+  d.FirstPageNum = 0;
+  d.SearchUrl = "http://{lang}.e.test/?q={query}&page={pageno}";
+  EXPECT_EQ(RequestAddress(d, "x", 9, 3), "http://de-DE.e.test/?q=x&page=3");
+}
+
+}  // namespace
+}  // namespace quellion
