@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -124,12 +125,32 @@ int SimOffsetFor(TEngine engine, const std::string& target) {
   return 0;
 }
 
-std::string SimResultPage(TEngine engine, const TSimEngineConfig& config, int first, int count) {
+namespace {
+
+// The run of letters and digits that starts with prefix in target, or "".
+std::string KeywordTagIn(const std::string& target, const std::string& prefix) {
+  if (prefix.empty())
+    return {};
+  const size_t at = target.find(prefix);
+  if (at == std::string::npos)
+    return {};
+  size_t end = at + prefix.size();
+  while (end < target.size() && std::isalnum(static_cast<unsigned char>(target[end])))
+    ++end;
+  return target.substr(at, end - at);
+}
+
+}  // namespace
+
+std::string SimResultPage(TEngine engine, const TSimEngineConfig& config, int first, int count,
+                          const std::string& tag) {
   const int last = std::min(config.Total, first + std::max(0, count));
   std::string entries;
   for (int i = std::max(0, first); i < last; ++i) {
     const std::string title = SimResultTitle(engine, config, i);
-    const std::string url = SimResultURL(engine, config, i);
+    std::string url = SimResultURL(engine, config, i);
+    if (!tag.empty())
+      url.insert(url.size() - std::string(".html").size(), "-" + tag);
     const std::string description = SimResultDescription(engine, config, i);
     switch (engine) {
       case TEngine::Altavista:
@@ -265,15 +286,16 @@ struct TEngineSimulator::TImpl {
     if (cfg.Mode == TSimMode::Silent)
       return;
     std::string body;
+    const std::string tag = KeywordTagIn(target, cfg.KeywordTag);
     if (cfg.Mode == TSimMode::Endless) {
-      body = SimResultPage(c.engine, cfg, 0, cfg.HitsPerPage);
+      body = SimResultPage(c.engine, cfg, 0, cfg.HitsPerPage, tag);
       // Leave the page open: drop the closing tags so the filler lands in the body.
       const size_t end = body.rfind("</body>");
       if (end != std::string::npos)
         body.resize(end);
       c.endless = true;
     } else {
-      body = SimResultPage(c.engine, cfg, SimOffsetFor(c.engine, target), cfg.HitsPerPage);
+      body = SimResultPage(c.engine, cfg, SimOffsetFor(c.engine, target), cfg.HitsPerPage, tag);
     }
     c.out =
         "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\nServer: quellion-engine-sim\r\n\r\n" + body;
