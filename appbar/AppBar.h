@@ -44,8 +44,12 @@ class TAppBar : public QWidget, public TAppBarCore {
   static constexpr int FrameSize = 3;
   static constexpr int CaptionHeight = 15;
 
+  // The close box at the right end of the floating caption (the system-menu style), in
+  // widget coordinates; empty while docked. A click on it closes the window.
+  QRect CloseBoxRect() const;
+
   // The framework's hit-test answer for a point in widget coordinates (before the bar's
-  // own rules): frame sides and corners, the caption, or the client area.
+  // own rules): frame sides and corners, the close box, the caption, or the client area.
   THitCode FrameworkHitTest(QPoint widgetPos) const;
 
   // TShellBarClient
@@ -74,6 +78,7 @@ class TAppBar : public QWidget, public TAppBarCore {
   QRect FDragRect;       // the drag rectangle as last adjusted
   QRect FSizeStartRect;  // the window at the start of sizing
   QPoint FSizeStartCursor;
+  bool FCloseBoxPressed = false;
   bool FDestroyed = false;
   bool FStatesAppliedAfterMap = false;
   bool FDockType = false;  // _NET_WM_WINDOW_TYPE_DOCK set
