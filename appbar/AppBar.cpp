@@ -221,6 +221,14 @@ std::uintptr_t TAppBar::NativeWindowId() const {
   return std::uintptr_t(effectiveWinId());
 }
 
+void TAppBar::Minimize() {
+  if (!CanMinimize())
+    return;
+  if (windowState().testFlag(Qt::WindowMinimized))
+    setWindowState(windowState() & ~Qt::WindowMinimized);
+  showMinimized();
+}
+
 QRect TAppBar::ClientRect() const {
   return contentsRect();
 }
@@ -240,6 +248,8 @@ void TAppBar::StyleForEdge(bool proposed, TAppBarEdge edge) {
   if (dock == FDockType)
     return;
   FDockType = dock;
+  if (dock && windowState().testFlag(Qt::WindowMinimized))
+    setWindowState(windowState() & ~Qt::WindowMinimized);  // a dock is never minimised
   x11::SetDockType(NativeWindowId(), dock);
   if (isVisible()) {
     hide();

@@ -37,6 +37,13 @@ class TAppBar : public QWidget, public TAppBarCore {
   // Runs once; the destructor runs it when it has not run yet.
   void DestroyHandle();
 
+  // Minimises the window when it can be minimised: a docked bar under X11 is a dock
+  // window, which window managers refuse to minimise, so it stays as it is (and does not
+  // record itself as minimised). A minimised state left over from such a refusal is
+  // cleared first, so that a later minimise is not taken for a repeat.
+  bool CanMinimize() const { return !FDockType; }
+  void Minimize();
+
   // The client area in widget coordinates: inside the frame, below the caption while
   // floating.
   QRect ClientRect() const;
