@@ -10,6 +10,7 @@
 #include <exception>
 
 #include "app/results/DesktopShell.h"
+#include "app/results/HintDelays.h"
 #include "app/results/ResultsModel.h"
 #include "platform/TextEncoding.h"
 
@@ -182,6 +183,7 @@ void TResultsGrid::URLListBoxDblClick() {
 
 void TResultsGrid::SetHint(const QString& text) {
   HideHint();
+  SetProgramHintDelays();  // from here on for every hint of the program
   hintText_ = text;
   if (hintText_.isEmpty())
     hintShowTimer_.stop();
