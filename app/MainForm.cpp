@@ -363,7 +363,7 @@ void TMainForm::Exit1Click() {
 }
 
 void TMainForm::imgMinClick() {
-  showMinimized();
+  Minimize();  // only what can be minimised: not a docked bar under X11
 }
 
 void TMainForm::Help1Click() {
@@ -388,8 +388,9 @@ void TMainForm::Help1Click() {
 }
 
 void TMainForm::About1Click() {
-  // A new box each time, shown modally and released when it closes.
-  TAboutBox aboutBox(nullptr, shell_);
+  // A new box each time, shown modally and released when it closes. The window is its
+  // parent, so it stacks above a window that stays on top.
+  TAboutBox aboutBox(this, shell_);
   aboutBox.exec();
 }
 

@@ -221,6 +221,14 @@ std::uintptr_t TAppBar::NativeWindowId() const {
   return std::uintptr_t(effectiveWinId());
 }
 
+void TAppBar::Minimize() {
+  if (!CanMinimize())
+    return;
+  if (windowState().testFlag(Qt::WindowMinimized))
+    setWindowState(windowState() & ~Qt::WindowMinimized);
+  showMinimized();
+}
+
 QRect TAppBar::ClientRect() const {
   return contentsRect();
 }
@@ -240,6 +248,8 @@ void TAppBar::StyleForEdge(bool proposed, TAppBarEdge edge) {
   if (dock == FDockType)
     return;
   FDockType = dock;
+  if (dock && windowState().testFlag(Qt::WindowMinimized))
+    setWindowState(windowState() & ~Qt::WindowMinimized);  // a dock is never minimised
   x11::SetDockType(NativeWindowId(), dock);
   if (isVisible()) {
     hide();
@@ -249,6 +259,14 @@ void TAppBar::StyleForEdge(bool proposed, TAppBarEdge edge) {
     if (FWindowPlatform != nullptr)
       FWindowPlatform->ApplyWindowStates();
   }
+}
+
+QRect TAppBar::CloseBoxRect() const {
+  const unsigned captionStyles = wsCaption | wsSysMenu;
+  if ((Platform().Style() & captionStyles) != captionStyles)
+    return {};
+  const int side = CaptionHeight - 4;
+  return QRect(width() - FrameSize - 2 - side, FrameSize + 2, side, side);
 }
 
 THitCode TAppBar::FrameworkHitTest(QPoint pos) const {
@@ -282,6 +300,8 @@ THitCode TAppBar::FrameworkHitTest(QPoint pos) const {
     return HTTOP;
   if (bottom)
     return HTBOTTOM;
+  if (CloseBoxRect().contains(pos))
+    return HTCLOSE;
   if ((Platform().Style() & wsCaption) != 0 && pos.y() < FrameSize + CaptionHeight) {
     return HTCAPTION;
   }
@@ -342,7 +362,26 @@ void TAppBar::PaintFrame() {
   painter.setFont(font);
   painter.setPen(isActiveWindow() ? pal.color(QPalette::HighlightedText)
                                   : pal.color(QPalette::Window));
-  painter.drawText(caption.adjusted(3, 0, -3, 0), Qt::AlignVCenter | Qt::AlignLeft, windowTitle());
+  const QRect box = CloseBoxRect();
+  const int textRight = box.isEmpty() ? 3 : caption.right() - box.left() + 3;
+  painter.drawText(caption.adjusted(3, 0, -textRight, 0), Qt::AlignVCenter | Qt::AlignLeft,
+                   windowTitle());
+  if (box.isEmpty())
+    return;
+  // The close box: a raised button with a cross.
+  painter.fillRect(box, pal.color(QPalette::Button));
+  painter.setPen(pal.color(QPalette::Light));
+  painter.drawLine(box.topLeft(), box.topRight());
+  painter.drawLine(box.topLeft(), box.bottomLeft());
+  painter.setPen(pal.color(QPalette::Shadow));
+  painter.drawLine(box.bottomLeft(), box.bottomRight());
+  painter.drawLine(box.topRight(), box.bottomRight());
+  QPen cross(pal.color(QPalette::ButtonText));
+  cross.setWidth(FCloseBoxPressed ? 2 : 1);
+  painter.setPen(cross);
+  const QRect inner = box.adjusted(3, 3, -3, -3);
+  painter.drawLine(inner.topLeft(), inner.bottomRight());
+  painter.drawLine(inner.topRight(), inner.bottomLeft());
 }
 
 namespace {
@@ -438,6 +477,13 @@ void TAppBar::mousePressEvent(QMouseEvent* event) {
       HandleHitTest({global.x(), global.y()}, FrameworkHitTest(event->position().toPoint()));
   if (FWindowPlatform != nullptr)
     FWindowPlatform->SetMessageButtons(std::nullopt);
+  if (code == HTCLOSE) {
+    // Closes on release over the box, like a button.
+    FCloseBoxPressed = true;
+    update(CloseBoxRect());
+    event->accept();
+    return;
+  }
   if (code == HTCAPTION) {
     FDrag = TDrag::Move;
     FDragCursor = global;
@@ -507,6 +553,14 @@ void TAppBar::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void TAppBar::mouseReleaseEvent(QMouseEvent* event) {
+  if (event->button() == Qt::LeftButton && FCloseBoxPressed) {
+    FCloseBoxPressed = false;
+    update(CloseBoxRect());
+    event->accept();
+    if (CloseBoxRect().contains(event->position().toPoint()))
+      close();
+    return;
+  }
   if (event->button() == Qt::LeftButton && FDrag != TDrag::None) {
     EndDrag();
     event->accept();

@@ -37,6 +37,13 @@ class TAppBar : public QWidget, public TAppBarCore {
   // Runs once; the destructor runs it when it has not run yet.
   void DestroyHandle();
 
+  // Minimises the window when it can be minimised: a docked bar under X11 is a dock
+  // window, which window managers refuse to minimise, so it stays as it is (and does not
+  // record itself as minimised). A minimised state left over from such a refusal is
+  // cleared first, so that a later minimise is not taken for a repeat.
+  bool CanMinimize() const { return !FDockType; }
+  void Minimize();
+
   // The client area in widget coordinates: inside the frame, below the caption while
   // floating.
   QRect ClientRect() const;
@@ -44,8 +51,12 @@ class TAppBar : public QWidget, public TAppBarCore {
   static constexpr int FrameSize = 3;
   static constexpr int CaptionHeight = 15;
 
+  // The close box at the right end of the floating caption (the system-menu style), in
+  // widget coordinates; empty while docked. A click on it closes the window.
+  QRect CloseBoxRect() const;
+
   // The framework's hit-test answer for a point in widget coordinates (before the bar's
-  // own rules): frame sides and corners, the caption, or the client area.
+  // own rules): frame sides and corners, the close box, the caption, or the client area.
   THitCode FrameworkHitTest(QPoint widgetPos) const;
 
   // TShellBarClient
@@ -74,6 +85,7 @@ class TAppBar : public QWidget, public TAppBarCore {
   QRect FDragRect;       // the drag rectangle as last adjusted
   QRect FSizeStartRect;  // the window at the start of sizing
   QPoint FSizeStartCursor;
+  bool FCloseBoxPressed = false;
   bool FDestroyed = false;
   bool FStatesAppliedAfterMap = false;
   bool FDockType = false;  // _NET_WM_WINDOW_TYPE_DOCK set

@@ -19,6 +19,7 @@ enum THitCode {
   HTBOTTOMRIGHT = 17,
   HTCAPTION = 2,
   HTCLIENT = 1,
+  HTCLOSE = 20,
   HTLEFT = 10,
   HTNOWHERE = 0,
   HTRIGHT = 11,

@@ -54,7 +54,9 @@ std::optional<TAppBarState> DecodeAppBarState(std::span<const std::uint8_t> in) 
     return std::nullopt;
   TAppBarState s;
   s.Size = GetU32(&in[0]);
-  s.Edge = in[4] <= abeFloat ? TAppBarEdge(in[4]) : abeFloat;
+  // abeUnknown ("not registered") is no place to restore to: it floats like any other
+  // value that is no edge.
+  s.Edge = in[4] < abeUnknown ? TAppBarEdge(in[4]) : abeFloat;
   s.Flags = TAppBarFlags::FromByte(in[5] & 0x1f);
   s.AutoHide = in[6] != 0;
   s.AlwaysOnTop = in[7] != 0;
@@ -65,6 +67,10 @@ std::optional<TAppBarState> DecodeAppBarState(std::span<const std::uint8_t> in) 
     *field = std::int32_t(GetU32(&in[offset]));
     offset += 4;
   }
+  // The slide time is also the hide timer's interval: none at all would fire it without
+  // pause.
+  if (s.SlideTime <= 0)
+    s.SlideTime = TAppBarState{}.SlideTime;
   s.TaskEntry = in[80] <= abtFloatDependent ? TAppBarTaskEntry(in[80]) : abtFloatDependent;
   std::memcpy(s.Padding2.data(), &in[81], 3);
   return s;

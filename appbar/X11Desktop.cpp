@@ -1,8 +1,10 @@
 #include "appbar/X11Desktop.h"
 
 #include <QGuiApplication>
+#include <QScreen>
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <thread>
 #include <vector>
 
@@ -44,6 +46,23 @@ std::vector<long> ReadLongs(::Display* d, Window w, Atom property, Atom type) {
   return values;
 }
 
+// Qt's logical pixels per X11 device pixel: the screen's device pixel ratio (2 with
+// QT_SCALE_FACTOR=2). Everything this file hands out or takes in is logical; X11
+// properties are device pixels.
+double Scale() {
+  QScreen* screen = qGuiApp != nullptr ? QGuiApplication::primaryScreen() : nullptr;
+  const double ratio = screen != nullptr ? screen->devicePixelRatio() : 1.0;
+  return ratio > 0 ? ratio : 1.0;
+}
+
+long ToDevice(long logical) {
+  return std::lround(double(logical) * Scale());
+}
+
+int ToLogical(long device) {
+  return int(std::lround(double(device) / Scale()));
+}
+
 bool IsMapped(::Display* d, Window w) {
   XWindowAttributes attributes;
   if (XGetWindowAttributes(d, w, &attributes) == 0)
@@ -77,28 +96,31 @@ void SetStrut(std::uintptr_t window, TAppBarEdge edge, const TRect& strip) {
   // left, right, top, bottom, left_start_y, left_end_y, right_start_y, right_end_y,
   // top_start_x, top_end_x, bottom_start_x, bottom_end_x
   long v[12] = {};
-  const int screenWidth = DisplayWidth(d, DefaultScreen(d));
-  const int screenHeight = DisplayHeight(d, DefaultScreen(d));
+  const long screenWidth = DisplayWidth(d, DefaultScreen(d));
+  const long screenHeight = DisplayHeight(d, DefaultScreen(d));
+  // The strip arrives in logical pixels; the properties are in device pixels.
+  const long left = ToDevice(strip.Left), top = ToDevice(strip.Top);
+  const long right = ToDevice(strip.Right), bottom = ToDevice(strip.Bottom);
   switch (edge) {
     case abeLeft:
-      v[0] = std::max(0, strip.Right);
-      v[4] = strip.Top;
-      v[5] = strip.Bottom - 1;
+      v[0] = std::max(0L, right);
+      v[4] = top;
+      v[5] = bottom - 1;
       break;
     case abeRight:
-      v[1] = std::max(0, screenWidth - strip.Left);
-      v[6] = strip.Top;
-      v[7] = strip.Bottom - 1;
+      v[1] = std::max(0L, screenWidth - left);
+      v[6] = top;
+      v[7] = bottom - 1;
       break;
     case abeTop:
-      v[2] = std::max(0, strip.Bottom);
-      v[8] = strip.Left;
-      v[9] = strip.Right - 1;
+      v[2] = std::max(0L, bottom);
+      v[8] = left;
+      v[9] = right - 1;
       break;
     case abeBottom:
-      v[3] = std::max(0, screenHeight - strip.Top);
-      v[10] = strip.Left;
-      v[11] = strip.Right - 1;
+      v[3] = std::max(0L, screenHeight - top);
+      v[10] = left;
+      v[11] = right - 1;
       break;
     default:
       XDeleteProperty(d, w, partial);
@@ -128,7 +150,7 @@ std::optional<TRect> WorkArea() {
     desktop = std::size_t(current[0]);
   }
   const long* a = &area[desktop * 4];
-  return TRect{int(a[0]), int(a[1]), int(a[0] + a[2]), int(a[1] + a[3])};
+  return TRect{ToLogical(a[0]), ToLogical(a[1]), ToLogical(a[0] + a[2]), ToLogical(a[1] + a[3])};
 }
 
 void SetWindowState(std::uintptr_t window, const char* state, bool on) {
@@ -212,10 +234,11 @@ TRect ForeignStrutArea(const TRect& screen, const std::vector<std::uintptr_t>& o
     }
     if (strut.size() < 4)
       continue;
-    area.Left = std::max(area.Left, screen.Left + int(strut[0]));
-    area.Right = std::min(area.Right, screen.Right - int(strut[1]));
-    area.Top = std::max(area.Top, screen.Top + int(strut[2]));
-    area.Bottom = std::min(area.Bottom, screen.Bottom - int(strut[3]));
+    // Struts are device pixels; the screen and the answer are logical.
+    area.Left = std::max(area.Left, screen.Left + ToLogical(strut[0]));
+    area.Right = std::min(area.Right, screen.Right - ToLogical(strut[1]));
+    area.Top = std::max(area.Top, screen.Top + ToLogical(strut[2]));
+    area.Bottom = std::min(area.Bottom, screen.Bottom - ToLogical(strut[3]));
   }
   return area;
 }

@@ -7,7 +7,9 @@
 #include "appbar/AppBarTypes.h"
 
 // Internal: the EWMH properties the desktop bar uses, through Xlib. Every function is a
-// no-op (or answers nothing) when the program does not run on X11.
+// no-op (or answers nothing) when the program does not run on X11. Rectangles are in
+// Qt's logical pixels on both sides of this interface; the conversion to and from the
+// X11 device pixels (scaled displays, QT_SCALE_FACTOR) happens inside.
 namespace quellion::x11 {
 
 // The X display of the running Qt application, or null when the platform is not xcb.

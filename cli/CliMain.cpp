@@ -2,6 +2,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <iterator>
@@ -84,6 +85,10 @@ std::string ReadInput(const std::string& name, std::istream& in) {
   if (name.empty() || name == "-") {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   }
+  // A folder opens like a file and reads as nothing: refuse it by name.
+  std::error_code ignored;
+  if (std::filesystem::is_directory(name, ignored))
+    throw EException("cannot read " + name + ": " + std::strerror(EISDIR));
   std::ifstream file(name, std::ios::binary);
   if (!file)
     throw EException("cannot read " + name + ": " + std::strerror(errno));
@@ -105,9 +110,10 @@ int ParseNumber(const std::string& text, const std::string& option) {
 }
 
 bool WantsHelp(const std::vector<std::string>& args) {
-  for (const auto& a : args)
-    if (a == "--help")
-      return true;
+  for (const auto& a : args) {
+    if (a == "--") return false;  // after it, nothing is an option
+    if (a == "--help") return true;
+  }
   return false;
 }
 

@@ -28,9 +28,27 @@ done
 if [ ${#missing[@]} -gt 0 ]; then
   export DEBIAN_FRONTEND=noninteractive
   as_root apt-get update -qq
-  # The daemons must not start as system services: the tests start their own.
-  printf '#!/bin/sh\nexit 101\n' | as_root tee /usr/sbin/policy-rc.d >/dev/null
-  as_root chmod +x /usr/sbin/policy-rc.d
+  # The daemons must not start as system services: the tests start their own. A
+  # policy the machine already has is set aside and put back afterwards, whatever
+  # happens to the installation.
+  policy=/usr/sbin/policy-rc.d
+  saved=""
+  if [ -e "$policy" ] || [ -L "$policy" ]; then
+    saved=$(as_root mktemp "$policy.saved.XXXXXX")
+    as_root cp -a "$policy" "$saved"
+  fi
+  restore_policy() {
+    if [ -n "$saved" ]; then
+      as_root mv -f "$saved" "$policy"
+    else
+      as_root rm -f "$policy"
+    fi
+  }
+  trap restore_policy EXIT
+  as_root rm -f "$policy"  # never write through a link into what it points at
+  printf '#!/bin/sh\nexit 101\n' | as_root tee "$policy" >/dev/null
+  as_root chmod +x "$policy"
   as_root apt-get install -y -qq --no-install-recommends "${missing[@]}"
-  as_root rm -f /usr/sbin/policy-rc.d
+  restore_policy
+  trap - EXIT
 fi

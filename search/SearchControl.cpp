@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <mutex>
+#include <vector>
 
 #include "search/QueryBuilder.h"
 #include "search/SearchShared.h"
@@ -53,21 +54,21 @@ bool TSearchControl::Start(const TSearchRequest& request) {
   std::shared_ptr<const TSearchRun> frozen = run;
   currentRun_ = frozen;
 
-  bool started = false;
+  // Queued in one step: queued one at a time, a task that ends at once could let the
+  // scheduler see nothing left and end the search before the rest were queued.
+  std::vector<TThreadMethod> tasks;
   for (TEngine engine : kAllEngines) {
-    if (!request.Engines[EngineIndex(engine)])
-      continue;
-    multiTasker1_->StartTask(
-        [shared = shared_, frozen, engine] { RunEngineTask(shared, frozen, engine); });
-    started = true;
+    if (request.Engines[EngineIndex(engine)])
+      tasks.push_back(
+          [shared = shared_, frozen, engine] { RunEngineTask(shared, frozen, engine); });
   }
-  for (const std::shared_ptr<const TPageEngine>& engine : request.PageEngines) {
-    multiTasker1_->StartTask(
+  for (const std::shared_ptr<const TPageEngine>& engine : request.PageEngines)
+    tasks.push_back(
         [shared = shared_, frozen, engine] { RunPageEngineTask(shared, frozen, engine); });
-    started = true;
-  }
-  if (!started)
+  if (tasks.empty())
     MultiTasker1AllTaskFinished();
+  else
+    multiTasker1_->StartTasks(std::move(tasks));
   return true;
 }
 

@@ -243,27 +243,34 @@ bool Launch(const std::shared_ptr<TState>& shared) {
   }
 }
 
+// True when the scheduler must stop, tested under the list lock. The caller parks (or
+// ends) only after the lock is left: a scheduler halted with the lock held would block
+// every StartTask, and one that ended instead of parking would leave "busy" down while
+// Paused is up.
+bool MustStop(TState& state) {
+  TListGuard guard(state);
+  return state.Stopping();
+}
+
 // The scheduler thread's method. It first runs when StartTask resumes it; StartTask
-// has set the busy flag by then.
-void RunScheduler(const std::shared_ptr<TState>& shared) {
+// has set the busy flag by then. Every return is outside the list lock; a halted
+// scheduler parks at the SafePoint after it (or inside a wait) and stays busy.
+void SchedulerLoop(const std::shared_ptr<TState>& shared) {
   TState& state = *shared;
   TThreadQueue& queue = TThreadQueue::Current();
-  // Leaving: a halted scheduler parks here for good; otherwise (destroyed while idle)
-  // the thread ends and is joined.
-  auto stop = [] { SafePoint(); };
   for (;;) {
-    if (state.Stopping())
-      return stop();
+    if (MustStop(state))
+      return;
     bool idle = false;
     while (!idle) {
       queue.WaitForWork(-1);
       queue.DrainMessages();  // the messages only wake us
       if (!Collect(shared) || !Launch(shared))
-        return stop();
+        return;
       Deliver(shared);
       TListGuard guard(state);
       if (state.Stopping())
-        return stop();
+        return;
       // Decided under the list lock, like StartTask's test of "busy", so a request
       // queued at any moment is launched.
       idle = state.running.Empty() && state.requests.empty();
@@ -273,7 +280,7 @@ void RunScheduler(const std::shared_ptr<TState>& shared) {
     {
       TListGuard guard(state);
       if (state.Stopping())
-        return stop();
+        return;
       // A handler may have started tasks while we were still busy.
       if (!state.requests.empty())
         continue;
@@ -281,6 +288,13 @@ void RunScheduler(const std::shared_ptr<TState>& shared) {
     }
     state.scheduler->WaitUntilResumed();
   }
+}
+
+void RunScheduler(const std::shared_ptr<TState>& shared) {
+  SchedulerLoop(shared);
+  // Leaving: a halted scheduler parks here for good; otherwise (destroyed while idle)
+  // the thread ends and is joined.
+  SafePoint();
 }
 
 }  // namespace
@@ -341,8 +355,35 @@ std::string TMultiTasker::StartTask(TThreadMethod method) {
 
 std::string TMultiTasker::StartTask(TThreadPriority priority, std::string name,
                                     TThreadMethod method) {
+  TListGuard guard(*state_);
+  name = QueueLocked(priority, std::move(name), std::move(method));
+  WakeSchedulerLocked();
+  return name;
+}
+
+std::vector<std::string> TMultiTasker::StartTasks(std::vector<TThreadMethod> methods) {
+  std::vector<std::string> names;
+  if (methods.empty())
+    return names;
+  names.reserve(methods.size());
+  const TThreadPriority priority = DefaultPriority();
+  TListGuard guard(*state_);
+  try {
+    for (auto& method : methods)
+      names.push_back(QueueLocked(priority, std::string(), std::move(method)));
+  } catch (...) {
+    // A generated name taken by a running task: those queued so far still run.
+    if (!names.empty())
+      WakeSchedulerLocked();
+    throw;
+  }
+  WakeSchedulerLocked();
+  return names;
+}
+
+std::string TMultiTasker::QueueLocked(TThreadPriority priority, std::string name,
+                                      TThreadMethod method) {
   TState& state = *state_;
-  TListGuard guard(state);
   if (name.empty())
     name = std::to_string(state.nextTaskNumber);
   // Cut before the tests, so that the name compared is the name that will run.
@@ -354,15 +395,20 @@ std::string TMultiTasker::StartTask(TThreadPriority priority, std::string name,
                      "\" identifier is not a valid identifier (reserved by MultiTasker).");
   state.requests.push_back({std::move(method), priority, name});
   ++state.nextTaskNumber;
+  return name;
+}
+
+void TMultiTasker::WakeSchedulerLocked() {
+  TState& state = *state_;
   if (!state.scheduler->Running()) {
     // "Busy" goes up here, under the list lock, so that no second resume can be lost.
     state.scheduler->SetRunning(true);
     state.scheduler->Resume();
   }
-  // Fails only until the scheduler thread has made its queue.
-  while (!PostThreadMessage(state.schedulerId, WM_USER, 0, 0))
+  // Fails only until the scheduler thread has made its queue. A paused scheduler never
+  // runs again: the request just stays queued.
+  while (!state.paused && !PostThreadMessage(state.schedulerId, WM_USER, 0, 0))
     std::this_thread::yield();
-  return name;
 }
 
 void TMultiTasker::Lock() {

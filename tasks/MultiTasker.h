@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/MainThread.h"
 #include "tasks/CallerLock.h"
@@ -42,6 +43,10 @@ class TMultiTasker {
   // ("MULTITASKER", "UNKNOWN", "MAIN").
   std::string StartTask(TThreadMethod method);
   std::string StartTask(TThreadPriority priority, std::string name, TThreadMethod method);
+  // Queues several tasks (short form each) in one step under the list lock, so the
+  // scheduler never sees the group half queued: a busy period, and OnAllTaskFinished,
+  // never ends between them. Returns their names in order.
+  std::vector<std::string> StartTasks(std::vector<TThreadMethod> methods);
 
   // The caller lock; the component itself never takes it.
   void Lock();
@@ -79,6 +84,11 @@ class TMultiTasker {
   struct TState;
 
  private:
+  // Both under the list lock: queue one request (StartTask's checks), then wake the
+  // scheduler.
+  std::string QueueLocked(TThreadPriority priority, std::string name, TThreadMethod method);
+  void WakeSchedulerLocked();
+
   const std::shared_ptr<TState> state_;
   const std::shared_ptr<TCallerLock> callerLock_;
   std::unique_ptr<TCustomThread> schedulerThread_;

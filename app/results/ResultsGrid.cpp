@@ -9,6 +9,7 @@
 #include <QToolTip>
 #include <exception>
 
+#include "app/results/HintDelays.h"
 #include "app/results/ResultsModel.h"
 #include "app/widgets/DesktopShell.h"
 #include "platform/TextEncoding.h"
@@ -185,6 +186,7 @@ void TResultsGrid::URLListBoxDblClick() {
 
 void TResultsGrid::SetHint(const QString& text) {
   HideHint();
+  SetProgramHintDelays();  // from here on for every hint of the program
   hintText_ = text;
   if (hintText_.isEmpty())
     hintShowTimer_.stop();

@@ -92,13 +92,17 @@ TEST(ResultsModel, AppendsRacingTheModelsDestructionAreDropped) {
     for (int i = 0; !stop && i < 100000; ++i)
       table.AppendUnique("t", "u" + std::to_string(i), "d", "Google", 1000000);
   });
-  ProcessEventsUntil([&] { return model->rowCount() > 10; });
+  ASSERT_TRUE(ProcessEventsUntil([&] { return model->rowCount() > 10; }))
+      << "the view never learnt of the appends";
+  const int atDestruction = table.RowCount();
   model.reset();
-  QApplication::processEvents();
+  // Appends go on after the destruction, and their forwards (and those posted before
+  // it) reach the event loop: they must be dropped, not land on the freed model.
+  const bool raced = ProcessEventsUntil([&] { return table.RowCount() > atDestruction + 10; });
   stop = true;
   engine.join();
-  QApplication::processEvents();  // forwards posted before the destruction: dropped
-  SUCCEED();
+  QApplication::processEvents();
+  EXPECT_TRUE(raced) << "no append came after the destruction";
 }
 
 }  // namespace

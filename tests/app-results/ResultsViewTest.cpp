@@ -6,10 +6,12 @@
 #include <QLayout>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
+#include <QStyle>
 #include <QTextCursor>
 #include <QToolTip>
 
 #include "app/results/FullInfoPanel.h"
+#include "app/results/HintDelays.h"
 #include "app/results/ResultsGrid.h"
 #include "app/results/ResultsModel.h"
 #include "app/results/ResultsPanel.h"
@@ -152,6 +154,23 @@ TEST_F(ResultsView, HintAppearsAfterItsPauseHidesAfterFiveSecondsAndIsNeverEmpty
   EXPECT_FALSE(grid().HintShowTimer().isActive());
   grid().ShowHintNow();
   EXPECT_FALSE(grid().IsHintShowing());
+}
+
+// The grid's first hint sets the delays for every hint of the program: another
+// widget's tool tip then waits 250 ms and stays 5000 ms.
+TEST_F(ResultsView, TheHintDelaysHoldForEveryHintOnceSet) {
+  QLabel other(QStringLiteral("elsewhere"));
+  other.setToolTip(QStringLiteral("another hint"));
+  other.show();
+  MoveTo(Cell(2, 1));
+  ASSERT_TRUE(ProgramHintDelaysSet());
+  EXPECT_EQ(TResultsGrid::kHintPauseMs,
+            QApplication::style()->styleHint(QStyle::SH_ToolTip_WakeUpDelay));
+  QHelpEvent help(QEvent::ToolTip, QPoint(2, 2), other.mapToGlobal(QPoint(2, 2)));
+  QApplication::sendEvent(&other, &help);
+  EXPECT_EQ(TResultsGrid::kHintHidePauseMs, other.toolTipDuration());
+  EXPECT_TRUE(QToolTip::isVisible());
+  QToolTip::hideText();
 }
 
 TEST_F(ResultsView, CheckColumnClicksToggleTitleClicksDoNot) {

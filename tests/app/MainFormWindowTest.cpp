@@ -4,12 +4,14 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QDialog>
 #include <QLabel>
 #include <QMenu>
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QTest>
 #include <QTextBrowser>
+#include <QTimer>
 
 #include "app/MainForm.h"
 #include "app/SettingsStore.h"
@@ -143,6 +145,30 @@ TEST_F(MainFormWindow, ClickOnTheMinimisePictureMinimises) {
   QTest::mouseClick(form.Controls().imgMin, Qt::LeftButton);
   EXPECT_TRUE(form.isMinimized());
   EXPECT_FALSE(form.PopupMenu1()->isVisible());
+}
+
+// Without the window as parent, the modal box would open beneath the always-on-top window.
+TEST_F(MainFormWindow, TheAboutBoxOpensAsTheWindowsChild) {
+  TMainForm form;
+  form.show();
+  QWidget* parent = nullptr;
+  bool seen = false;
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    if (auto* box = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+      seen = true;
+      parent = box->parentWidget();
+      box->reject();
+    }
+  });
+  poll.start(10);
+  QTimer::singleShot(10000, [] {  // never hang the run
+    if (auto* box = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
+      box->reject();
+  });
+  form.About1Click();
+  EXPECT_TRUE(seen);
+  EXPECT_EQ(parent, &form);
 }
 
 TEST_F(MainFormWindow, BannerIsCalledWhenShownAndWhenDestroyed) {

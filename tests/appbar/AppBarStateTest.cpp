@@ -68,18 +68,31 @@ TEST(AppBarStateRecord, OnlyExactly84BytesDecode) {
   }
 }
 
-TEST(AppBarStateRecord, DamagedEnumerationBytesReadAsDefaults) {
+TEST(AppBarStateRecord, DamagedBytesReadAsDefaults) {
   auto bytes = EncodeAppBarState(TAppBarState{});
-  bytes[4] = 200;   // no such edge
   bytes[5] = 0xFF;  // bits beyond the five flags
   bytes[6] = 7;     // a non-zero boolean is true
   bytes[80] = 9;    // no such taskbar rule
   const auto state = DecodeAppBarState(bytes);
   ASSERT_TRUE(state);
-  EXPECT_EQ(state->Edge, abeFloat);
   EXPECT_EQ(state->Flags, TAppBarFlags::All());
   EXPECT_TRUE(state->AutoHide);
   EXPECT_EQ(state->TaskEntry, abtFloatDependent);
+
+  // Stored edge byte -> restored edge.
+  const std::pair<std::uint8_t, TAppBarEdge> edges[] = {
+      {0, abeLeft}, {3, abeBottom}, {4, abeFloat}, {5, abeFloat}, {200, abeFloat}};
+  for (const auto& [stored, restored] : edges) {
+    bytes[4] = stored;
+    EXPECT_EQ(DecodeAppBarState(bytes)->Edge, restored) << int(stored);
+  }
+  // Stored slide time -> restored one: none or a negative one is the default 400 ms.
+  const std::pair<std::int32_t, std::int32_t> slides[] = {{1, 1}, {0, 400}, {-5, 400}};
+  for (const auto& [stored, restored] : slides) {
+    TAppBarState s;
+    s.SlideTime = stored;
+    EXPECT_EQ(DecodeAppBarState(EncodeAppBarState(s))->SlideTime, restored) << stored;
+  }
 }
 
 }  // namespace

@@ -50,6 +50,36 @@ TEST(AppBarWindow, FirstStartFloatsAtTheDesignPosition) {
   EXPECT_EQ(bar->ClientRect().top(), TAppBar::FrameSize + TAppBar::CaptionHeight);
 }
 
+// Floating adds the system-menu style: its close box closes the window; docked, there
+// is none.
+TEST(AppBarWindow, TheFloatingCaptionHasACloseBox) {
+  auto bar = CreateLikeTheMainWindow();
+  bar->show();
+  QCoreApplication::processEvents();
+  const QRect box = bar->CloseBoxRect();
+  ASSERT_FALSE(box.isEmpty());
+  EXPECT_EQ(bar->FrameworkHitTest(box.center()), HTCLOSE);
+  EXPECT_LT(box.bottom(), bar->ClientRect().top()) << "inside the caption";
+  EXPECT_GT(box.left(), bar->width() / 2) << "at its right end";
+  const QPoint global = bar->mapToGlobal(box.center());
+
+  // Pressed on the box, released off it: nothing, not even a drag.
+  SendMouse(*bar, QEvent::MouseButtonPress, global, Qt::LeftButton);
+  SendMouse(*bar, QEvent::MouseButtonRelease, global + QPoint(-60, 0), Qt::NoButton);
+  EXPECT_TRUE(bar->isVisible());
+  EXPECT_EQ(bar->geometry().topLeft(), QPoint(367, 110));
+
+  SendMouse(*bar, QEvent::MouseButtonPress, global, Qt::LeftButton);
+  SendMouse(*bar, QEvent::MouseButtonRelease, global, Qt::NoButton);
+  EXPECT_FALSE(bar->isVisible()) << "closed";
+
+  bar->show();
+  bar->SetEdge(abeLeft);
+  EXPECT_TRUE(bar->CloseBoxRect().isEmpty());
+  EXPECT_NE(bar->FrameworkHitTest({bar->width() - 8, 8}), HTCLOSE);
+  bar->SetEdge(abeFloat);
+}
+
 TEST(AppBarWindow, DraggingTheCaptionToTheLeftEdgeDocksAndReleasingOffItFloats) {
   auto bar = CreateLikeTheMainWindow();
   bar->show();

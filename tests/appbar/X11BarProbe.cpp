@@ -8,6 +8,7 @@
 #include <QThread>
 #include <QTimer>
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <functional>
 #include <string>
@@ -86,6 +87,87 @@ bool HasState(::Display* d, Window w, const char* state) {
   return false;
 }
 
+// Docking on a scaled display (run with QT_SCALE_FACTOR): the bar works in Qt's logical
+// pixels, the strut and the window manager in device pixels. One row per edge.
+void CheckScaledDocking(::Display* d) {
+  const Window root = DefaultRootWindow(d);
+  const int deviceWidth = DisplayWidth(d, DefaultScreen(d));
+  const int deviceHeight = DisplayHeight(d, DefaultScreen(d));
+  quellion::TAppBar bar;
+  const double scale = bar.devicePixelRatioF();
+  const auto device = [scale](int logical) { return long(std::lround(logical * scale)); };
+  const int width = int(std::lround(deviceWidth / scale));
+  const int height = int(std::lround(deviceHeight / scale));
+  std::printf("scale %.2f: logical screen %dx%d\n", scale, width, height);
+  const auto workArea = [&] {
+    std::vector<long> area = Longs(d, root, "_NET_WORKAREA", XA_CARDINAL);
+    area.resize(4, -1);
+    return area;
+  };
+  bar.setWindowTitle(QStringLiteral("Scaled bar probe"));
+  bar.setGeometry(40, 40, 150, 150);
+  bar.SetFloatRect({40, 40, 190, 190});
+  bar.SetVertDockSize(100);
+  bar.SetSlideEffect(false);
+  bar.CreateHandle();
+  bar.show();
+  const Window w = Window(bar.winId());
+  WaitUntil([&] { return ServerGeometry(d, w).topLeft() == QPoint(device(40), device(40)); });
+
+  // The cursor near an edge of the logical screen proposes that edge; the middle floats.
+  const quellion::TAppBarFlags flags = bar.Flags();
+  Check(bar.EdgeAtPoint(flags, {width - 2, height / 2}) == quellion::abeRight,
+        "the cursor at the right edge proposes docking there");
+  Check(bar.EdgeAtPoint(flags, {1, height / 2}) == quellion::abeLeft,
+        "the cursor at the left edge proposes docking there");
+  Check(bar.EdgeAtPoint(flags, {width / 2, height / 2}) == quellion::abeFloat,
+        "the middle of the screen floats");
+
+  const struct {
+    quellion::TAppBarEdge edge;
+    const char* name;
+    std::vector<long> strut;
+    QRect window;
+  } rows[] = {
+      {quellion::abeRight,
+       "right",
+       {0, device(100), 0, 0, 0, 0, 0, deviceHeight - 1, 0, 0, 0, 0},
+       QRect(deviceWidth - int(device(100)), 0, int(device(100)), deviceHeight)},
+      {quellion::abeLeft,
+       "left",
+       {device(100), 0, 0, 0, 0, deviceHeight - 1, 0, 0, 0, 0, 0, 0},
+       QRect(0, 0, int(device(100)), deviceHeight)},
+  };
+  for (const auto& row : rows) {
+    bar.SetEdge(row.edge);
+    const bool reserved = WaitUntil([&] {
+      return Longs(d, w, "_NET_WM_STRUT_PARTIAL", XA_CARDINAL) == row.strut &&
+             ServerGeometry(d, w) == row.window;
+    });
+    Check(reserved, std::string("docked ") + row.name + ": strut " +
+                        Text(Longs(d, w, "_NET_WM_STRUT_PARTIAL", XA_CARDINAL)) + ", window at " +
+                        std::to_string(ServerGeometry(d, w).x()) + " width " +
+                        std::to_string(ServerGeometry(d, w).width()));
+    Check(workArea()[2] == deviceWidth - device(100),
+          std::string("docked ") + row.name + ": work area " + Text(workArea()));
+    // Docked, the bar is a dock window: minimising is not offered, and nothing is recorded.
+    bar.Minimize();
+    QCoreApplication::processEvents();
+    Check(!bar.isMinimized(), std::string("docked ") + row.name + ": not minimised");
+  }
+  bar.SetEdge(quellion::abeFloat);
+  Check(WaitUntil([&] { return Longs(d, w, "_NET_WM_STRUT_PARTIAL", XA_CARDINAL).empty(); }),
+        "floating: no strut");
+  // Floating, minimise works, also after the refused ones while docked.
+  bar.Minimize();
+  Check(WaitUntil([&] { return HasState(d, w, "_NET_WM_STATE_HIDDEN"); }),
+        "floating: minimised by the window manager");
+  bar.showNormal();
+  Check(WaitUntil([&] { return !HasState(d, w, "_NET_WM_STATE_HIDDEN"); }),
+        "restored from minimised");
+  bar.DestroyHandle();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -99,6 +181,11 @@ int main(int argc, char** argv) {
   ::Display* d = XOpenDisplay(nullptr);
   if (d == nullptr)
     return 1;
+  if (argc > 1 && std::string(argv[1]) == "--scaled-docking") {
+    CheckScaledDocking(d);
+    XCloseDisplay(d);
+    return failures == 0 ? 0 : 1;
+  }
   const Window root = DefaultRootWindow(d);
   const int screenWidth = DisplayWidth(d, DefaultScreen(d));
   const int screenHeight = DisplayHeight(d, DefaultScreen(d));

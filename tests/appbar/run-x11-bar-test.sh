@@ -3,6 +3,7 @@
 # stops both again. Every wait is bounded.
 set -u
 probe=$1
+shift  # the rest goes to the probe
 work=$(mktemp -d /tmp/appbar-x11-XXXXXX)
 xvfb_pid=""
 wm_pid=""
@@ -53,7 +54,7 @@ fi
 
 # Leaks inside the X and font libraries are not ours to report.
 export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
-timeout 40 "$probe"
+timeout 40 "$probe" "$@"
 status=$?
 [ $status -ne 0 ] && cat "$work/openbox.log"
 exit $status

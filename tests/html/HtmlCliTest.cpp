@@ -80,6 +80,7 @@ TEST(HtmlCliTest, SplitPrintsNameThenAttributes) {
       {{"split"}, "td\nwidth=5\n", "\"tdwidth=5\"\n"},
       {{"split", "-"}, "", "\"-\"\n"},
       {{"split", "--", "--x y"}, "", "\"--x\"\n\"y\"\n"},
+      {{"split", "--", "--help"}, "", "\"--help\"\n"},
       {{"split"}, "", "\"\"\n"},
       {{"split", "   "}, "", "\"\"\n"},
   };
@@ -105,6 +106,8 @@ TEST(HtmlCliTest, BadUsageAndUnreadableFiles) {
       {{"parse", "/nonexistent/page.html"},
        1,
        "quellion-cli: cannot read /nonexistent/page.html: No such file or directory\n"},
+      {{"parse", "/tmp"}, 1, "quellion-cli: cannot read /tmp: Is a directory\n"},
+      {{"extract", "google", "/tmp"}, 1, "quellion-cli: cannot read /tmp: Is a directory\n"},
   };
   for (const auto& c : cases) {
     const TCliRun r = RunCommand(c.args);

@@ -153,23 +153,23 @@ TEST_F(ShutdownTest, AHaltedTaskLeavesTheCallerLockBeforeParking) {
 }
 
 TEST_F(ShutdownTest, PauseAllHaltsEverythingForGood) {
-  TMultiTasker tasker(main);
-  tasker.SetMaxSimultaneousTask(1);
-  tasker.StartTask([s = shared] {
+  auto tasker = std::make_unique<TMultiTasker>(main);
+  tasker->SetMaxSimultaneousTask(1);
+  tasker->StartTask([s = shared] {
     s->began = true;
     for (;;) {
       Sleep(5);
       ++s->ticks;
     }
   });
-  tasker.StartTask([s = shared] { s->queuedRan = true; });
+  tasker->StartTask([s = shared] { s->queuedRan = true; });
   ASSERT_TRUE(WaitFor([&] { return shared->ticks > 2; }));
-  CountNotifications(tasker);
-  tasker.PauseAll();
-  EXPECT_TRUE(tasker.Paused());
-  EXPECT_TRUE(tasker.Running());
-  tasker.PauseAll();  // already paused: nothing
-  tasker.StartTask([s = shared] { s->queuedRan = true; });
+  CountNotifications(*tasker);
+  tasker->PauseAll();
+  EXPECT_TRUE(tasker->Paused());
+  EXPECT_TRUE(tasker->Running());
+  tasker->PauseAll();  // already paused: nothing
+  tasker->StartTask([s = shared] { s->queuedRan = true; });
   PumpFor(100);
   const int parkedAt = shared->ticks;
   PumpFor(100);
@@ -177,16 +177,47 @@ TEST_F(ShutdownTest, PauseAllHaltsEverythingForGood) {
   EXPECT_FALSE(shared->queuedRan);
   EXPECT_FALSE(shared->notified);
   TWatchdog watchdog(20000, "destroying after PauseAll");
+  tasker.reset();
+}
+
+// Paused from the last handler of a busy period, the scheduler must park busy and
+// outside the list lock: Running and Paused both hold, a second PauseAll does nothing,
+// and a later StartTask returns (its task never runs).
+TEST_F(ShutdownTest, PausedFromOnAllTaskFinishedTheComponentStaysConsistent) {
+  TMultiTasker tasker(main);
+  bool paused = false;
+  tasker.OnAllTaskFinished = [&] {
+    tasker.PauseAll();
+    paused = true;
+  };
+  tasker.StartTask([] {});
+  ASSERT_TRUE(WaitFor([&] { return paused; }));
+  PumpFor(100);  // the scheduler goes on from the handler and parks
+  EXPECT_TRUE(tasker.Paused());
+  EXPECT_TRUE(tasker.Running());
+  TWatchdog watchdog(10000, "PauseAll or StartTask after a pause");
+  EXPECT_NO_THROW(tasker.PauseAll());
+  tasker.OnAllTaskFinished = nullptr;
+  tasker.StartTask([s = shared] { s->queuedRan = true; });
+  PumpFor(100);
+  EXPECT_FALSE(shared->queuedRan);
+  EXPECT_EQ(3, tasker.MaxSimultaneousTask());  // takes the list lock: it was left
 }
 
 TEST_F(ShutdownTest, DestroyingAnIdleOrUnstartedComponentIsQuiet) {
-  { TMultiTasker unused(main); }
-  TMultiTasker tasker(main);
-  CountNotifications(tasker);
-  tasker.StartTask([] {});
-  ASSERT_TRUE(WaitFor([&] { return !tasker.Running(); }));
-  shared->notified = false;
-  PumpFor(20);
+  {
+    TWatchdog watchdog(20000, "destroying a component never started");
+    TMultiTasker unused(main);
+  }
+  auto tasker = std::make_unique<TMultiTasker>(main);
+  tasker->StartTask([] {});
+  ASSERT_TRUE(WaitFor([&] { return !tasker->Running(); }));
+  CountNotifications(*tasker);  // from here on nothing may be delivered
+  {
+    TWatchdog watchdog(20000, "destroying an idle component");
+    tasker.reset();
+  }
+  PumpFor(50);
   EXPECT_FALSE(shared->notified);
 }
 

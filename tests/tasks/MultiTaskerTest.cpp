@@ -96,6 +96,26 @@ TEST_F(MultiTaskerTest, TasksEndedInOnePassAreReportedLatestLaunchedFirst) {
   EXPECT_EQ(expected, log);
 }
 
+// A group queued in one step is one busy period: a task that ends at once does not
+// end it while the others run.
+TEST_F(MultiTaskerTest, AGroupStartedInOneStepEndsOnceAfterItsLastTask) {
+  TMultiTasker tasker(main);
+  Record(tasker, log);
+  tasker.SetMaxSimultaneousTask(2);
+  EXPECT_EQ((std::vector<std::string>{"1", "2", "3"}),
+            tasker.StartTasks({[] {}, Gated(flags, 0), [] {}}));
+  ASSERT_TRUE(WaitFor([&] { return Contains(log, "F:3:"); }));
+  test::PumpFor(50);
+  EXPECT_FALSE(Contains(log, "A:MultiTasker1:")) << "ended while task 2 runs";
+  flags->open[0] = true;
+  ASSERT_TRUE(WaitForAllFinished(tasker));
+  EXPECT_EQ("A:MultiTasker1:", log.back());
+  EXPECT_EQ(7u, log.size());
+  EXPECT_TRUE(tasker.StartTasks({}).empty());
+  test::PumpFor(20);
+  EXPECT_EQ(7u, log.size()) << "an empty group starts nothing";
+}
+
 TEST_F(MultiTaskerTest, TasksBeyondTheLimitWaitAndLaunchInStartOrder) {
   {
     TMultiTasker tasker(main);

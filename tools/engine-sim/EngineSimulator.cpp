@@ -277,12 +277,32 @@ int SimOffsetFor(TEngine engine, const std::string& target) {
   return 0;
 }
 
-std::string SimResultPage(TEngine engine, const TSimEngineConfig& config, int first, int count) {
+namespace {
+
+// The run of letters and digits that starts with prefix in target, or "".
+std::string KeywordTagIn(const std::string& target, const std::string& prefix) {
+  if (prefix.empty())
+    return {};
+  const size_t at = target.find(prefix);
+  if (at == std::string::npos)
+    return {};
+  size_t end = at + prefix.size();
+  while (end < target.size() && std::isalnum(static_cast<unsigned char>(target[end])))
+    ++end;
+  return target.substr(at, end - at);
+}
+
+}  // namespace
+
+std::string SimResultPage(TEngine engine, const TSimEngineConfig& config, int first, int count,
+                          const std::string& tag) {
   const int last = std::min(config.Total, first + std::max(0, count));
   std::string entries;
   for (int i = std::max(0, first); i < last; ++i) {
     const std::string title = SimResultTitle(engine, config, i);
-    const std::string url = SimResultURL(engine, config, i);
+    std::string url = SimResultURL(engine, config, i);
+    if (!tag.empty())
+      url.insert(url.size() - std::string(".html").size(), "-" + tag);
     const std::string description = SimResultDescription(engine, config, i);
     switch (engine) {
       case TEngine::Altavista:
@@ -421,9 +441,10 @@ struct TEngineSimulator::TImpl {
     const bool isLayout = c.site >= kEngineCount;
     const auto engine = static_cast<TEngine>(c.site);
     const auto layout = static_cast<TSimLayout>(c.site - kEngineCount);
+    const std::string tag = KeywordTagIn(target, cfg.KeywordTag);
     auto page = [&](int first) {
       return isLayout ? SimLayoutPage(layout, cfg, first, cfg.HitsPerPage)
-                      : SimResultPage(engine, cfg, first, cfg.HitsPerPage);
+                      : SimResultPage(engine, cfg, first, cfg.HitsPerPage, tag);
     };
     std::string body;
     if (cfg.Mode == TSimMode::Endless) {

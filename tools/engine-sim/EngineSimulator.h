@@ -32,6 +32,10 @@ struct TSimEngineConfig {
   TSimMode Mode = TSimMode::Normal;
   int Port = 0;             // 0: a free port chosen by the system
   std::string TitleSuffix;  // appended to every title (e.g. non-ASCII bytes)
+  // When set: the run of letters and digits that starts with it in the request's query
+  // (a keyword such as "soak17") is put into every result address ("...-soak17.html"),
+  // so a test can tell which search a row came from.
+  std::string KeywordTag;
 };
 
 using TSimConfig = std::array<TSimEngineConfig, kEngineCount>;
@@ -45,7 +49,9 @@ std::string SimResultDescription(TEngine engine, const TSimEngineConfig& config,
 int SimOffsetFor(TEngine engine, const std::string& target);
 
 // The page body the simulator sends for results [first, first + count).
-std::string SimResultPage(TEngine engine, const TSimEngineConfig& config, int first, int count);
+// tag, when not empty, goes into every address (see KeywordTag).
+std::string SimResultPage(TEngine engine, const TSimEngineConfig& config, int first, int count,
+                          const std::string& tag = {});
 
 // Layouts of today's engines that definition files describe, served beside the five
 // on ports of their own: DuckDuckGo's HTML page (redirect-wrapped links, paged by the
