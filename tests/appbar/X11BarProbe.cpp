@@ -148,7 +148,8 @@ void CheckScaledDocking(::Display* d) {
                         Text(Longs(d, w, "_NET_WM_STRUT_PARTIAL", XA_CARDINAL)) + ", window at " +
                         std::to_string(ServerGeometry(d, w).x()) + " width " +
                         std::to_string(ServerGeometry(d, w).width()));
-    Check(workArea()[2] == deviceWidth - device(100),
+    // The window manager shrinks the work area after it has seen the strut.
+    Check(WaitUntil([&] { return workArea()[2] == deviceWidth - device(100); }),
           std::string("docked ") + row.name + ": work area " + Text(workArea()));
     // Docked, the bar is a dock window: minimising is not offered, and nothing is recorded.
     bar.Minimize();
