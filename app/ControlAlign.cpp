@@ -104,7 +104,7 @@ void TControlAlign::Install(QWidget* root) {
 QRect TControlAlign::ClientRect(const QWidget* parent) {
   QRect r = parent->contentsRect();
   if (qobject_cast<const QGroupBox*>(parent)) {
-    // Keep clear of the caption and the frame line, as the original group box did.
+    // Keep clear of the caption and the frame line, as a classic group box does.
     r.adjust(2, parent->fontMetrics().height() + 2, -2, -2);
   }
   return r;

@@ -81,7 +81,7 @@ class TMainForm : public TAppBar {
   // The help window opened by "&Help" (nullptr before the first use).
   QWidget* HelpWindow() const { return helpWindow_; }
 
-  // The application's help file, as the original program knew it; the help shown is
+  // The application's help file name, as the design records it; the help shown is
   // the bundled HTML.
   static constexpr const char* kHelpFile = "D:\\Projects\\Quellion\\QUELLION.HLP";
   static constexpr const char* kBeginSearch = "Begin Search";

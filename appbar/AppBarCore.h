@@ -127,7 +127,7 @@ class TAppBarCore : public TShellBarClient {
   const TAppBarState& State() const { return FState; }
   void SetState(const TAppBarState& state) { FState = state; }
 
-  // --- Virtual operations (slot order of the original class) ---
+  // --- Virtual operations, in their design order ---
   virtual void StyleForEdge(bool proposed, TAppBarEdge edge);
   virtual void AutoHideRefused();
   virtual void FullScreenAppChanged(bool open);
