@@ -6,6 +6,7 @@
 #include <QDialog>
 #include <QFile>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
@@ -156,6 +157,8 @@ void TMainForm::WireControls() {
   connect(ui_->SearchButton, &QPushButton::clicked, this, &TMainForm::SearchButtonClick);
   // Enter (key 13) in the keyword box acts as a click on the button.
   connect(ui_->Edit1, &QLineEdit::returnPressed, this, &TMainForm::SearchButtonClick);
+  // Escape in the keyword box stops a running search (Edit1KeyDown's other key).
+  ui_->Edit1->installEventFilter(this);
 
   // Max Sites: arrows only, never typed.
   if (auto* spinText = ui_->SpinEdit1->findChild<QLineEdit*>())
@@ -257,6 +260,7 @@ void TMainForm::FormDestroy() {
   ui_->Panel4->Grid()->SetHintSettings({}, {});
   ui_->imgMenu->removeEventFilter(this);
   ui_->imgMin->removeEventFilter(this);
+  ui_->Edit1->removeEventFilter(this);
   for (QObject* child : findChildren<QObject*>())
     child->disconnect(this);
   imgMenuClickTimer_.stop();
@@ -452,6 +456,15 @@ void TMainForm::closeEvent(QCloseEvent* event) {
 }
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == ui_->Edit1) {
+    if (event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape && searchControl_ &&
+        searchControl_->IsBusy()) {
+      searchControl_->Stop();
+      return true;
+    }
+    return TAppBar::eventFilter(watched, event);
+  }
   const bool onMenu = watched == ui_->imgMenu;
   const bool onMin = watched == ui_->imgMin;
   if (!onMenu && !onMin)
