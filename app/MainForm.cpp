@@ -26,6 +26,7 @@
 #include "app/results/ResultsGrid.h"
 #include "app/results/ResultsPanel.h"
 #include "app/widgets/DesignFont.h"
+#include "app/widgets/DesktopShell.h"
 #include "search/LanguageTable.h"
 #include "search/SearchControl.h"
 #include "search/StatusTextRelay.h"
@@ -128,6 +129,11 @@ void TMainForm::BuildPopupMenu() {
   autoHide1_->setObjectName(QStringLiteral("AutoHide1"));
   autoHide1_->setCheckable(true);
   popupMenu1_->addSeparator()->setObjectName(QStringLiteral("N1"));
+  QAction* saveResults1 = popupMenu1_->addAction(QStringLiteral("&Save Results\u2026"));
+  saveResults1->setObjectName(QStringLiteral("SaveResults1"));
+  saveResults1->setShortcut(QKeySequence::Save);
+  addAction(saveResults1);  // Ctrl+S works with the menu closed
+  popupMenu1_->addSeparator()->setObjectName(QStringLiteral("N3"));
   QAction* help1 = popupMenu1_->addAction(QStringLiteral("&Help"));
   help1->setObjectName(QStringLiteral("Help1"));
   QAction* about1 = popupMenu1_->addAction(QStringLiteral("&About"));
@@ -140,6 +146,7 @@ void TMainForm::BuildPopupMenu() {
   // The check mark is ours to set: the handlers invert the bar's property.
   connect(alwaysOnTop1_, &QAction::triggered, this, [this] { AlwaysOnTop1Click(); });
   connect(autoHide1_, &QAction::triggered, this, [this] { AutoHide1Click(); });
+  connect(saveResults1, &QAction::triggered, this, &TMainForm::SaveResults1Click);
   connect(help1, &QAction::triggered, this, &TMainForm::Help1Click);
   connect(about1, &QAction::triggered, this, &TMainForm::About1Click);
   connect(exit1, &QAction::triggered, this, &TMainForm::Exit1Click);
@@ -389,6 +396,11 @@ void TMainForm::About1Click() {
   // A new box each time, shown modally and released when it closes.
   TAboutBox aboutBox(nullptr, shell_);
   aboutBox.exec();
+}
+
+void TMainForm::SaveResults1Click() {
+  quellion::SaveResults(this, searchControl_->Table(), saveChooser_,
+                        shell_ != nullptr ? *shell_ : DefaultDesktopShell());
 }
 
 void TMainForm::FullInfoCheckBoxClick() {

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "app/results/SaveResults.h"
 #include "appbar/AppBar.h"
 
 class QMenu;
@@ -57,6 +58,8 @@ class TMainForm : public TAppBar {
   void SetAdvertisingBanner(TAdvertisingBanner* banner) { banner_ = banner; }
   // The shell that opens hits and links (borrowed); nullptr: the desktop's own.
   void SetShell(TDesktopShell* shell);
+  // Where "Save Results…" asks for its file; unset: the file dialog.
+  void SetSaveChooser(TSaveChooser chooser) { saveChooser_ = std::move(chooser); }
 
   // Event handlers, public so that tests can run them as the events would.
   void SearchButtonClick();
@@ -71,6 +74,8 @@ class TMainForm : public TAppBar {
   void AlwaysOnTop1Click();
   void AutoHide1Click();
   void FullInfoCheckBoxClick();
+  // "Save Results…" (and Ctrl+S): all rows or the ticked ones as CSV, JSON or HTML.
+  void SaveResults1Click();
 
   // The settings store: the bar's record plus the window's named values.
   bool RestoreSettings() override;
@@ -125,6 +130,7 @@ class TMainForm : public TAppBar {
   QMenu* popupMenu1_ = nullptr;
   QAction* alwaysOnTop1_ = nullptr;
   QAction* autoHide1_ = nullptr;
+  TSaveChooser saveChooser_;
   QPointer<QWidget> helpWindow_;
   TAdvertisingBanner* banner_ = nullptr;
   TDesktopShell* shell_ = nullptr;
