@@ -59,6 +59,11 @@ TMainForm::TMainForm(QWidget* parent) : TAppBar(parent) {
   Init();
 }
 
+TMainForm::TMainForm(const TDemoSetup& demo, QWidget* parent)
+    : TAppBar(parent), demoHosts_(demo.Hosts) {
+  Init();
+}
+
 TMainForm::TMainForm(std::unique_ptr<TAppBarPlatform> platform, TDesktopToolbarService& service,
                      QWidget* parent)
     : TAppBar(std::move(platform), service, parent) {
@@ -70,7 +75,7 @@ void TMainForm::Init() {
   ui_ = std::make_unique<Ui::MainForm>();
   setFont(DesignFont());
   ui_->setupUi(this);
-  setWindowTitle(QStringLiteral("Tarnwick Quellion 2"));
+  setWindowTitle(QString::fromLatin1(demoHosts_ ? kDemoTitle : "Tarnwick Quellion 2"));
   setGeometry(367, 110, 325, 584);
   setBackgroundRole(QPalette::Button);  // button face
   // Group captions sit on the frame line, as in the design, so the controls placed
@@ -232,7 +237,10 @@ void TMainForm::FormCreate() {
   FillLanguageBox();
   // 4. The stored choices.
   RestoreSettings();
-  ReadEngineHosts();
+  if (demoHosts_)
+    searchControl_->SetEngineHosts(*demoHosts_);  // the stored hosts stay unread
+  else
+    ReadEngineHosts();
   searchControl_->SetMaxSites(ui_->SpinEdit1->value());
   // 5. Whatever was stored: left, right or floating, and these sizes.
   ImposeMainFormBarValues(*this);

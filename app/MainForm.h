@@ -5,10 +5,12 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "app/results/SaveResults.h"
 #include "appbar/AppBar.h"
+#include "search/Engines.h"
 
 class QMenu;
 class QAction;
@@ -36,11 +38,19 @@ struct TSearchRequest;
 // FormDestroy (settings written once, before the bar unregisters from the shell).
 // Everything here runs on the GUI thread; engine tasks reach the window only through
 // the search control's events, which are handed over to this thread.
+// `quellion --demo`: every engine at these hosts for this run only.
+struct TDemoSetup {
+  TEngineHosts Hosts;
+};
+
 class TMainForm : public TAppBar {
   Q_OBJECT
 
  public:
   explicit TMainForm(QWidget* parent = nullptr);
+  // The demo: the engines' stored hosts are neither read nor written; the title says
+  // "Demo".
+  explicit TMainForm(const TDemoSetup& demo, QWidget* parent = nullptr);
   // For tests: the bar runs against the given platform and toolbar service.
   TMainForm(std::unique_ptr<TAppBarPlatform> platform, TDesktopToolbarService& service,
             QWidget* parent = nullptr);
@@ -89,6 +99,8 @@ class TMainForm : public TAppBar {
   static constexpr const char* kHelpFile = "D:\\Projects\\Quellion\\QUELLION.HLP";
   static constexpr const char* kBeginSearch = "Begin Search";
   static constexpr const char* kStopSearch = "Stop Search";
+  static constexpr const char* kDemoTitle = "Tarnwick Quellion 2 - Demo";
+  bool IsDemo() const { return demoHosts_.has_value(); }
 
  signals:
   // The window was closed (close box, "E&xit", double-click on the menu picture).
@@ -131,6 +143,7 @@ class TMainForm : public TAppBar {
   QAction* alwaysOnTop1_ = nullptr;
   QAction* autoHide1_ = nullptr;
   TSaveChooser saveChooser_;
+  std::optional<TEngineHosts> demoHosts_;
   QPointer<QWidget> helpWindow_;
   TAdvertisingBanner* banner_ = nullptr;
   TDesktopShell* shell_ = nullptr;
