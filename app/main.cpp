@@ -4,6 +4,7 @@
 #include <exception>
 #include <memory>
 
+#include "app/AppIcon.h"
 #include "app/DemoMode.h"
 #include "app/MainForm.h"
 #include "app/ScreenshotHook.h"
@@ -14,7 +15,7 @@ int main(int argc, char** argv) {
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Tarnwick Quellion 2"));
   QApplication::setDesktopFileName(QStringLiteral("org.tarnwick.Quellion"));
-  QApplication::setWindowIcon(QIcon(QStringLiteral(":/quellion/quellion.png")));
+  QApplication::setWindowIcon(quellion::ApplicationIcon());
   QApplication::setFont(quellion::DesignFont());
   // The help file name the program has always carried; the help shown is the bundled HTML.
   application.setProperty("helpFile", QString::fromLatin1(quellion::TMainForm::kHelpFile));
