@@ -85,6 +85,8 @@ bool SaveResults(QWidget* parent, const TResultTable& table, const TSaveChooser&
   const auto choice = chooser ? chooser(parent, anyTicked) : ChooseResultsFile(parent, anyTicked);
   if (!choice || choice->FileName.isEmpty())
     return false;
+  // Rows that arrived (or were ticked) while the dialog was open are saved too.
+  rows = table.Rows();
   if (choice->TickedOnly)
     std::erase_if(rows, [](const TResultRecord& row) { return !row.Checked.value_or(false); });
   const QString error = WriteFileAtomically(choice->FileName, ExportResults(rows, choice->Format));

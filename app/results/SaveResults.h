@@ -38,9 +38,9 @@ std::optional<TSaveChoice> ChooseResultsFile(QWidget* parent, bool anyTicked);
 // file that was there is left as it was. Returns the error text, empty on success.
 QString WriteFileAtomically(const QString& fileName, const std::string& content);
 
-// The whole action on a snapshot of the table: asks through chooser, writes all rows or
-// only the ticked ones, reports a failure (and an empty table) through shell's message
-// box. Returns whether a file was written.
+// The whole action: asks through chooser, then writes the table's rows as they are when
+// the choice is made (all, or only the ticked ones), reports a failure (and an empty table) through
+// shell's message box. Returns whether a file was written.
 bool SaveResults(QWidget* parent, const TResultTable& table, const TSaveChooser& chooser,
                  TDesktopShell& shell);
 

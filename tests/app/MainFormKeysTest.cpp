@@ -151,6 +151,15 @@ TEST_F(MainFormSave, SavesAllOrTheTickedRowsInTheChosenFormat) {
   SaveAction()->trigger();
   EXPECT_TRUE(shell_.Messages.empty());
   EXPECT_EQ(Table().RowCount(), 10);
+
+  // What the table holds when the choice is made is saved, ticks given meanwhile too.
+  form_->SetSaveChooser([this](QWidget*, bool) {
+    Table().SetChecked(5, true);
+    return std::optional<TSaveChoice>(
+        TSaveChoice{QString::fromStdString(Path("late.json")), TExportFormat::Json, true});
+  });
+  SaveAction()->trigger();
+  EXPECT_EQ(nlohmann::json::parse(ReadFile(Path("late.json"))).size(), 3u);
 }
 
 TEST_F(MainFormSave, CtrlSOpensTheSaveOfTheWindow) {
