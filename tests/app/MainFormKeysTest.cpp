@@ -3,12 +3,15 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QFile>
+#include <QFileDialog>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
@@ -211,6 +214,36 @@ TEST_F(MainFormSave, NothingToSaveBeforeASearch) {
   form_->SaveResults1Click();
   EXPECT_FALSE(asked);
   EXPECT_EQ(shell_.Messages, std::vector<QString>{QStringLiteral("There are no results to save.")});
+}
+
+TEST(SaveChoice, TheFileDialogOffersTheFormatsAndTheTickedRows) {
+  TSandboxSettings settings;
+  const QString folder = QString::fromStdString(settings.Folder());
+  for (const bool anyTicked : {true, false}) {
+    SCOPED_TRACE(anyTicked);
+    bool boxEnabled = !anyTicked;
+    QStringList filters;
+    QTimer::singleShot(0, [&] {
+      auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+      ASSERT_NE(dialog, nullptr);
+      filters = dialog->nameFilters();
+      auto* box = dialog->findChild<QCheckBox*>(QStringLiteral("TickedOnlyCheckBox"));
+      ASSERT_NE(box, nullptr);
+      boxEnabled = box->isEnabled();
+      box->setChecked(anyTicked);
+      dialog->setDirectory(folder);
+      dialog->selectNameFilter(filters.value(1));
+      dialog->selectFile(QStringLiteral("results"));
+      static_cast<QDialog*>(dialog)->accept();  // as the Save button does
+    });
+    const auto choice = ChooseResultsFile(nullptr, anyTicked);
+    EXPECT_EQ(filters, SaveResultsFilters());
+    EXPECT_EQ(boxEnabled, anyTicked);
+    ASSERT_TRUE(choice.has_value());
+    EXPECT_EQ(choice->FileName, folder + QStringLiteral("/results.json"));
+    EXPECT_EQ(choice->Format, TExportFormat::Json);
+    EXPECT_EQ(choice->TickedOnly, anyTicked);
+  }
 }
 
 TEST(SaveChoice, FormatBySuffixElseByFilter) {
