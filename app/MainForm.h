@@ -30,6 +30,11 @@ class TResultsPanel;
 class TGaugeStatusBar;
 struct TSearchRequest;
 
+// `quellion --demo`: every engine at these hosts for this run only.
+struct TDemoSetup {
+  TEngineHosts Hosts;
+};
+
 // The main window: a desktop bar holding the Search, Engines and Configure pages, the
 // option menu and the two pictures. The design (controls, names, captions, bounds)
 // lives in MainForm.ui; the search itself is TSearchControl's.
@@ -38,11 +43,6 @@ struct TSearchRequest;
 // FormDestroy (settings written once, before the bar unregisters from the shell).
 // Everything here runs on the GUI thread; engine tasks reach the window only through
 // the search control's events, which are handed over to this thread.
-// `quellion --demo`: every engine at these hosts for this run only.
-struct TDemoSetup {
-  TEngineHosts Hosts;
-};
-
 class TMainForm : public TAppBar {
   Q_OBJECT
 
@@ -94,7 +94,7 @@ class TMainForm : public TAppBar {
   // The help window opened by "&Help" (nullptr before the first use).
   QWidget* HelpWindow() const { return helpWindow_; }
 
-  // The application's help file, as the original program knew it; the help shown is
+  // The application's help file, the name the program has always carried; the help shown is
   // the bundled HTML.
   static constexpr const char* kHelpFile = "D:\\Projects\\Quellion\\QUELLION.HLP";
   static constexpr const char* kBeginSearch = "Begin Search";
