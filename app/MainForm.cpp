@@ -6,6 +6,7 @@
 #include <QDialog>
 #include <QFile>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
@@ -26,6 +27,7 @@
 #include "app/results/ResultsGrid.h"
 #include "app/results/ResultsPanel.h"
 #include "app/widgets/DesignFont.h"
+#include "app/widgets/DesktopShell.h"
 #include "search/LanguageTable.h"
 #include "search/SearchControl.h"
 #include "search/StatusTextRelay.h"
@@ -58,6 +60,11 @@ TMainForm::TMainForm(QWidget* parent) : TAppBar(parent) {
   Init();
 }
 
+TMainForm::TMainForm(const TDemoSetup& demo, QWidget* parent)
+    : TAppBar(parent), demoHosts_(demo.Hosts) {
+  Init();
+}
+
 TMainForm::TMainForm(std::unique_ptr<TAppBarPlatform> platform, TDesktopToolbarService& service,
                      QWidget* parent)
     : TAppBar(std::move(platform), service, parent) {
@@ -69,7 +76,7 @@ void TMainForm::Init() {
   ui_ = std::make_unique<Ui::MainForm>();
   setFont(DesignFont());
   ui_->setupUi(this);
-  setWindowTitle(QStringLiteral("Tarnwick Quellion 2"));
+  setWindowTitle(QString::fromLatin1(demoHosts_ ? kDemoTitle : "Tarnwick Quellion 2"));
   setGeometry(367, 110, 325, 584);
   setBackgroundRole(QPalette::Button);  // button face
   // Group captions sit on the frame line, as in the design, so the controls placed
@@ -128,6 +135,11 @@ void TMainForm::BuildPopupMenu() {
   autoHide1_->setObjectName(QStringLiteral("AutoHide1"));
   autoHide1_->setCheckable(true);
   popupMenu1_->addSeparator()->setObjectName(QStringLiteral("N1"));
+  QAction* saveResults1 = popupMenu1_->addAction(QStringLiteral("&Save Results\u2026"));
+  saveResults1->setObjectName(QStringLiteral("SaveResults1"));
+  saveResults1->setShortcut(QKeySequence::Save);
+  addAction(saveResults1);  // Ctrl+S works with the menu closed
+  popupMenu1_->addSeparator()->setObjectName(QStringLiteral("N3"));
   QAction* help1 = popupMenu1_->addAction(QStringLiteral("&Help"));
   help1->setObjectName(QStringLiteral("Help1"));
   QAction* about1 = popupMenu1_->addAction(QStringLiteral("&About"));
@@ -140,6 +152,7 @@ void TMainForm::BuildPopupMenu() {
   // The check mark is ours to set: the handlers invert the bar's property.
   connect(alwaysOnTop1_, &QAction::triggered, this, [this] { AlwaysOnTop1Click(); });
   connect(autoHide1_, &QAction::triggered, this, [this] { AutoHide1Click(); });
+  connect(saveResults1, &QAction::triggered, this, &TMainForm::SaveResults1Click);
   connect(help1, &QAction::triggered, this, &TMainForm::Help1Click);
   connect(about1, &QAction::triggered, this, &TMainForm::About1Click);
   connect(exit1, &QAction::triggered, this, &TMainForm::Exit1Click);
@@ -157,6 +170,8 @@ void TMainForm::WireControls() {
   connect(ui_->SearchButton, &QPushButton::clicked, this, &TMainForm::SearchButtonClick);
   // Enter (key 13) in the keyword box acts as a click on the button.
   connect(ui_->Edit1, &QLineEdit::returnPressed, this, &TMainForm::SearchButtonClick);
+  // Escape in the keyword box stops a running search (Edit1KeyDown's other key).
+  ui_->Edit1->installEventFilter(this);
 
   // Max Sites: arrows only, never typed.
   if (auto* spinText = ui_->SpinEdit1->findChild<QLineEdit*>())
@@ -225,7 +240,10 @@ void TMainForm::FormCreate() {
   FillLanguageBox();
   // 4. The stored choices.
   RestoreSettings();
-  ReadEngineHosts();
+  if (demoHosts_)
+    searchControl_->SetEngineHosts(*demoHosts_);  // the stored hosts stay unread
+  else
+    ReadEngineHosts();
   searchControl_->SetMaxSites(ui_->SpinEdit1->value());
   // 5. Whatever was stored: left, right or floating, and these sizes.
   ImposeMainFormBarValues(*this);
@@ -260,6 +278,7 @@ void TMainForm::FormDestroy() {
   ui_->Panel4->Grid()->SetHintSettings({}, {});
   ui_->imgMenu->removeEventFilter(this);
   ui_->imgMin->removeEventFilter(this);
+  ui_->Edit1->removeEventFilter(this);
   for (QObject* child : findChildren<QObject*>())
     child->disconnect(this);
   imgMenuClickTimer_.stop();
@@ -394,6 +413,11 @@ void TMainForm::About1Click() {
   aboutBox.exec();
 }
 
+void TMainForm::SaveResults1Click() {
+  quellion::SaveResults(this, searchControl_->Table(), saveChooser_,
+                        shell_ != nullptr ? *shell_ : DefaultDesktopShell());
+}
+
 void TMainForm::FullInfoCheckBoxClick() {
   ui_->Panel4->FullInfoCheckBoxClick(ui_->FullInfoCheckBox->isChecked());
 }
@@ -459,6 +483,15 @@ void TMainForm::closeEvent(QCloseEvent* event) {
 }
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == ui_->Edit1) {
+    if (event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape && searchControl_ &&
+        searchControl_->IsBusy()) {
+      searchControl_->Stop();
+      return true;
+    }
+    return TAppBar::eventFilter(watched, event);
+  }
   const bool onMenu = watched == ui_->imgMenu;
   const bool onMin = watched == ui_->imgMin;
   if (!onMenu && !onMin)

@@ -5,9 +5,12 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
+#include "app/results/SaveResults.h"
 #include "appbar/AppBar.h"
+#include "search/Engines.h"
 
 class QMenu;
 class QAction;
@@ -29,6 +32,11 @@ class TResultsPanel;
 class TGaugeStatusBar;
 struct TSearchRequest;
 
+// `quellion --demo`: every engine at these hosts for this run only.
+struct TDemoSetup {
+  TEngineHosts Hosts;
+};
+
 // The main window: a desktop bar holding the Search, Engines and Configure pages, the
 // option menu and the two pictures. The design (controls, names, captions, bounds)
 // lives in MainForm.ui; the search itself is TSearchControl's.
@@ -42,6 +50,9 @@ class TMainForm : public TAppBar {
 
  public:
   explicit TMainForm(QWidget* parent = nullptr);
+  // The demo: the engines' stored hosts are neither read nor written; the title says
+  // "Demo".
+  explicit TMainForm(const TDemoSetup& demo, QWidget* parent = nullptr);
   // For tests: the bar runs against the given platform and toolbar service.
   TMainForm(std::unique_ptr<TAppBarPlatform> platform, TDesktopToolbarService& service,
             QWidget* parent = nullptr);
@@ -59,6 +70,8 @@ class TMainForm : public TAppBar {
   void SetAdvertisingBanner(TAdvertisingBanner* banner) { banner_ = banner; }
   // The shell that opens hits and links (borrowed); nullptr: the desktop's own.
   void SetShell(TDesktopShell* shell);
+  // Where "Save Results…" asks for its file; unset: the file dialog.
+  void SetSaveChooser(TSaveChooser chooser) { saveChooser_ = std::move(chooser); }
 
   // Event handlers, public so that tests can run them as the events would.
   void SearchButtonClick();
@@ -73,6 +86,8 @@ class TMainForm : public TAppBar {
   void AlwaysOnTop1Click();
   void AutoHide1Click();
   void FullInfoCheckBoxClick();
+  // "Save Results…" (and Ctrl+S): all rows or the ticked ones as CSV, JSON or HTML.
+  void SaveResults1Click();
 
   // The settings store: the bar's record plus the window's named values.
   bool RestoreSettings() override;
@@ -86,6 +101,8 @@ class TMainForm : public TAppBar {
   static constexpr const char* kHelpFile = "D:\\Projects\\Quellion\\QUELLION.HLP";
   static constexpr const char* kBeginSearch = "Begin Search";
   static constexpr const char* kStopSearch = "Stop Search";
+  static constexpr const char* kDemoTitle = "Tarnwick Quellion 2 - Demo";
+  bool IsDemo() const { return demoHosts_.has_value(); }
 
  signals:
   // The window was closed (close box, "E&xit", double-click on the menu picture).
@@ -128,6 +145,8 @@ class TMainForm : public TAppBar {
   QMenu* popupMenu1_ = nullptr;
   QAction* alwaysOnTop1_ = nullptr;
   QAction* autoHide1_ = nullptr;
+  TSaveChooser saveChooser_;
+  std::optional<TEngineHosts> demoHosts_;
   QPointer<QWidget> helpWindow_;
   TAdvertisingBanner* banner_ = nullptr;
   TDesktopShell* shell_ = nullptr;

@@ -3,8 +3,10 @@
 #include <QLineEdit>
 #include <QPixmap>
 #include <QPushButton>
+#include <cstdio>
 
 #include "app/MainForm.h"
+#include "app/results/GaugeStatusBar.h"
 #include "search/SearchControl.h"
 #include "ui_MainForm.h"
 
@@ -58,6 +60,10 @@ void TScreenshotHook::Finish(bool searchEnded) {
   poll_.stop();
   const bool saved = form_.grab().save(path_, "PNG");
   exitCode_ = (saved && searchEnded) ? 0 : 2;
+  // For the test that reads it: what the picture shows.
+  std::fprintf(stderr, "screenshot: %d rows; title \"%s\"; status \"%s\"\n",
+               form_.SearchControl().Table().RowCount(), qPrintable(form_.windowTitle()),
+               qPrintable(form_.StatusBar()->statusText()));
   form_.close();
 }
 

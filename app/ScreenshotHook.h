@@ -11,7 +11,9 @@ class TMainForm;
 // A hook for the screenshot test, inert unless QUELLION_SCREENSHOT names a PNG file:
 // once the window is up it types QUELLION_SCREENSHOT_KEYWORDS (default "quellion")
 // into the keyword box, starts the search, and when the search has ended saves a
-// picture of the window there and closes it. The program's exit status is then 0 when
+// picture of the window there, writes one line "screenshot: <rows> rows; title
+// "<title>"; status "<status text>"" to stderr and closes the window. The program's
+// exit status is then 0 when
 // the picture was saved, 2 otherwise (also when the search did not end in time).
 class TScreenshotHook final : public QObject {
   Q_OBJECT

@@ -1,6 +1,11 @@
 #include <QApplication>
 #include <QIcon>
+#include <cstdio>
+#include <exception>
+#include <memory>
 
+#include "app/AppIcon.h"
+#include "app/DemoMode.h"
 #include "app/MainForm.h"
 #include "app/ScreenshotHook.h"
 #include "app/about/AboutBox.h"
@@ -10,12 +15,24 @@ int main(int argc, char** argv) {
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Tarnwick Quellion 2"));
   QApplication::setDesktopFileName(QStringLiteral("org.tarnwick.Quellion"));
-  QApplication::setWindowIcon(QIcon(QStringLiteral(":/quellion/quellion.png")));
+  QApplication::setWindowIcon(quellion::ApplicationIcon());
   QApplication::setFont(quellion::DesignFont());
   // The help file name the program has always carried; the help shown is the bundled HTML.
   application.setProperty("helpFile", QString::fromLatin1(quellion::TMainForm::kHelpFile));
 
-  quellion::TMainForm mainForm;
+  // --demo: the bundled engine simulator answers for every engine; it outlives the window.
+  std::unique_ptr<quellion::TDemoEngines> demo;
+  if (quellion::TDemoEngines::Requested(QApplication::arguments())) {
+    try {
+      demo = std::make_unique<quellion::TDemoEngines>();
+    } catch (const std::exception& e) {
+      std::fprintf(stderr, "quellion: the demo engines could not start: %s\n", e.what());
+      return 1;
+    }
+  }
+  auto form = demo ? std::make_unique<quellion::TMainForm>(quellion::TDemoSetup{demo->Hosts()})
+                   : std::make_unique<quellion::TMainForm>();
+  quellion::TMainForm& mainForm = *form;
   // Created with the main window and never shown, as the program always has.
   quellion::TAboutBox hiddenAboutBox;
   QObject::connect(&mainForm, &quellion::TMainForm::closed, &application, &QApplication::quit,

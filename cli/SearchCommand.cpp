@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <nlohmann/json.hpp>
 #include <optional>
 
 #include "cli/Commands.h"
@@ -15,6 +14,7 @@
 #include "platform/TextEncoding.h"
 #include "platform/ThreadQueue.h"
 #include "search/QueryBuilder.h"
+#include "search/ResultExport.h"
 #include "search/SearchControl.h"
 #include "search/StatusTextRelay.h"
 
@@ -36,7 +36,8 @@ constexpr const char* kUsage =
     "  --proxy-port PORT         proxy port when --proxy names none\n"
     "  --proxy-user NAME         proxy user name\n"
     "  --proxy-password PASSWORD proxy password\n"
-    "  --json                    print one JSON array instead\n";
+    "  --json                    print one JSON array instead\n"
+    "  --csv                     print RFC 4180 CSV (UTF-8, with a header) instead\n";
 
 // Set by the SIGINT handler, polled by the main loop: an interrupt is "Stop Search".
 std::atomic<bool> interruptRequested{false};
@@ -138,6 +139,7 @@ int RunSearch(CommandContext& ctx) {
   std::array<std::optional<std::string>, kEngineCount> hosts;
   std::optional<std::string> proxy, proxyPort, proxyUser, proxyPassword;
   bool json = false;
+  bool csv = false;
 
   TArgReader reader(ctx.args);
   while (const auto next = reader.NextOption(words)) {
@@ -167,10 +169,14 @@ int RunSearch(CommandContext& ctx) {
       proxyPassword = reader.Value(option);
     } else if (option == "--json") {
       json = true;
+    } else if (option == "--csv") {
+      csv = true;
     } else {
       throw EUsageError("search: unknown option '" + option + "'");
     }
   }
+  if (json && csv)
+    throw EUsageError("search: --json and --csv exclude each other");
   if (words.empty())
     throw EUsageError("search: missing KEYWORDS (try --help)");
   if (words.size() > 1)
@@ -224,15 +230,9 @@ int RunSearch(CommandContext& ctx) {
 
   const std::vector<TResultRecord> rows = control.Table().Rows();
   if (json) {
-    nlohmann::json list = nlohmann::json::array();
-    for (const TResultRecord& row : rows) {
-      list.push_back({{"index", row.Index},
-                      {"engine", DecodeForDisplay(row.SearchEngine)},
-                      {"title", DecodeForDisplay(row.Title)},
-                      {"url", DecodeForDisplay(row.URL)},
-                      {"description", DecodeForDisplay(row.Description)}});
-    }
-    ctx.out << list.dump() << "\n";
+    ctx.out << ResultsToJson(rows) << "\n";
+  } else if (csv) {
+    ctx.out << ResultsToCsv(rows);
   } else {
     for (const TResultRecord& row : rows) {
       ctx.out << row.Index << '\t' << row.SearchEngine << '\t' << Escape(row.Title) << '\t'

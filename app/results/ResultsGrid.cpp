@@ -1,7 +1,12 @@
 #include "app/results/ResultsGrid.h"
 
+#include <QClipboard>
+#include <QContextMenuEvent>
 #include <QCursor>
+#include <QGuiApplication>
 #include <QHeaderView>
+#include <QKeyEvent>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyledItemDelegate>
@@ -85,6 +90,24 @@ TResultsGrid::TResultsGrid(QWidget* parent) : QTableView(parent) {
   connect(&hintHideTimer_, &QTimer::timeout, this, &TResultsGrid::HideHint);
   connect(this, &QAbstractItemView::clicked, this,
           [this](const QModelIndex& index) { ExDBGrid1CellClick(index.column()); });
+  BuildRowMenu();
+}
+
+void TResultsGrid::BuildRowMenu() {
+  rowMenu_ = new QMenu(this);
+  rowMenu_->setObjectName(QStringLiteral("RowMenu"));
+  QAction* open = rowMenu_->addAction(QStringLiteral("&Open"));
+  open->setObjectName(QStringLiteral("RowOpen"));
+  QAction* copyAddress = rowMenu_->addAction(QStringLiteral("Copy &Address"));
+  copyAddress->setObjectName(QStringLiteral("RowCopyAddress"));
+  QAction* copyTitle = rowMenu_->addAction(QStringLiteral("Copy &Title"));
+  copyTitle->setObjectName(QStringLiteral("RowCopyTitle"));
+  rowTick_ = rowMenu_->addAction(QStringLiteral("T&ick"));
+  rowTick_->setObjectName(QStringLiteral("RowTick"));
+  connect(open, &QAction::triggered, this, &TResultsGrid::URLListBoxDblClick);
+  connect(copyAddress, &QAction::triggered, this, &TResultsGrid::CopyCurrentAddress);
+  connect(copyTitle, &QAction::triggered, this, &TResultsGrid::CopyCurrentTitle);
+  connect(rowTick_, &QAction::triggered, this, &TResultsGrid::ToggleCurrentTick);
 }
 
 TResultsGrid::~TResultsGrid() {
@@ -121,7 +144,12 @@ void TResultsGrid::Panel4Resize() {
 }
 
 void TResultsGrid::ExDBGrid1CellClick(int column) {
-  if (column != TResultsModel::kCheckedColumn || model_ == nullptr || !model_->IsTableOpen())
+  if (column == TResultsModel::kCheckedColumn)
+    ToggleCurrentTick();
+}
+
+void TResultsGrid::ToggleCurrentTick() {
+  if (model_ == nullptr || !model_->IsTableOpen())
     return;
   TResultTable& table = *model_->Table();
   const int row = table.CurrentRow();
@@ -182,6 +210,34 @@ void TResultsGrid::URLListBoxDblClick() {
   table.SetChecked(row, true);
   model_->RowEdited(row);
   Shell().ShellOpen(address);
+}
+
+void TResultsGrid::CopyCurrentAddress() {
+  if (model_ == nullptr || !model_->IsTableOpen())
+    return;
+  if (const auto record = model_->Table()->Row(model_->Table()->CurrentRow()))
+    QGuiApplication::clipboard()->setText(
+        QString::fromStdString(DecodeForDisplay("http://" + record->URL)));
+}
+
+void TResultsGrid::CopyCurrentTitle() {
+  if (model_ == nullptr || !model_->IsTableOpen())
+    return;
+  if (const auto record = model_->Table()->Row(model_->Table()->CurrentRow()))
+    QGuiApplication::clipboard()->setText(QString::fromStdString(DecodeForDisplay(record->Title)));
+}
+
+QMenu* TResultsGrid::RowMenuFor(int row) {
+  if (model_ == nullptr || !model_->IsTableOpen() || row < 0 || row >= model_->rowCount())
+    return nullptr;
+  model_->SetCurrentRow(row);
+  TResultTable& table = *model_->Table();
+  const auto record = table.Row(table.CurrentRow());
+  if (!record)
+    return nullptr;
+  rowTick_->setText(record->Checked.value_or(false) ? QStringLiteral("Unt&ick")
+                                                    : QStringLiteral("T&ick"));
+  return rowMenu_;
 }
 
 void TResultsGrid::SetHint(const QString& text) {
@@ -246,6 +302,59 @@ QItemSelectionModel::SelectionFlags TResultsGrid::selectionCommand(const QModelI
   if (!index.isValid())
     return QItemSelectionModel::NoUpdate;
   return QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows;
+}
+
+void TResultsGrid::keyPressEvent(QKeyEvent* event) {
+  if (event->matches(QKeySequence::Copy)) {
+    CopyCurrentAddress();
+    event->accept();
+    return;
+  }
+  const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+  if (modifiers == Qt::NoModifier) {
+    switch (event->key()) {
+      case Qt::Key_Space:
+        ToggleCurrentTick();
+        event->accept();
+        return;
+      case Qt::Key_Return:
+      case Qt::Key_Enter:
+        URLListBoxDblClick();
+        event->accept();
+        return;
+      default:
+        break;
+    }
+  }
+  QTableView::keyPressEvent(event);
+}
+
+QModelIndex TResultsGrid::moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers) {
+  // Home and End go to the first and last row (a table view's own go along the row).
+  if ((cursorAction == MoveHome || cursorAction == MoveEnd) && model_ != nullptr &&
+      model_->rowCount() > 0) {
+    const int row = cursorAction == MoveHome ? 0 : model_->rowCount() - 1;
+    return model_->index(row, TResultsModel::kTitleColumn);
+  }
+  return QTableView::moveCursor(cursorAction, modifiers);
+}
+
+void TResultsGrid::contextMenuEvent(QContextMenuEvent* event) {
+  event->accept();
+  if (model_ == nullptr)
+    return;
+  const bool byMouse = event->reason() == QContextMenuEvent::Mouse;
+  // A mouse event arrives through the viewport, in its coordinates.
+  const int row = byMouse ? rowAt(event->pos().y()) : model_->CurrentRow();
+  QMenu* menu = RowMenuFor(row);
+  if (menu == nullptr)
+    return;
+  HideHint();
+  const QPoint at =
+      byMouse ? event->globalPos()
+              : viewport()->mapToGlobal(
+                    visualRect(model_->index(row, TResultsModel::kTitleColumn)).bottomLeft());
+  menu->popup(at);
 }
 
 void TResultsGrid::mousePressEvent(QMouseEvent* event) {

@@ -4,6 +4,9 @@
 #include <QTimer>
 #include <functional>
 
+class QAction;
+class QMenu;
+
 namespace quellion {
 
 class TDesktopShell;
@@ -13,6 +16,11 @@ class TResultsModel;
 // grid lines, scroll bars or border, rows 17 high, whole-row navy selection, nothing
 // editable in place. The selected row is the results table's current row; moving the
 // mouse over a row makes it current and sets the row's hint.
+//
+// Keys: Up/Down/PageUp/PageDown/Home/End move the current row, Space ticks or unticks
+// it, Enter opens it as a double-click does, Ctrl+C copies its address. A right click
+// (or the menu key) on a row opens the row menu: Open, Copy Address, Copy Title,
+// Tick/Untick.
 //
 // The handlers carry the main window's names and are wired to the grid's own events;
 // they are public so that the window (and tests) can call them as the events would.
@@ -53,6 +61,18 @@ class TResultsGrid : public QTableView {
   // visited (Color 16776960, ticked). Without a current row: nothing.
   void URLListBoxDblClick();
 
+  // Toggles the current row's tick (Space, "Tick"/"Untick"; the Checked column's
+  // click). Without a current row: nothing.
+  void ToggleCurrentTick();
+  // Put the current row's address ("http://" + URL, as opened) or title on the
+  // clipboard, decoded for display. Without a current row: nothing.
+  void CopyCurrentAddress();
+  void CopyCurrentTitle();
+  // The row menu; RowMenuFor prepares it for a row (which becomes current) and returns
+  // nullptr when there is no such row. Tests trigger its actions directly.
+  QMenu* RowMenu() const { return rowMenu_; }
+  QMenu* RowMenuFor(int row);
+
   // The hint as built by the mouse-move handler (CR CR between description and URL).
   QString HintText() const { return hintText_; }
   // Hint timing: shown kHintPauseMs after it was set (or the mouse came in), hidden
@@ -65,6 +85,9 @@ class TResultsGrid : public QTableView {
   void HideHint();
 
  protected:
+  void keyPressEvent(QKeyEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
+  QModelIndex moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers) override;
   void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
@@ -78,6 +101,7 @@ class TResultsGrid : public QTableView {
   void SetHint(const QString& text);
   void FollowCurrentRow(int row);
   TDesktopShell& Shell() const;
+  void BuildRowMenu();
 
   TResultsModel* model_ = nullptr;
   TDesktopShell* shell_ = nullptr;
@@ -89,6 +113,8 @@ class TResultsGrid : public QTableView {
   QTimer hintShowTimer_;
   QTimer hintHideTimer_;
   bool followingModel_ = false;
+  QMenu* rowMenu_ = nullptr;
+  QAction* rowTick_ = nullptr;
 };
 
 }  // namespace quellion

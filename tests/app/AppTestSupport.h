@@ -46,8 +46,9 @@ struct TRecordingShell final : TDesktopShell {
     Opened.push_back(address);
     return true;
   }
+  std::vector<QString> Messages;
   bool StartProgram(const QString&, const QString&) override { return false; }
-  void ShowMessage(QWidget*, const QString&) override {}
+  void ShowMessage(QWidget*, const QString& text) override { Messages.push_back(text); }
 };
 
 // Ticks the engine boxes (Hotbot's hidden one included) as given, by engine index.

@@ -84,13 +84,15 @@ TEST_F(MainFormWindow, OptionMenuItemsAccessKeysAndTicks) {
   const char* expected[][2] = {{"AlwaysOnTop1", "Always On &Top"},
                                {"AutoHide1", "Auto Hi&de"},
                                {"N1", "-"},
+                               {"SaveResults1", "&Save Results\u2026"},
+                               {"N3", "-"},
                                {"Help1", "&Help"},
                                {"About1", "&About"},
                                {"N2", "-"},
                                {"Exit1", "E&xit"}};
   const QList<QAction*> actions = menu->actions();
-  ASSERT_EQ(actions.size(), 7);
-  for (int i = 0; i < 7; ++i) {
+  ASSERT_EQ(actions.size(), 9);
+  for (int i = 0; i < 9; ++i) {
     SCOPED_TRACE(expected[i][0]);
     EXPECT_EQ(actions[i]->objectName().toStdString(), expected[i][0]);
     if (std::string(expected[i][1]) == "-") {

@@ -1,6 +1,7 @@
 // The real program under Xvfb: it searches the engine simulator and saves a picture of
 // its window with the results (QUELLION_SCREENSHOT), which this test leaves in the build
-// tree at tests/artifacts/quellion-window.png.
+// tree at tests/artifacts/quellion-window.png; and `quellion --demo`, searching its own
+// bundled simulator, at tests/artifacts/quellion-demo.png.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -17,6 +18,7 @@
 #include <vector>
 
 #include "settings/Registry.h"
+#include "settings/SettingsSchema.h"
 #include "tools/engine-sim/EngineSimulator.h"
 
 extern char** environ;
@@ -168,6 +170,69 @@ TEST(QuellionProgram, SearchesUnderXvfbAndSavesAPictureOfItsWindow) {
 
   fs::create_directories(QUELLION_ARTIFACTS);
   fs::copy_file(picture, fs::path(QUELLION_ARTIFACTS) / "quellion-window.png",
+                fs::copy_options::overwrite_existing);
+  std::error_code ignored;
+  fs::remove_all(folder, ignored);
+}
+
+TEST(QuellionProgram, DemoSearchesItsOwnSimulatorAndLeavesTheStoredHostsAlone) {
+  std::string pattern = (fs::temp_directory_path() / "quellion-demo-XXXXXX").string();
+  const fs::path folder = mkdtemp(pattern.data());
+
+  // Stored hosts where nothing answers: a demo that used them would find nothing.
+  const std::string deadHost = "127.0.0.1:1";
+  setenv("XDG_CONFIG_HOME", folder.c_str(), 1);
+  TRegistry::ResetCurrentUser();
+  {
+    TRegistry& registry = TRegistry::CurrentUser();
+    TRegistryKey* engines = registry.OpenKey(HKEY_CURRENT_USER, kQuellionEnginesKeyName, true);
+    for (TEngine engine : kAllEngines)
+      engines->WriteString(EngineName(engine), deadHost);
+    registry.OpenKey(HKEY_CURRENT_USER, kQuellionKeyName, true)->WriteInteger("MaxSites", 100);
+    ASSERT_TRUE(registry.Flush()) << registry.LastError();
+  }
+
+  TXvfb xvfb;
+  ASSERT_TRUE(xvfb.Start(folder)) << "Xvfb did not start";
+
+  const fs::path picture = folder / "demo.png";
+  const fs::path errors = folder / "stderr.txt";
+  std::vector<std::string> env = {"DISPLAY=" + xvfb.Display(),
+                                  "QT_QPA_PLATFORM=xcb",
+                                  "XDG_CONFIG_HOME=" + folder.string(),
+                                  "XDG_RUNTIME_DIR=" + folder.string(),
+                                  "QUELLION_SCREENSHOT=" + picture.string(),
+                                  "QUELLION_SCREENSHOT_KEYWORDS=offline demo"};
+  if (const char* home = getenv("HOME"))
+    env.push_back(std::string("HOME=") + home);
+  if (const char* asan = getenv("ASAN_OPTIONS"))
+    env.push_back(std::string("ASAN_OPTIONS=") + asan);
+  env.push_back(std::string("LSAN_OPTIONS=suppressions=") + QUELLION_LSAN_SUPPRESSIONS);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 2, errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  const pid_t program = Spawn({QUELLION_PROGRAM, "--demo"}, env, &actions);
+  posix_spawn_file_actions_destroy(&actions);
+  ASSERT_GT(program, 0);
+  EXPECT_EQ(WaitExit(program, 90000), 0);
+
+  std::ifstream errorText(errors);
+  const std::string written((std::istreambuf_iterator<char>(errorText)), {});
+  EXPECT_NE(written.find("screenshot: 100 rows; title \"Tarnwick Quellion 2 - Demo\"; status "
+                         "\"Search Complete  -  Found 100 sites\""),
+            std::string::npos)
+      << written;
+  ASSERT_TRUE(fs::exists(picture));
+  EXPECT_GT(fs::file_size(picture), 2000u);
+
+  // The stored hosts were neither used nor changed.
+  TRegistry::ResetCurrentUser();
+  const TEngineHosts stored = ReadStoredEngineHosts(TRegistry::CurrentUser());
+  for (TEngine engine : kAllEngines)
+    EXPECT_EQ(stored[EngineIndex(engine)], deadHost) << EngineName(engine);
+
+  fs::create_directories(QUELLION_ARTIFACTS);
+  fs::copy_file(picture, fs::path(QUELLION_ARTIFACTS) / "quellion-demo.png",
                 fs::copy_options::overwrite_existing);
   std::error_code ignored;
   fs::remove_all(folder, ignored);

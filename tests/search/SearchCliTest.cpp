@@ -102,6 +102,7 @@ TEST(SearchCommands, BadUsageExitsTwo) {
       {"search", "--engines", "google,lycos", "q"},
       {"search", "--host", "google", "q"},
       {"search", "--max-sites", "ten", "q"},
+      {"search", "--json", "--csv", "q"},
   };
   for (const auto& args : cases) {
     const TRun run = RunWith(args);
@@ -211,6 +212,26 @@ TEST_F(SearchCommand, JsonDecodesTextForDisplayAndMaxSitesIsBroughtIntoRange) {
     EXPECT_TRUE(engine == "Google" || engine == "Excite");
     EXPECT_TRUE(list[i].contains("url") && list[i].contains("description"));
   }
+}
+
+TEST_F(SearchCommand, CsvPrintsAHeaderAndOneQuotedRecordPerRow) {
+  TSimConfig config;
+  config[EngineIndex(TEngine::Hotbot)].Total = 3;
+  config[EngineIndex(TEngine::Hotbot)].TitleSuffix = ", \"caf\xe9\"";  // Windows-1252
+  StartSimulator(config);
+  const TRun run =
+      RunWith({"search", "--csv", "--engines", "hotbot", "--host", HostArg(TEngine::Hotbot), "q"});
+  ASSERT_EQ(kExitOk, run.status) << run.err;
+  EXPECT_EQ(
+      "index,engine,title,url,description\r\n"
+      "0,Hotbot,\"Hotbot result 0, \"\"caf\xc3\xa9\"\"\",www.hotbot0.example/page.html,"
+      "Description 0 from Hotbot\r\n"
+      "1,Hotbot,\"Hotbot result 1, \"\"caf\xc3\xa9\"\"\",www.hotbot1.example/page.html,"
+      "Description 1 from Hotbot\r\n"
+      "2,Hotbot,\"Hotbot result 2, \"\"caf\xc3\xa9\"\"\",www.hotbot2.example/page.html,"
+      "Description 2 from Hotbot\r\n",
+      run.out);
+  EXPECT_EQ("Search Complete  -  Found 3 sites", Lines(run.err).back());
 }
 
 TEST_F(SearchCommand, InterruptStopsTheSearchAndPrintsWhatWasFound) {

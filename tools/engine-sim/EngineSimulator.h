@@ -11,8 +11,8 @@
 
 namespace quellion::tools {
 
-// A stand-in for the five engines' web servers on loopback, for tests and
-// benchmarks (not product code). Every engine gets its own listening port on
+// A stand-in for the five engines' web servers on loopback, for tests, benchmarks and
+// the window's offline demo (`quellion --demo`). Every engine gets its own listening port on
 // 127.0.0.1 and answers any GET, direct or through a proxy, with a result page in
 // that engine's layout, as the extraction rules expect, paged by the engine's own
 // key. All engines are served by one thread.

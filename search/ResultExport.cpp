@@ -1,0 +1,166 @@
+#include "search/ResultExport.h"
+
+#include <algorithm>
+#include <cctype>
+#include <nlohmann/json.hpp>
+
+#include "platform/TextEncoding.h"
+
+namespace quellion {
+namespace {
+
+void AppendCsvField(std::string& out, const std::string& text) {
+  if (text.find_first_of(",\"\r\n") == std::string::npos) {
+    out += text;
+    return;
+  }
+  out += '"';
+  for (char c : text) {
+    if (c == '"')
+      out += '"';
+    out += c;
+  }
+  out += '"';
+}
+
+// Text and attribute values alike; controls that HTML does not allow in a page become
+// the replacement character.
+std::string HtmlEscaped(const std::string& text) {
+  std::string out;
+  out.reserve(text.size() + text.size() / 8);
+  for (char c : text) {
+    switch (c) {
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      case '\'':
+        out += "&#39;";
+        break;
+      case '\t':
+      case '\n':
+      case '\r':
+        out += c;
+        break;
+      default:
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+          out += "\xEF\xBF\xBD";
+        else
+          out += c;
+    }
+  }
+  return out;
+}
+
+std::string Shown(const std::string& bytes) {
+  return DecodeForDisplay(bytes);
+}
+
+}  // namespace
+
+std::string ResultsToCsv(const std::vector<TResultRecord>& rows) {
+  std::string out = "index,engine,title,url,description\r\n";
+  for (const TResultRecord& row : rows) {
+    out += std::to_string(row.Index);
+    for (const std::string* field : {&row.SearchEngine, &row.Title, &row.URL, &row.Description}) {
+      out += ',';
+      AppendCsvField(out, Shown(*field));
+    }
+    out += "\r\n";
+  }
+  return out;
+}
+
+std::string ResultsToJson(const std::vector<TResultRecord>& rows) {
+  nlohmann::json list = nlohmann::json::array();
+  for (const TResultRecord& row : rows) {
+    list.push_back({{"index", row.Index},
+                    {"engine", Shown(row.SearchEngine)},
+                    {"title", Shown(row.Title)},
+                    {"url", Shown(row.URL)},
+                    {"description", Shown(row.Description)}});
+  }
+  return list.dump();
+}
+
+std::string ResultsToHtml(const std::vector<TResultRecord>& rows, std::string_view heading) {
+  const std::string title = HtmlEscaped(Shown(std::string(heading)));
+  std::string out =
+      "<!DOCTYPE html>\n"
+      "<html>\n"
+      "<head>\n"
+      "<meta charset=\"utf-8\">\n"
+      "<title>" +
+      title +
+      "</title>\n"
+      "<style>body { font-family: sans-serif; } li { margin-bottom: 0.6em; }"
+      " .engine { color: #666; font-size: small; }</style>\n"
+      "</head>\n"
+      "<body>\n"
+      "<h1>" +
+      title + "</h1>\n<ol>\n";
+  for (const TResultRecord& row : rows) {
+    const std::string address = HtmlEscaped(Shown("http://" + row.URL));
+    const std::string text = row.Title.empty() ? address : HtmlEscaped(Shown(row.Title));
+    out += "<li><a href=\"" + address + "\" rel=\"noreferrer noopener\">" + text +
+           "</a> <span class=\"engine\">" + HtmlEscaped(Shown(row.SearchEngine)) + "</span>";
+    if (!row.Description.empty())
+      out += "<br>" + HtmlEscaped(Shown(row.Description));
+    out += "</li>\n";
+  }
+  out += "</ol>\n</body>\n</html>\n";
+  return out;
+}
+
+std::string ExportResults(const std::vector<TResultRecord>& rows, TExportFormat format,
+                          std::string_view htmlHeading) {
+  switch (format) {
+    case TExportFormat::Csv:
+      return ResultsToCsv(rows);
+    case TExportFormat::Json:
+      return ResultsToJson(rows) + "\n";
+    case TExportFormat::Html:
+      return ResultsToHtml(rows, htmlHeading);
+  }
+  return {};
+}
+
+std::optional<TExportFormat> ExportFormatForFileName(std::string_view fileName) {
+  const size_t dot = fileName.rfind('.');
+  if (dot == std::string_view::npos)
+    return std::nullopt;
+  std::string suffix(fileName.substr(dot + 1));
+  if (suffix.find('/') != std::string::npos)
+    return std::nullopt;  // a dot in a folder's name, not in the file's
+  std::transform(suffix.begin(), suffix.end(), suffix.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  if (suffix == "csv")
+    return TExportFormat::Csv;
+  if (suffix == "json")
+    return TExportFormat::Json;
+  if (suffix == "html" || suffix == "htm")
+    return TExportFormat::Html;
+  return std::nullopt;
+}
+
+const char* ExportSuffix(TExportFormat format) {
+  switch (format) {
+    case TExportFormat::Csv:
+      return ".csv";
+    case TExportFormat::Json:
+      return ".json";
+    case TExportFormat::Html:
+      return ".html";
+  }
+  return "";
+}
+
+}  // namespace quellion
