@@ -111,8 +111,10 @@ int ParseNumber(const std::string& text, const std::string& option) {
 
 bool WantsHelp(const std::vector<std::string>& args) {
   for (const auto& a : args) {
-    if (a == "--") return false;  // after it, nothing is an option
-    if (a == "--help") return true;
+    if (a == "--")
+      return false;  // after it, nothing is an option
+    if (a == "--help")
+      return true;
   }
   return false;
 }

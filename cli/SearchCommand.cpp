@@ -10,13 +10,13 @@
 #include "engines/DefinedEngine.h"
 #include "engines/EngineCatalog.h"
 #include "platform/MainThread.h"
-#include "settings/Registry.h"
 #include "platform/TextEncoding.h"
 #include "platform/ThreadQueue.h"
 #include "search/QueryBuilder.h"
 #include "search/ResultExport.h"
 #include "search/SearchControl.h"
 #include "search/StatusTextRelay.h"
+#include "settings/Registry.h"
 
 namespace quellion::cli {
 namespace {

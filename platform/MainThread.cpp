@@ -29,7 +29,8 @@ void TMainThreadDispatcher::RunAndWait(const std::function<void()>& fn) {
   Post([handOff, fn] {
     {
       std::lock_guard lock(handOff->mutex);
-      if (handOff->cancelled) return;
+      if (handOff->cancelled)
+        return;
     }
     std::exception_ptr error;
     try {
@@ -55,12 +56,14 @@ void TMainThreadDispatcher::RunAndWait(const std::function<void()>& fn) {
   // Take the error out under the lock, so the main thread's copy is released first.
   std::exception_ptr error = std::move(handOff->error);
   lock.unlock();
-  if (error) std::rethrow_exception(error);
+  if (error)
+    std::rethrow_exception(error);
 }
 
 TQueueMainThread::TQueueMainThread() {
   endpoint_ = std::make_unique<TMessageEndpoint>([](TMessage& message) {
-    if (message.Payload) message.Payload();
+    if (message.Payload)
+      message.Payload();
   });
   queue_ = endpoint_->SharedQueue();
   endpointId_ = endpoint_->Id();
@@ -82,7 +85,8 @@ bool TQueueMainThread::PumpUntil(const std::function<bool()>& pred, int timeoutM
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
                           deadline - std::chrono::steady_clock::now())
                           .count();
-    if (left <= 0) return pred();
+    if (left <= 0)
+      return pred();
     queue.WaitForWork(static_cast<int>(std::min<long>(left, 50)));
     queue.Pump();
   }

@@ -51,9 +51,11 @@ bool IsValidUtf8(const std::string& bytes) {
     } else {
       return false;
     }
-    if (i + len > n) return false;
+    if (i + len > n)
+      return false;
     for (size_t k = 1; k < len; ++k) {
-      if ((s[i + k] & 0xC0) != 0x80) return false;
+      if ((s[i + k] & 0xC0) != 0x80)
+        return false;
       cp = (cp << 6) | (s[i + k] & 0x3F);
     }
     // Overlong forms, surrogates and values past U+10FFFF are not valid UTF-8.
@@ -66,12 +68,14 @@ bool IsValidUtf8(const std::string& bytes) {
 }
 
 std::string DecodeForDisplay(const std::string& bytes) {
-  if (IsValidUtf8(bytes)) return bytes;
+  if (IsValidUtf8(bytes))
+    return bytes;
   std::string out;
   out.reserve(bytes.size() * 2);
   for (unsigned char c : bytes) {
     uint32_t cp = c;
-    if (c >= 0x80 && c <= 0x9F && kCp1252High[c - 0x80] != 0) cp = kCp1252High[c - 0x80];
+    if (c >= 0x80 && c <= 0x9F && kCp1252High[c - 0x80] != 0)
+      cp = kCp1252High[c - 0x80];
     AppendUtf8(out, cp);
   }
   return out;

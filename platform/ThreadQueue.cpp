@@ -38,10 +38,12 @@ int64_t NowMs() {
 struct QueueHolder {
   std::shared_ptr<TThreadQueue> queue;
   ~QueueHolder() {
-    if (!queue) return;
+    if (!queue)
+      return;
     std::lock_guard lock(registryMutex);
     auto it = Registry().find(queue->Owner());
-    if (it != Registry().end() && it->second.lock() == queue) Registry().erase(it);
+    if (it != Registry().end() && it->second.lock() == queue)
+      Registry().erase(it);
   }
 };
 thread_local QueueHolder currentQueue;
@@ -55,14 +57,18 @@ ThreadId CurrentThreadId() {
 
 TThreadQueue::TThreadQueue(ThreadId owner) : owner_(owner) {
   wakeFd_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-  if (wakeFd_ < 0) throw EException(Format("eventfd failed, error #%d", errno));
+  if (wakeFd_ < 0)
+    throw EException(Format("eventfd failed, error #%d", errno));
 }
 
 TThreadQueue::~TThreadQueue() {
-  if (wakeFd_ >= 0) ::close(wakeFd_);
+  if (wakeFd_ >= 0)
+    ::close(wakeFd_);
 }
 
-TThreadQueue& TThreadQueue::Current() { return *CurrentShared(); }
+TThreadQueue& TThreadQueue::Current() {
+  return *CurrentShared();
+}
 
 std::shared_ptr<TThreadQueue> TThreadQueue::CurrentShared() {
   if (!currentQueue.queue) {
@@ -102,11 +108,14 @@ void TThreadQueue::ClearWakeup() {
 }
 
 int TThreadQueue::TimerTimeout(int timeoutMs) const {
-  if (timers_.empty()) return timeoutMs;
+  if (timers_.empty())
+    return timeoutMs;
   int64_t nearest = INT64_MAX;
-  for (const auto& [id, timer] : timers_) nearest = std::min(nearest, timer.due);
+  for (const auto& [id, timer] : timers_)
+    nearest = std::min(nearest, timer.due);
   const int64_t wait = std::max<int64_t>(0, nearest - NowMs());
-  if (timeoutMs < 0 || wait < timeoutMs) return static_cast<int>(std::min<int64_t>(wait, INT_MAX));
+  if (timeoutMs < 0 || wait < timeoutMs)
+    return static_cast<int>(std::min<int64_t>(wait, INT_MAX));
   return timeoutMs;
 }
 
@@ -116,7 +125,8 @@ bool TThreadQueue::PollOnce(int timeoutMs, bool dispatch) {
   fds.reserve(watches_.size() + 1);
   fds.push_back({wakeFd_, POLLIN, 0});
   for (const auto& [id, watch] : watches_) {
-    if (watch.events == 0) continue;
+    if (watch.events == 0)
+      continue;
     fds.push_back({watch.fd, watch.events, 0});
     ids.push_back(id);
   }
@@ -124,15 +134,19 @@ bool TThreadQueue::PollOnce(int timeoutMs, bool dispatch) {
   do {
     n = ::poll(fds.data(), fds.size(), timeoutMs);
   } while (n < 0 && errno == EINTR);
-  if (n <= 0) return false;
+  if (n <= 0)
+    return false;
   bool work = (fds[0].revents & POLLIN) != 0;
   for (size_t i = 1; i < fds.size(); ++i) {
-    if (fds[i].revents == 0) continue;
+    if (fds[i].revents == 0)
+      continue;
     work = true;
-    if (!dispatch) continue;
+    if (!dispatch)
+      continue;
     // The watch may have been removed or changed by an earlier handler of this round.
     auto it = watches_.find(ids[i - 1]);
-    if (it == watches_.end() || it->second.fd != fds[i].fd || it->second.events == 0) continue;
+    if (it == watches_.end() || it->second.fd != fds[i].fd || it->second.events == 0)
+      continue;
     auto handler = it->second.handler;  // keeps the handler alive while it runs
     (*handler)(fds[i].fd, fds[i].revents);
   }
@@ -144,10 +158,12 @@ bool TThreadQueue::RunDueTimers() {
   const int64_t now = NowMs();
   std::vector<int> due;
   for (const auto& [id, timer] : timers_)
-    if (timer.due <= now) due.push_back(id);
+    if (timer.due <= now)
+      due.push_back(id);
   for (int id : due) {
     auto it = timers_.find(id);
-    if (it == timers_.end()) continue;
+    if (it == timers_.end())
+      continue;
     it->second.due = now + it->second.interval;
     auto handler = it->second.handler;
     (*handler)();
@@ -166,11 +182,13 @@ bool TThreadQueue::DispatchMessages() {
   for (size_t i = 0; i < batch.size(); ++i) {
     TMessage& message = batch[i];
     if (message.Target == 0) {
-      if (threadMessageHandler_) threadMessageHandler_(message);
+      if (threadMessageHandler_)
+        threadMessageHandler_(message);
       continue;
     }
     auto it = endpoints_.find(message.Target);
-    if (it == endpoints_.end()) continue;  // its endpoint is gone: dropped
+    if (it == endpoints_.end())
+      continue;  // its endpoint is gone: dropped
     auto handler = it->second;
     (*handler)(message);
   }
@@ -179,14 +197,18 @@ bool TThreadQueue::DispatchMessages() {
 
 bool TThreadQueue::WaitForWork(int timeoutMs) {
   SafePoint();
-  if (PendingCount() > 0) return true;
+  if (PendingCount() > 0)
+    return true;
   const int64_t deadline = timeoutMs < 0 ? -1 : NowMs() + timeoutMs;
   for (;;) {
     int remaining = -1;
-    if (deadline >= 0) remaining = static_cast<int>(std::max<int64_t>(0, deadline - NowMs()));
+    if (deadline >= 0)
+      remaining = static_cast<int>(std::max<int64_t>(0, deadline - NowMs()));
     const int wait = TimerTimeout(remaining);
-    if (PollOnce(wait, false)) break;
-    if (!timers_.empty() && TimerTimeout(0) == 0) break;
+    if (PollOnce(wait, false))
+      break;
+    if (!timers_.empty() && TimerTimeout(0) == 0)
+      break;
     if (deadline >= 0 && NowMs() >= deadline) {
       SafePoint();
       return false;
@@ -202,7 +224,8 @@ void TThreadQueue::Pump() {
     bool work = PollOnce(0, true);
     work = RunDueTimers() || work;
     work = DispatchMessages() || work;
-    if (!work) break;
+    if (!work)
+      break;
   }
   SafePoint();
 }
@@ -225,20 +248,25 @@ int TThreadQueue::WatchFd(int fd, short events, FdHandler handler) {
 
 void TThreadQueue::SetFdEvents(int watchId, short events) {
   auto it = watches_.find(watchId);
-  if (it != watches_.end()) it->second.events = events;
+  if (it != watches_.end())
+    it->second.events = events;
 }
 
-void TThreadQueue::UnwatchFd(int watchId) { watches_.erase(watchId); }
+void TThreadQueue::UnwatchFd(int watchId) {
+  watches_.erase(watchId);
+}
 
 int TThreadQueue::SetTimer(int intervalMs, TimerHandler handler) {
   const int id = nextTimerId_++;
   const int interval = std::max(1, intervalMs);
-  timers_[id] = Timer{interval, NowMs() + interval,
-                      std::make_shared<TimerHandler>(std::move(handler))};
+  timers_[id] =
+      Timer{interval, NowMs() + interval, std::make_shared<TimerHandler>(std::move(handler))};
   return id;
 }
 
-void TThreadQueue::KillTimer(int timerId) { timers_.erase(timerId); }
+void TThreadQueue::KillTimer(int timerId) {
+  timers_.erase(timerId);
+}
 
 void TThreadQueue::SetThreadMessageHandler(std::function<void(TMessage&)> handler) {
   threadMessageHandler_ = std::move(handler);
@@ -250,11 +278,14 @@ uint64_t TThreadQueue::RegisterEndpoint(std::function<void(TMessage&)> handler) 
   return id;
 }
 
-void TThreadQueue::UnregisterEndpoint(uint64_t id) { endpoints_.erase(id); }
+void TThreadQueue::UnregisterEndpoint(uint64_t id) {
+  endpoints_.erase(id);
+}
 
 bool PostThreadMessage(ThreadId thread, uint32_t msg, uintptr_t wParam, intptr_t lParam) {
   auto queue = TThreadQueue::Find(thread);
-  if (!queue) return false;
+  if (!queue)
+    return false;
   TMessage message;
   message.Msg = msg;
   message.WParam = wParam;
@@ -266,7 +297,9 @@ bool PostThreadMessage(ThreadId thread, uint32_t msg, uintptr_t wParam, intptr_t
 TMessageEndpoint::TMessageEndpoint(Handler handler)
     : queue_(TThreadQueue::CurrentShared()), id_(queue_->RegisterEndpoint(std::move(handler))) {}
 
-TMessageEndpoint::~TMessageEndpoint() { queue_->UnregisterEndpoint(id_); }
+TMessageEndpoint::~TMessageEndpoint() {
+  queue_->UnregisterEndpoint(id_);
+}
 
 void TMessageEndpoint::Post(uint32_t msg, uintptr_t wParam, intptr_t lParam,
                             std::function<void()> payload) {

@@ -23,6 +23,9 @@ run_ctest() {  # dir, label
   if ! ctest --test-dir "$1" --output-on-failure -j "$jobs" --timeout 600; then status=1; fi
 }
 
+echo "=== format"
+if ! bash scripts/check-format.sh; then status=1; fi
+
 configure_and_build build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 run_ctest build "normal build"
 

@@ -218,9 +218,9 @@ void RunPageRead(int runs) {
   std::vector<double> parseTimes;
   for (size_t run = 0; run < times.size(); ++run) {
     const auto t0 = std::chrono::steady_clock::now();
-    xmlDocPtr doc = htmlReadMemory(page.data(), static_cast<int>(page.size()), nullptr, "UTF-8",
-                                   HTML_PARSE_RECOVER | HTML_PARSE_NONET | HTML_PARSE_NOERROR |
-                                       HTML_PARSE_NOWARNING);
+    xmlDocPtr doc = htmlReadMemory(
+        page.data(), static_cast<int>(page.size()), nullptr, "UTF-8",
+        HTML_PARSE_RECOVER | HTML_PARSE_NONET | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING);
     xmlFreeDoc(doc);
     parseTimes.push_back(
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count());

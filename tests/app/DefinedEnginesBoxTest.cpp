@@ -7,8 +7,8 @@
 #include <fstream>
 
 #include "app/DefinedEnginesBox.h"
-#include "settings/Registry.h"
 #include "search/PageEngine.h"
+#include "settings/Registry.h"
 
 namespace quellion {
 namespace {

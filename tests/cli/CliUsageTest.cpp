@@ -60,13 +60,12 @@ TEST(CliUsage, EscapeFollowsTheOutputContract) {
   struct Case {
     std::string raw, escaped;
   } cases[] = {
-      {"plain text", "plain text"},
-      {"a\\b\"c", "a\\\\b\\\"c"},
-      {"\n\r\t", "\\n\\r\\t"},
-      {std::string("\0\x01\x1f\x7f", 4), "\\x00\\x01\\x1f\\x7f"},
+      {"plain text", "plain text"},     {"a\\b\"c", "a\\\\b\\\"c"},
+      {"\n\r\t", "\\n\\r\\t"},          {std::string("\0\x01\x1f\x7f", 4), "\\x00\\x01\\x1f\\x7f"},
       {"\x80\xff\xe9", "\x80\xff\xe9"},
   };
-  for (const auto& c : cases) EXPECT_EQ(c.escaped, Escape(c.raw));
+  for (const auto& c : cases)
+    EXPECT_EQ(c.escaped, Escape(c.raw));
   EXPECT_EQ("\"a\\\"\"", Quoted("a\""));
 }
 

@@ -48,7 +48,8 @@ TEST(MainThread, AHaltedWaiterParksAndItsCallNeverRuns) {
     waiting = true;
     main.RunAndWait([&] { ran = true; });
   });
-  while (!waiting) std::this_thread::yield();
+  while (!waiting)
+    std::this_thread::yield();
   std::this_thread::sleep_for(std::chrono::milliseconds(10));
   token->RequestHalt();
   std::this_thread::sleep_for(std::chrono::milliseconds(100));  // the waiter sees the halt

@@ -20,14 +20,17 @@ TEST(ThreadQueue, MessagesPostedFromOtherThreadsArriveInOrderOnTheOwner) {
     handledOn.push_back(CurrentThreadId());
   });
   std::thread poster([&] {
-    for (uint32_t i = 0; i < 100; ++i) endpoint.Post(i);
+    for (uint32_t i = 0; i < 100; ++i)
+      endpoint.Post(i);
   });
   poster.join();
   EXPECT_TRUE(seen.empty()) << "nothing is handled before the owner pumps";
   TThreadQueue::Current().Pump();
   ASSERT_EQ(100u, seen.size());
-  for (uint32_t i = 0; i < 100; ++i) EXPECT_EQ(i, seen[i]);
-  for (ThreadId id : handledOn) EXPECT_EQ(CurrentThreadId(), id);
+  for (uint32_t i = 0; i < 100; ++i)
+    EXPECT_EQ(i, seen[i]);
+  for (ThreadId id : handledOn)
+    EXPECT_EQ(CurrentThreadId(), id);
 }
 
 TEST(ThreadQueue, MessagesForADestroyedEndpointAreDropped) {
@@ -44,20 +47,24 @@ TEST(ThreadQueue, PostThreadMessageFailsUntilTheThreadHasAQueue) {
   std::atomic<bool> haveQueue{false}, got{false};
   std::thread worker([&] {
     id = CurrentThreadId();
-    while (!haveQueue) std::this_thread::yield();
+    while (!haveQueue)
+      std::this_thread::yield();
     auto& queue = TThreadQueue::Current();
     queue.SetThreadMessageHandler([&](TMessage& m) {
-      if (m.Msg == WM_USER) got = true;
+      if (m.Msg == WM_USER)
+        got = true;
     });
     while (!got) {
       queue.WaitForWork(100);
       queue.Pump();
     }
   });
-  while (id == 0) std::this_thread::yield();
+  while (id == 0)
+    std::this_thread::yield();
   EXPECT_FALSE(PostThreadMessage(id, WM_USER));
   haveQueue = true;
-  while (!PostThreadMessage(id, WM_USER)) std::this_thread::yield();
+  while (!PostThreadMessage(id, WM_USER))
+    std::this_thread::yield();
   worker.join();
   EXPECT_TRUE(got);
   EXPECT_FALSE(PostThreadMessage(id, WM_USER)) << "the ended thread's queue is gone";
@@ -86,7 +93,8 @@ TEST(ThreadQueue, DescriptorReadinessIsPartOfWaitAndPump) {
     ASSERT_TRUE(revents & POLLIN);
     char buffer[16];
     const ssize_t n = ::read(fd, buffer, sizeof buffer);
-    if (n > 0) received.append(buffer, static_cast<size_t>(n));
+    if (n > 0)
+      received.append(buffer, static_cast<size_t>(n));
     order.push_back("fd");
   });
   EXPECT_FALSE(queue.WaitForWork(10));
@@ -154,7 +162,8 @@ TEST(ThreadHalt, AHaltedThreadParksAtItsNextSafePointButNotInsideANoParkScope) {
     BindHaltToken(token);
     {
       TNoParkScope scope;
-      while (!go) Sleep(1);  // halted here, but the scope defers parking
+      while (!go)
+        Sleep(1);  // halted here, but the scope defers parking
       stage = 1;
     }
     Sleep(1);  // parks here
@@ -162,7 +171,8 @@ TEST(ThreadHalt, AHaltedThreadParksAtItsNextSafePointButNotInsideANoParkScope) {
   });
   token->RequestHalt();
   go = true;
-  while (stage < 1) std::this_thread::yield();
+  while (stage < 1)
+    std::this_thread::yield();
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
   EXPECT_EQ(1, stage.load());
   worker.detach();

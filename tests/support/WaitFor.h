@@ -13,7 +13,8 @@ inline bool WaitFor(const std::function<bool()>& pred, int timeoutMs = 5000) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
   auto& queue = TThreadQueue::Current();
   while (!pred()) {
-    if (std::chrono::steady_clock::now() >= deadline) return pred();
+    if (std::chrono::steady_clock::now() >= deadline)
+      return pred();
     queue.WaitForWork(10);
     queue.Pump();
   }
