@@ -3,21 +3,13 @@
 #include <cstdint>
 #include <cstring>
 
+#include "platform/TextUtil.h"
+
 namespace quellion {
 namespace {
 
 bool IsSpace(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
-}
-
-int HexValue(char c) {
-  if (c >= '0' && c <= '9')
-    return c - '0';
-  if (c >= 'a' && c <= 'f')
-    return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F')
-    return c - 'A' + 10;
-  return -1;
 }
 
 void AppendUtf8(std::string& out, uint32_t cp) {
@@ -52,7 +44,7 @@ size_t DecodeReference(std::string_view text, size_t pos, std::string& out) {
     if (digits.empty())
       return 0;
     for (char c : digits) {
-      const int v = hex ? HexValue(c) : (c >= '0' && c <= '9' ? c - '0' : -1);
+      const int v = hex ? HexDigitValue(c) : (c >= '0' && c <= '9' ? c - '0' : -1);
       if (v < 0)
         return 0;
       cp = cp * (hex ? 16 : 10) + static_cast<uint32_t>(v);
@@ -158,9 +150,9 @@ std::string PercentDecode(std::string_view text) {
   std::string out;
   out.reserve(text.size());
   for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '%' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 &&
-        HexValue(text[i + 2]) >= 0) {
-      out += static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]));
+    if (text[i] == '%' && i + 2 < text.size() && HexDigitValue(text[i + 1]) >= 0 &&
+        HexDigitValue(text[i + 2]) >= 0) {
+      out += static_cast<char>(HexDigitValue(text[i + 1]) * 16 + HexDigitValue(text[i + 2]));
       i += 2;
     } else {
       out += text[i];

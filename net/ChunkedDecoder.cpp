@@ -2,18 +2,10 @@
 
 #include <algorithm>
 
+#include "platform/TextUtil.h"
+
 namespace quellion {
 namespace {
-
-int HexValue(char c) {
-  if (c >= '0' && c <= '9')
-    return c - '0';
-  if (c >= 'a' && c <= 'f')
-    return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F')
-    return c - 'A' + 10;
-  return -1;
-}
 
 constexpr uint64_t kMaxChunk = uint64_t(1) << 48;
 
@@ -41,7 +33,7 @@ TChunkedDecoder::TResult TChunkedDecoder::Feed(const char* data, size_t len, siz
     const char c = data[i];
     switch (phase_) {
       case kSize: {
-        const int v = HexValue(c);
+        const int v = HexDigitValue(c);
         if (v >= 0) {
           size_ = size_ * 16 + static_cast<uint64_t>(v);
           if (size_ > kMaxChunk || ++digits_ > 13)

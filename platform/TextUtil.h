@@ -25,6 +25,17 @@ bool SameTextAscii(std::string_view a, std::string_view b);
 // True when text begins with prefix, ignoring the case of the ASCII letters.
 bool StartsWithTextAscii(std::string_view text, std::string_view prefix);
 
+// The value of a hexadecimal digit (either letter case), or -1 for any other byte.
+constexpr int HexDigitValue(char c) {
+  if (c >= '0' && c <= '9')
+    return c - '0';
+  if (c >= 'a' && c <= 'f')
+    return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F')
+    return c - 'A' + 10;
+  return -1;
+}
+
 // Blanks in the sense of the classic Trim: every byte from 0 to 32 (controls and space).
 constexpr bool IsBlankChar(char c) {
   return static_cast<unsigned char>(c) <= 32;

@@ -22,16 +22,6 @@ bool HasLineBreakOrNul(const std::string& s) {
   return s.find_first_of(std::string("\0\r\n", 3)) != std::string::npos;
 }
 
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9')
-    return c - '0';
-  if (c >= 'a' && c <= 'f')
-    return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F')
-    return c - 'A' + 10;
-  return -1;
-}
-
 bool IsBlank(char c) {
   return c == ' ' || c == '\t';
 }
@@ -186,7 +176,7 @@ class TParser {
       std::uint32_t v = 0;
       bool ok = digits.size() == 8;
       for (char c : digits) {
-        int d = HexDigit(c);
+        int d = HexDigitValue(c);
         if (d < 0)
           ok = false;
         v = (v << 4) | static_cast<std::uint32_t>(d < 0 ? 0 : d);
@@ -229,7 +219,7 @@ class TParser {
       }
       type = 0;
       for (std::size_t i = pos + 1; i < close; ++i) {
-        int d = HexDigit(first[i]);
+        int d = HexDigitValue(first[i]);
         if (d < 0) {
           Problem(number, "unreadable value type");
           return false;
@@ -259,8 +249,8 @@ class TParser {
         std::size_t comma = list.find(',', begin);
         std::string token = TrimLeft(TrimRight(
             list.substr(begin, comma == std::string::npos ? std::string::npos : comma - begin)));
-        int hi = token.size() == 2 ? HexDigit(token[0]) : -1;
-        int lo = token.size() == 2 ? HexDigit(token[1]) : -1;
+        int hi = token.size() == 2 ? HexDigitValue(token[0]) : -1;
+        int lo = token.size() == 2 ? HexDigitValue(token[1]) : -1;
         if (hi < 0 || lo < 0) {
           Problem(number, "unreadable hex byte");
           return false;
