@@ -38,8 +38,9 @@ void TMainThreadDispatcher::RunAndWait(const std::function<void()>& fn) {
     } catch (...) {
       error = std::current_exception();
     }
+    // Hand over the only reference: the worker must be the one that frees the exception.
     std::lock_guard lock(handOff->mutex);
-    handOff->error = error;
+    handOff->error = std::move(error);
     handOff->finished = true;
     handOff->done.notify_all();
   });
