@@ -95,10 +95,17 @@ void TDefinedEnginesBox::Store(TRegistry& registry) const {
 
 std::vector<std::shared_ptr<const TPageEngine>> TDefinedEnginesBox::TickedEngines() const {
   std::vector<std::shared_ptr<const TPageEngine>> engines;
+  for (const TEngineDefinition& definition : TickedDefinitions())
+    engines.push_back(MakeDefinedEngine(definition));
+  return engines;
+}
+
+std::vector<TEngineDefinition> TDefinedEnginesBox::TickedDefinitions() const {
+  std::vector<TEngineDefinition> definitions;
   for (size_t i = 0; i < engineBoxes_.size(); ++i)
     if (engineBoxes_[i]->isChecked() && catalog_.Engines[i].Enabled)
-      engines.push_back(MakeDefinedEngine(catalog_.Engines[i]));
-  return engines;
+      definitions.push_back(catalog_.Engines[i]);
+  return definitions;
 }
 
 QCheckBox* TDefinedEnginesBox::Box(const QString& text) const {

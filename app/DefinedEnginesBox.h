@@ -32,6 +32,8 @@ class TDefinedEnginesBox : public QScrollArea {
 
   // The ticked, loadable engines, in the order shown.
   std::vector<std::shared_ptr<const TPageEngine>> TickedEngines() const;
+  // The definitions of those engines, in the same order.
+  std::vector<TEngineDefinition> TickedDefinitions() const;
   // The box of a definition or invalid file, by the text shown; nullptr for none.
   QCheckBox* Box(const QString& text) const;
 

@@ -1,8 +1,12 @@
 #pragma once
 
 #include <QStringList>
+#include <map>
 #include <memory>
+#include <string>
+#include <vector>
 
+#include "engines/EngineDefinition.h"
 #include "search/Engines.h"
 
 namespace quellion {
@@ -10,6 +14,18 @@ namespace quellion {
 namespace tools {
 class TEngineSimulator;
 }
+class TPageEngine;
+
+// The demo's hosts of defined engines: a definition's name in lower case
+// ("duckduckgo", "mojeek", "wikipedia", "searxng") to "127.0.0.1:<port>".
+using TDemoDefinedHosts = std::map<std::string, std::string>;
+
+// The ticked definitions as the demo runs them: each one whose name has a simulated
+// layout asks that layout's port (its address's scheme and host are replaced; the rest,
+// paging and extraction stay as defined); the others are left out, since nothing on
+// loopback answers for them. The definitions themselves are not changed.
+std::vector<std::shared_ptr<const TPageEngine>> DemoDefinedEngines(
+    const std::vector<TEngineDefinition>& ticked, const TDemoDefinedHosts& hosts);
 
 // `quellion --demo`: the bundled engine simulator serves every engine on loopback for
 // this run, so the program can be tried without a network. It runs on its own thread
@@ -24,6 +40,8 @@ class TDemoEngines {
 
   // "127.0.0.1:<port>" for every engine.
   TEngineHosts Hosts() const;
+  // The simulated layouts of today's engines, for DemoDefinedEngines.
+  TDemoDefinedHosts DefinedHosts() const;
 
   // Whether the program's arguments (as left by QApplication) ask for the demo.
   static bool Requested(const QStringList& arguments);

@@ -23,6 +23,7 @@
 #include "app/SettingsStore.h"
 #include "app/about/AboutBox.h"
 #include "app/choices/MainFormChoices.h"
+#include "app/results/EngineOutcomeStrip.h"
 #include "app/results/GaugeStatusBar.h"
 #include "app/results/ResultsGrid.h"
 #include "app/results/ResultsPanel.h"
@@ -61,7 +62,7 @@ TMainForm::TMainForm(QWidget* parent) : TAppBar(parent) {
 }
 
 TMainForm::TMainForm(const TDemoSetup& demo, QWidget* parent)
-    : TAppBar(parent), demoHosts_(demo.Hosts) {
+    : TAppBar(parent), demoHosts_(demo.Hosts), demoDefinedHosts_(demo.DefinedHosts) {
   Init();
 }
 
@@ -200,6 +201,9 @@ void TMainForm::WireSearchControl() {
   searchControl_->OnStatusText = statusRelay_->Handler();
   searchControl_->OnSearchStarted = [this] { SetSearchingLook(true); };
   searchControl_->OnSearchFinished = [this] { MultiTasker1AllTaskFinished(); };
+  searchControl_->OnEngineOutcomesChanged = [this] {
+    ui_->Panel4->OutcomeStrip()->SetOutcomes(searchControl_->EngineOutcomes());
+  };
 }
 
 void TMainForm::FillLanguageBox() {
@@ -326,7 +330,10 @@ TSearchRequest TMainForm::Snapshot() const {
   request.Engines[EngineIndex(TEngine::Hotbot)] = ui_->HotBotCheckBox->isChecked();
   request.Engines[EngineIndex(TEngine::AllTheWeb)] = ui_->AllTheWebCheckBox->isChecked();
   request.Engines[EngineIndex(TEngine::Google)] = ui_->GoogleCheckBox->isChecked();
-  request.PageEngines = definedEngines_->TickedEngines();
+  // The demo asks the simulator instead; the definitions and their files stay as they are.
+  request.PageEngines =
+      demoHosts_ ? DemoDefinedEngines(definedEngines_->TickedDefinitions(), demoDefinedHosts_)
+                 : definedEngines_->TickedEngines();
   return request;
 }
 

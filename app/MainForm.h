@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 
+#include "app/DemoMode.h"
 #include "app/results/SaveResults.h"
 #include "appbar/AppBar.h"
 #include "search/Engines.h"
@@ -35,6 +36,7 @@ struct TSearchRequest;
 // `quellion --demo`: every engine at these hosts for this run only.
 struct TDemoSetup {
   TEngineHosts Hosts;
+  TDemoDefinedHosts DefinedHosts;  // the ticked defined engines' stand-ins (DemoMode.h)
 };
 
 // The main window: a desktop bar holding the Search, Engines and Configure pages, the
@@ -147,6 +149,7 @@ class TMainForm : public TAppBar {
   QAction* autoHide1_ = nullptr;
   TSaveChooser saveChooser_;
   std::optional<TEngineHosts> demoHosts_;
+  TDemoDefinedHosts demoDefinedHosts_;
   QPointer<QWidget> helpWindow_;
   TAdvertisingBanner* banner_ = nullptr;
   TDesktopShell* shell_ = nullptr;

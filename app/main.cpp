@@ -30,7 +30,8 @@ int main(int argc, char** argv) {
       return 1;
     }
   }
-  auto form = demo ? std::make_unique<quellion::TMainForm>(quellion::TDemoSetup{demo->Hosts()})
+  auto form = demo ? std::make_unique<quellion::TMainForm>(
+                         quellion::TDemoSetup{demo->Hosts(), demo->DefinedHosts()})
                    : std::make_unique<quellion::TMainForm>();
   quellion::TMainForm& mainForm = *form;
   // Created with the main window and never shown, as the program always has.

@@ -36,8 +36,13 @@ constexpr const char* kUsage =
     "  --proxy-port PORT         proxy port when --proxy names none\n"
     "  --proxy-user NAME         proxy user name\n"
     "  --proxy-password PASSWORD proxy password\n"
+    "  --timeout SECONDS         give up an unanswered page after SECONDS (default 30)\n"
     "  --json                    print one JSON array instead\n"
-    "  --csv                     print RFC 4180 CSV (UTF-8, with a header) instead\n";
+    "  --csv                     print RFC 4180 CSV (UTF-8, with a header) instead\n"
+    "  --report                  after the search, one line per engine on stderr:\n"
+    "                            report: ENGINE pages=N hits=N end=REASON, REASON one\n"
+    "                            of table-full, stopped, no-new-hits, rule-ended,\n"
+    "                            failed: TEXT\n";
 
 // Set by the SIGINT handler, polled by the main loop: an interrupt is "Stop Search".
 std::atomic<bool> interruptRequested{false};
@@ -140,6 +145,8 @@ int RunSearch(CommandContext& ctx) {
   std::optional<std::string> proxy, proxyPort, proxyUser, proxyPassword;
   bool json = false;
   bool csv = false;
+  bool report = false;
+  std::optional<int> timeoutSeconds;
 
   TArgReader reader(ctx.args);
   while (const auto next = reader.NextOption(words)) {
@@ -171,6 +178,13 @@ int RunSearch(CommandContext& ctx) {
       json = true;
     } else if (option == "--csv") {
       csv = true;
+    } else if (option == "--report") {
+      report = true;
+    } else if (option == "--timeout") {
+      const std::string text = reader.Value(option);
+      timeoutSeconds = ParseNumber(text, option);
+      if (*timeoutSeconds < 0 || *timeoutSeconds > 24 * 3600)
+        throw EUsageError("bad number for --timeout: '" + text + "'");
     } else {
       throw EUsageError("search: unknown option '" + option + "'");
     }
@@ -215,6 +229,11 @@ int RunSearch(CommandContext& ctx) {
     }
   }
   control.OnStatusText = statusRelay.Handler();
+  if (timeoutSeconds) {
+    TFetchLimits limits;
+    limits.WaitStepsBeforeAbort = *timeoutSeconds * 10;
+    control.SetFetchLimits(limits);
+  }
 
   {
     TInterruptScope interrupts;
@@ -227,6 +246,12 @@ int RunSearch(CommandContext& ctx) {
     }
   }
   queue.Pump();
+
+  if (report) {
+    for (const TEngineOutcome& outcome : control.EngineOutcomes())
+      err << "report: " << outcome.Line() << "\n";
+    err << std::flush;
+  }
 
   const std::vector<TResultRecord> rows = control.Table().Rows();
   if (json) {

@@ -12,6 +12,7 @@
 #include "platform/StringStream.h"
 #include "platform/ThreadHalt.h"
 #include "platform/ThreadQueue.h"
+#include "search/EngineOutcome.h"
 #include "search/PageExtractor.h"
 #include "search/QueryBuilder.h"
 #include "search/SearchShared.h"
@@ -44,7 +45,12 @@ void TSearchShared::ReportHitCount() {
 }
 
 void RunEngineTask(const std::shared_ptr<TSearchShared>& shared,
-                   const std::shared_ptr<const TSearchRun>& run, TEngine engine) {
+                   const std::shared_ptr<const TSearchRun>& run, TEngine engine,
+                   TOutcomeRecorder outcome) {
+  // The outcome is only observed: the loop runs exactly as without it.
+  std::string pageFailure;  // why the page last asked for failed ("" if it answered)
+  bool pageAddedHits = false;
+  bool escaped = false;  // an error ended the task
   try {
     // Freed in reverse order on every way out: stream, client, parser (extractor).
     TPageExtractor extractor(engine);
@@ -85,15 +91,30 @@ void RunEngineTask(const std::shared_ptr<TSearchShared>& shared,
     };
 
     for (;;) {
-      if (shared->Table->RowCount() >= shared->MaxSites.load())
+      if (shared->Table->RowCount() >= shared->MaxSites.load()) {
+        outcome.Ended(TEngineEnd::TableFull);
         break;
-      if (!shared->Searching.load())
+      }
+      if (!shared->Searching.load()) {
+        outcome.Ended(TEngineEnd::Stopped);
         break;
-      if (p >= n)
-        break;  // the previous page added no hit
+      }
+      if (p >= n) {
+        // the previous page added no hit
+        if (extractor.RuleStopped())
+          outcome.Ended(TEngineEnd::RuleEnded);
+        else if (!pageFailure.empty())
+          outcome.Ended(TEngineEnd::Failed, pageFailure);
+        else
+          outcome.Ended(TEngineEnd::NoNewHits);
+        break;
+      }
       p = n;
       stream.SetPosition(0);
       client.URL = firstPage + suffix;
+      outcome.PageAsked();
+      pageFailure.clear();
+      pageAddedHits = false;
       try {
         client.StartGet();
         done = false;
@@ -111,21 +132,41 @@ void RunEngineTask(const std::shared_ptr<TSearchShared>& shared,
             run->Limits.WaitStepsBeforeAbort);
         if (!done)
           TakeRequestDone(done);
-      } catch (...) {
+        pageFailure = PageFailureText(client, capReached);
+      } catch (const std::exception& e) {
         // A request that could not start leaves the previous page in the stream.
+        pageFailure = e.what();
+      } catch (...) {
+        pageFailure = "the request could not start";
       }
 
       const std::string& page = stream.DataString();
       extractor.Extract(page, mayGoOn, [&](const THit& hit) {
         if (shared->AddHit(hit.Title, hit.URL, hit.Description, engineName)) {
           shared->ReportHitCount();
+          outcome.HitAdded();
+          pageAddedHits = true;
           ++n;
         }
       });
       suffix = PageSuffix(engine, n);
     }
   } catch (...) {
-    // An error that escapes the rule (or anything else) ends this engine's task.
+    // An error that escapes the rule (or anything else) ends this engine's task. A page
+    // that failed and gave nothing is the better explanation of the two.
+    escaped = true;
+  }
+  if (escaped) {
+    try {
+      // A page cut short by "Stop Search" leaves the rule an empty page to fail on.
+      if (!shared->Searching.load())
+        outcome.Ended(TEngineEnd::Stopped);
+      else if (!pageFailure.empty() && !pageAddedHits)
+        outcome.Ended(TEngineEnd::Failed, pageFailure);
+      else
+        outcome.Ended(TEngineEnd::RuleEnded);
+    } catch (...) {
+    }
   }
 }
 

@@ -12,6 +12,7 @@
 #include "platform/StringStream.h"
 #include "platform/ThreadHalt.h"
 #include "platform/ThreadQueue.h"
+#include "search/EngineOutcome.h"
 #include "search/PageEngine.h"
 #include "search/SearchShared.h"
 
@@ -62,7 +63,11 @@ void TakeRequestDone(const bool& done) {
 
 void RunPageEngineTask(const std::shared_ptr<TSearchShared>& shared,
                        const std::shared_ptr<const TSearchRun>& run,
-                       const std::shared_ptr<const TPageEngine>& engine) {
+                       const std::shared_ptr<const TPageEngine>& engine, TOutcomeRecorder outcome) {
+  // The outcome is only observed: the loop runs exactly as without it.
+  std::string pageFailure;  // why the page last asked for failed ("" if it answered)
+  int addedByLastPage = 0;
+  bool escaped = false;  // an error ended the task
   try {
     std::unique_ptr<TPageReader> reader = engine->NewReader(run->Request);
     THttpCli client;
@@ -99,18 +104,29 @@ void RunPageEngineTask(const std::shared_ptr<TSearchShared>& shared,
     };
 
     int pageIndex = 0;
-    int addedByLastPage = 0;
     for (;;) {
-      if (shared->Table->RowCount() >= shared->MaxSites.load())
+      if (shared->Table->RowCount() >= shared->MaxSites.load()) {
+        outcome.Ended(TEngineEnd::TableFull);
         break;
-      if (!shared->Searching.load())
+      }
+      if (!shared->Searching.load()) {
+        outcome.Ended(TEngineEnd::Stopped);
         break;
-      if (pageIndex > 0 && (addedByLastPage == 0 || !engine->Paging()))
+      }
+      if (pageIndex > 0 && (addedByLastPage == 0 || !engine->Paging())) {
+        // Without paging the one page is all the engine has: that too is "nothing more".
+        if (addedByLastPage == 0 && !pageFailure.empty())
+          outcome.Ended(TEngineEnd::Failed, pageFailure);
+        else
+          outcome.Ended(TEngineEnd::NoNewHits);
         break;
+      }
       addedByLastPage = 0;
       stream.SetPosition(0);
       const std::string address = reader->PageAddress(pageIndex);
       client.URL = address;
+      outcome.PageAsked();
+      pageFailure.clear();
       try {
         client.StartGet();
         done = false;
@@ -124,14 +140,19 @@ void RunPageEngineTask(const std::shared_ptr<TSearchShared>& shared,
             run->Limits.WaitStepsBeforeAbort);
         if (!done)
           TakeRequestDone(done);
-      } catch (...) {
+        pageFailure = PageFailureText(client, capReached);
+      } catch (const std::exception& e) {
         // A request that could not start leaves the previous page in the stream.
+        pageFailure = e.what();
+      } catch (...) {
+        pageFailure = "the request could not start";
       }
 
       const std::string& page = stream.DataString();
       reader->Extract(page, client.ContentType(), address, mayGoOn, [&](const THit& hit) {
         if (shared->AddHit(hit.Title, hit.URL, hit.Description, engineName)) {
           shared->ReportHitCount();
+          outcome.HitAdded();
           ++addedByLastPage;
         }
       });
@@ -139,6 +160,19 @@ void RunPageEngineTask(const std::shared_ptr<TSearchShared>& shared,
     }
   } catch (...) {
     // Anything that escapes ends this engine's task, as for the classic engines.
+    escaped = true;
+  }
+  if (escaped) {
+    try {
+      // A page cut short by "Stop Search" leaves the rule an empty page to fail on.
+      if (!shared->Searching.load())
+        outcome.Ended(TEngineEnd::Stopped);
+      else if (!pageFailure.empty() && addedByLastPage == 0)
+        outcome.Ended(TEngineEnd::Failed, pageFailure);
+      else
+        outcome.Ended(TEngineEnd::RuleEnded);
+    } catch (...) {
+    }
   }
 }
 

@@ -28,6 +28,9 @@ class TPageExtractor {
                const THitSink& sink);
 
   TEngine Engine() const { return engine_; }
+  // True once the rule has ended its reading for good (Google's stop mark): later
+  // pages yield nothing.
+  bool RuleStopped() const { return google_.StopMark; }
 
  private:
   TEngine engine_;

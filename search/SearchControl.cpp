@@ -4,6 +4,7 @@
 #include <mutex>
 #include <vector>
 
+#include "search/PageEngine.h"
 #include "search/QueryBuilder.h"
 #include "search/SearchShared.h"
 #include "tasks/MultiTasker.h"
@@ -11,13 +12,15 @@
 namespace quellion {
 
 TSearchControl::TSearchControl(TMainThreadDispatcher& dispatcher)
-    : shared_(std::make_shared<TSearchShared>()),
+    : dispatcher_(dispatcher),
+      shared_(std::make_shared<TSearchShared>()),
       multiTasker1_(std::make_unique<TMultiTasker>(dispatcher, "MultiTasker1")),
       hosts_(DefaultEngineHosts()) {
   multiTasker1_->SetMaxSimultaneousTask(10);
   multiTasker1_->SetDefaultPriority(tpNormal);
   shared_->CallerLock = multiTasker1_->CallerLock();
   shared_->Owner = this;
+  shared_->Dispatcher = &dispatcher_;
   multiTasker1_->OnAllTaskFinished = [this] { MultiTasker1AllTaskFinished(); };
 }
 
@@ -27,6 +30,7 @@ TSearchControl::~TSearchControl() {
     // Tasks call back into this object and the window only under the caller lock.
     std::lock_guard lock(*shared_->CallerLock);
     shared_->Owner = nullptr;
+    shared_->Dispatcher = nullptr;
     shared_->Table->OnRowsChanged = nullptr;
   }
   multiTasker1_->OnAllTaskFinished = TThreadMethod();
@@ -54,17 +58,42 @@ bool TSearchControl::Start(const TSearchRequest& request) {
   std::shared_ptr<const TSearchRun> frozen = run;
   currentRun_ = frozen;
 
+  // Every engine of the search is listed before its task starts, in start order.
+  auto outcomes = std::make_shared<TOutcomeList>();
+  auto listed = [&outcomes](const std::string& name) {
+    TEngineOutcome outcome;
+    outcome.Engine = name;
+    outcomes->Items.push_back(outcome);
+  };
+  for (TEngine engine : kAllEngines) {
+    if (request.Engines[EngineIndex(engine)])
+      listed(EngineName(engine));
+  }
+  for (const std::shared_ptr<const TPageEngine>& engine : request.PageEngines)
+    listed(engine->Name());
+  {
+    std::lock_guard lock(*shared_->CallerLock);
+    shared_->Outcomes = outcomes;
+  }
+  if (OnEngineOutcomesChanged)
+    OnEngineOutcomesChanged();
+
   // Queued in one step: queued one at a time, a task that ends at once could let the
   // scheduler see nothing left and end the search before the rest were queued.
   std::vector<TThreadMethod> tasks;
+  size_t slot = 0;
   for (TEngine engine : kAllEngines) {
     if (request.Engines[EngineIndex(engine)])
-      tasks.push_back(
-          [shared = shared_, frozen, engine] { RunEngineTask(shared, frozen, engine); });
+      tasks.push_back([shared = shared_, frozen, engine,
+                       outcome = TOutcomeRecorder(shared_, outcomes, slot++)] {
+        RunEngineTask(shared, frozen, engine, outcome);
+      });
   }
   for (const std::shared_ptr<const TPageEngine>& engine : request.PageEngines)
     tasks.push_back(
-        [shared = shared_, frozen, engine] { RunPageEngineTask(shared, frozen, engine); });
+        [shared = shared_, frozen, engine, outcome = TOutcomeRecorder(shared_, outcomes, slot++)] {
+          RunPageEngineTask(shared, frozen, engine, outcome);
+        });
   if (tasks.empty())
     MultiTasker1AllTaskFinished();
   else
@@ -146,6 +175,52 @@ void TSearchControl::SearchAllTheWeb() {
 }
 void TSearchControl::SearchGoogle() {
   RunEngine(TEngine::Google);
+}
+
+std::vector<TEngineOutcome> TSearchControl::EngineOutcomes() const {
+  std::lock_guard lock(*shared_->CallerLock);
+  if (!shared_->Outcomes)
+    return {};
+  return shared_->Outcomes->Items;
+}
+
+template <typename F>
+void TOutcomeRecorder::Change(F&& change) {
+  if (!list_)
+    return;
+  std::lock_guard lock(*shared_->CallerLock);
+  change(list_->Items[slot_]);
+  if (list_->ChangePosted || !shared_->Dispatcher || shared_->Outcomes != list_)
+    return;
+  list_->ChangePosted = true;
+  // The control and its dispatcher live while Owner is set; the call runs on the main
+  // thread, where Owner is cleared, and finds out there whether it still matters.
+  shared_->Dispatcher->Post([shared = shared_, list = list_] {
+    TSearchControl* owner = nullptr;
+    {
+      std::lock_guard lock(*shared->CallerLock);
+      list->ChangePosted = false;
+      if (shared->Outcomes == list)
+        owner = shared->Owner;
+    }
+    if (owner && owner->OnEngineOutcomesChanged)
+      owner->OnEngineOutcomesChanged();
+  });
+}
+
+void TOutcomeRecorder::PageAsked() {
+  Change([](TEngineOutcome& o) { ++o.Pages; });
+}
+
+void TOutcomeRecorder::HitAdded() {
+  Change([](TEngineOutcome& o) { ++o.Hits; });
+}
+
+void TOutcomeRecorder::Ended(TEngineEnd end, const std::string& failText) {
+  Change([&](TEngineOutcome& o) {
+    o.End = end;
+    o.FailText = end == TEngineEnd::Failed ? failText : std::string();
+  });
 }
 
 std::string TSearchControl::SearchingText(int rows) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/MainThread.h"
+#include "search/EngineOutcome.h"
 #include "search/Engines.h"
 #include "search/ResultTable.h"
 
@@ -50,7 +51,8 @@ struct TFetchLimits {
 // Threads:
 //  - The constructor, the destructor, Start, Stop, SetEngineHost, SetFetchLimits and
 //    the assignment of the events run on the main thread (the dispatcher's thread).
-//  - OnSearchStarted and OnSearchFinished run on the main thread.
+//  - OnSearchStarted, OnSearchFinished and OnEngineOutcomesChanged run on the main
+//    thread; EngineOutcomes is read there.
 //  - OnStatusText runs on the main thread (from Start and the end-of-search
 //    handling) and on engine task threads while they hold the caller lock (after
 //    each hit they add). It must not block: front-ends receive it through a
@@ -115,6 +117,11 @@ class TSearchControl {
   void SearchAllTheWeb();
   void SearchGoogle();
 
+  // The latest search's engines, one record each in start order (classic ones, then
+  // defined ones), as their tasks have recorded them so far: an engine reads
+  // "running" until its task ends. Empty before the first search. Main thread.
+  std::vector<TEngineOutcome> EngineOutcomes() const;
+
   // "Searching  -  Found N sites" and "Search Complete  -  Found N sites".
   static std::string SearchingText(int rows);
   static std::string CompleteText(int rows);
@@ -126,11 +133,16 @@ class TSearchControl {
   // The last task has ended (or none was started): the status already reads
   // CompleteText; restore the idle look ("Begin Search", cursors, gauge).
   std::function<void()> OnSearchFinished;
+  // EngineOutcomes changed: at Start (a fresh list), then whenever a task asked for a
+  // page, added a hit or ended. Posted from the tasks; several changes may come as one
+  // call, and none of an earlier search arrives once a new one has started.
+  std::function<void()> OnEngineOutcomesChanged;
 
  private:
   void MultiTasker1AllTaskFinished();
   void RunEngine(TEngine engine);
 
+  TMainThreadDispatcher& dispatcher_;
   std::shared_ptr<TSearchShared> shared_;
   std::unique_ptr<TMultiTasker> multiTasker1_;
   TEngineHosts hosts_;

@@ -5,13 +5,24 @@
 #include <atomic>
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "platform/MainThread.h"
+#include "search/EngineOutcome.h"
 #include "search/Engines.h"
 #include "search/ResultTable.h"
 #include "search/SearchControl.h"
 #include "tasks/CallerLock.h"
 
 namespace quellion {
+
+// One search's engine outcomes, in start order; replaced at every Start, so what a
+// task of an earlier search records goes to a list nobody reads. Guarded by the
+// caller lock.
+struct TOutcomeList {
+  std::vector<TEngineOutcome> Items;
+  bool ChangePosted = false;  // a change event is on its way to the main thread
+};
 
 // Owned jointly by search control and every task it started, so a task halted (or
 // still on its way to a safe point) when the control goes away only ever touches
@@ -26,12 +37,40 @@ struct TSearchShared {
   // Guarded by CallerLock: the control whose OnStatusText tasks call; nullptr once
   // the control is being destroyed.
   TSearchControl* Owner = nullptr;
+  // Guarded by CallerLock: the control's dispatcher, set exactly while Owner is.
+  TMainThreadDispatcher* Dispatcher = nullptr;
+  // Guarded by CallerLock: the latest search's outcomes (nullptr before the first).
+  std::shared_ptr<TOutcomeList> Outcomes;
 
   // AddHit: limit test, duplicate test and append as one step under the caller lock.
   bool AddHit(const std::string& title, const std::string& url, const std::string& description,
               const std::string& engine);
   // Under the caller lock: "Searching  -  Found <rows> sites" to the owner's status.
   void ReportHitCount();
+};
+
+// What one task records of its engine's outcome. Each change is made under the caller
+// lock and tells the main thread (OnEngineOutcomesChanged, posted through the
+// dispatcher; changes that come while one is on its way share it). Without a list
+// (an engine routine called directly) nothing is recorded.
+class TOutcomeRecorder {
+ public:
+  TOutcomeRecorder() = default;
+  TOutcomeRecorder(std::shared_ptr<TSearchShared> shared, std::shared_ptr<TOutcomeList> list,
+                   size_t slot)
+      : shared_(std::move(shared)), list_(std::move(list)), slot_(slot) {}
+
+  void PageAsked();
+  void HitAdded();
+  void Ended(TEngineEnd end, const std::string& failText = {});
+
+ private:
+  template <typename F>
+  void Change(F&& change);
+
+  std::shared_ptr<TSearchShared> shared_;
+  std::shared_ptr<TOutcomeList> list_;
+  size_t slot_ = 0;
 };
 
 // What one search's tasks start from, fixed when the search starts.
@@ -44,11 +83,13 @@ struct TSearchRun {
 // The engine task routine: the page loop of one engine, on the calling thread (a
 // task's worker thread). Returns when the engine is finished; swallows every error.
 void RunEngineTask(const std::shared_ptr<TSearchShared>& shared,
-                   const std::shared_ptr<const TSearchRun>& run, TEngine engine);
+                   const std::shared_ptr<const TSearchRun>& run, TEngine engine,
+                   TOutcomeRecorder outcome = {});
 
 // The same for an engine given as data (PageEngineTask.cpp).
 void RunPageEngineTask(const std::shared_ptr<TSearchShared>& shared,
                        const std::shared_ptr<const TSearchRun>& run,
-                       const std::shared_ptr<const TPageEngine>& engine);
+                       const std::shared_ptr<const TPageEngine>& engine,
+                       TOutcomeRecorder outcome = {});
 
 }  // namespace quellion

@@ -2,12 +2,19 @@
 // simulator, the stored hosts are neither used nor written, the title says "Demo".
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <filesystem>
+#include <fstream>
+#include <set>
 
 #include "app/DemoMode.h"
 #include "app/MainForm.h"
+#include "app/results/EngineOutcomeStrip.h"
 #include "app/results/GaugeStatusBar.h"
+#include "app/results/ResultsPanel.h"
+#include "engines/EngineCatalog.h"
 #include "search/SearchControl.h"
 #include "settings/Registry.h"
 #include "settings/SettingsSchema.h"
@@ -48,7 +55,7 @@ TEST(DemoMode, TheWindowSearchesTheBundledEnginesAndLeavesTheStoredHostsAlone) {
     TDemoEngines demo;
     for (const std::string& host : demo.Hosts())
       EXPECT_EQ(0u, host.rfind("127.0.0.1:", 0)) << host;
-    TMainForm form(TDemoSetup{demo.Hosts()});
+    TMainForm form(TDemoSetup{demo.Hosts(), demo.DefinedHosts()});
     form.show();
     EXPECT_TRUE(form.IsDemo());
     EXPECT_EQ(form.windowTitle(), QStringLiteral("Tarnwick Quellion 2 - Demo"));
@@ -75,6 +82,76 @@ TEST(DemoMode, TheWindowSearchesTheBundledEnginesAndLeavesTheStoredHostsAlone) {
   EXPECT_FALSE(plain.IsDemo());
   EXPECT_EQ(plain.windowTitle(), QStringLiteral("Tarnwick Quellion 2"));
   EXPECT_EQ(plain.SearchControl().EngineHosts(), dead);
+}
+
+std::string FileText(const std::filesystem::path& path) {
+  std::ifstream file(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+TEST(DemoMode, TickedDefinedEnginesAskTheSimulatorAndTheirFilesStayAsTheyAre) {
+  TSandboxSettings settings;
+  // A definition of the user's own, for a site the simulator does not stand in for.
+  const std::filesystem::path mine =
+      std::filesystem::path(settings.Folder()) / "tarnwick-quellion" / "engines" / "mine.json";
+  std::filesystem::create_directories(mine.parent_path());
+  const std::string mineText = R"({"name": "Mine", "type": "json",
+    "search_url": "http://127.0.0.1:1/s?q={query}", "results_query": "r", "url_query": "u",
+    "title_query": "t"})";
+  std::ofstream(mine) << mineText;
+  std::vector<std::pair<std::filesystem::path, std::string>> shipped;
+  for (const auto& entry : std::filesystem::directory_iterator(ShippedEngineFolder()))
+    if (entry.path().extension() == ".json")
+      shipped.emplace_back(entry.path(), FileText(entry.path()));
+  ASSERT_EQ(4u, shipped.size());
+
+  // SearXNG is shipped switched off: ticked or not, it takes no part.
+  const std::set<std::string> defined = {"DuckDuckGo", "Mojeek", "SearXNG", "Wikipedia"};
+  const std::set<std::string> searched = {"DuckDuckGo", "Mojeek", "Wikipedia"};
+  {
+    TDemoEngines demo;
+    TMainForm form(TDemoSetup{demo.Hosts(), demo.DefinedHosts()});
+    form.show();
+    TickEngines(form, {false, false, false, false, false});
+    int ticked = 0;
+    for (QCheckBox* box : form.Controls().GroupBox1->findChildren<QCheckBox*>()) {
+      if (defined.count(box->text().toStdString()) || box->text() == QStringLiteral("Mine")) {
+        box->setChecked(true);
+        ++ticked;
+      }
+    }
+    ASSERT_EQ(5, ticked);
+    form.Controls().SpinEdit1->setValue(1000);
+    form.Controls().Edit1->setText(QStringLiteral("offline"));
+    form.SearchButtonClick();
+    ASSERT_TRUE(WaitUntil([&] { return !form.SearchControl().IsBusy(); }, 60000));
+
+    // Every simulated engine found its results; the user's own took no part.
+    std::map<std::string, int> rows;
+    for (const TResultRecord& row : form.SearchControl().Table().Rows())
+      ++rows[row.SearchEngine];
+    EXPECT_EQ(searched.size(), rows.size());
+    for (const std::string& name : searched)
+      EXPECT_GT(rows[name], 0) << name;
+    std::set<std::string> reported;
+    for (const TEngineOutcome& outcome : form.Panel4()->OutcomeStrip()->Outcomes()) {
+      reported.insert(outcome.Engine);
+      EXPECT_NE(TEngineEnd::Failed, outcome.End) << outcome.Line();
+    }
+    EXPECT_EQ(searched, reported);
+  }
+
+  // The definitions are as they were; the stored choices hold the ticks as in any run.
+  for (const auto& [path, text] : shipped)
+    EXPECT_EQ(text, FileText(path)) << path;
+  EXPECT_EQ(mineText, FileText(mine));
+  TRegistry::ResetCurrentUser();
+  const TRegistryKey* key =
+      TRegistry::CurrentUser().FindKey(HKEY_CURRENT_USER, kDefinedEnginesKeyName);
+  ASSERT_NE(key, nullptr);
+  bool mineTicked = false;
+  EXPECT_EQ(TRegReadStatus::rsOk, key->ReadBool("Mine", mineTicked));
+  EXPECT_TRUE(mineTicked);
 }
 
 }  // namespace

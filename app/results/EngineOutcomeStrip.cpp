@@ -1,0 +1,142 @@
+#include "app/results/EngineOutcomeStrip.h"
+
+#include <QHelpEvent>
+#include <QPainter>
+#include <QToolTip>
+#include <algorithm>
+
+#include "platform/TextEncoding.h"
+
+namespace quellion {
+namespace {
+
+constexpr int kGap = 2;
+constexpr int kDot = 9;  // the coloured mark's diameter
+
+QColor MarkColor(TEngineOutcomeStrip::TMark mark) {
+  switch (mark) {
+    case TEngineOutcomeStrip::TMark::Running:
+      return QColor(0x9e, 0x9e, 0x9e);
+    case TEngineOutcomeStrip::TMark::Found:
+      return QColor(0x2e, 0x9e, 0x3e);
+    case TEngineOutcomeStrip::TMark::Empty:
+      return QColor(0xe0, 0xa0, 0x10);
+    case TEngineOutcomeStrip::TMark::Failed:
+      return QColor(0xd0, 0x20, 0x20);
+  }
+  return Qt::gray;
+}
+
+QString Decoded(const std::string& text) {
+  return QString::fromStdString(DecodeForDisplay(text));
+}
+
+}  // namespace
+
+TEngineOutcomeStrip::TEngineOutcomeStrip(QWidget* parent) : QWidget(parent) {
+  setObjectName(QStringLiteral("EngineOutcomeStrip"));
+  setFixedHeight(kHeight);
+  setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+  QFont small = font();
+  small.setPointSizeF(std::max(6.0, small.pointSizeF() - 1));
+  setFont(small);
+  setMouseTracking(true);
+  hide();
+}
+
+void TEngineOutcomeStrip::SetOutcomes(std::vector<TEngineOutcome> outcomes) {
+  outcomes_ = std::move(outcomes);
+  setVisible(!outcomes_.empty());
+  update();
+  // A tooltip already open follows the change.
+  if (QToolTip::isVisible() && underMouse()) {
+    const QPoint pos = mapFromGlobal(QCursor::pos());
+    const int i = MarkAt(pos);
+    if (i >= 0)
+      QToolTip::showText(QCursor::pos(), MarkToolTip(i), this, MarkRect(i));
+  }
+}
+
+TEngineOutcomeStrip::TMark TEngineOutcomeStrip::MarkOf(const TEngineOutcome& outcome) {
+  switch (outcome.End) {
+    case TEngineEnd::Running:
+      return TMark::Running;
+    case TEngineEnd::Failed:
+      return TMark::Failed;
+    default:
+      return outcome.Hits > 0 ? TMark::Found : TMark::Empty;
+  }
+}
+
+QRect TEngineOutcomeStrip::MarkRect(int i) const {
+  const int n = static_cast<int>(outcomes_.size());
+  if (i < 0 || i >= n)
+    return {};
+  // Equal shares of the width, each at most wide enough for a long name.
+  const int share = std::min((width() - kGap) / n, 90);
+  return QRect(kGap + i * share, 1, std::max(0, share - kGap), height() - 2);
+}
+
+QString TEngineOutcomeStrip::MarkToolTip(int i) const {
+  if (i < 0 || i >= static_cast<int>(outcomes_.size()))
+    return {};
+  return Decoded(outcomes_[static_cast<size_t>(i)].Line());
+}
+
+int TEngineOutcomeStrip::MarkAt(const QPoint& pos) const {
+  for (int i = 0; i < static_cast<int>(outcomes_.size()); ++i)
+    if (MarkRect(i).contains(pos))
+      return i;
+  return -1;
+}
+
+QSize TEngineOutcomeStrip::sizeHint() const {
+  return QSize(100, kHeight);
+}
+
+bool TEngineOutcomeStrip::event(QEvent* event) {
+  if (event->type() == QEvent::ToolTip) {
+    auto* help = static_cast<QHelpEvent*>(event);
+    const int i = MarkAt(help->pos());
+    if (i >= 0) {
+      QToolTip::showText(help->globalPos(), MarkToolTip(i), this, MarkRect(i));
+    } else {
+      QStringList lines;
+      for (int k = 0; k < static_cast<int>(outcomes_.size()); ++k)
+        lines << MarkToolTip(k);
+      QToolTip::showText(help->globalPos(), lines.join(QLatin1Char('\n')), this);
+    }
+    return true;
+  }
+  return QWidget::event(event);
+}
+
+void TEngineOutcomeStrip::paintEvent(QPaintEvent* /*event*/) {
+  QPainter painter(this);
+  painter.fillRect(rect(), palette().color(QPalette::Window));
+  painter.setRenderHint(QPainter::Antialiasing, true);
+  for (int i = 0; i < static_cast<int>(outcomes_.size()); ++i) {
+    const TEngineOutcome& outcome = outcomes_[static_cast<size_t>(i)];
+    const QRect r = MarkRect(i);
+    const TMark mark = MarkOf(outcome);
+    const QRect dot(r.left(), r.center().y() - kDot / 2, kDot, kDot);
+    painter.setPen(MarkColor(mark).darker(130));
+    painter.setBrush(MarkColor(mark));
+    painter.drawEllipse(dot);
+    if (mark == TMark::Failed) {
+      painter.setPen(Qt::white);
+      QFont bold = font();
+      bold.setBold(true);
+      painter.setFont(bold);
+      painter.drawText(dot, Qt::AlignCenter, QStringLiteral("!"));
+      painter.setFont(font());
+    }
+    const QRect text = r.adjusted(kDot + 2, 0, 0, 0);
+    painter.setPen(palette().color(QPalette::WindowText));
+    painter.drawText(
+        text, Qt::AlignLeft | Qt::AlignVCenter,
+        fontMetrics().elidedText(Decoded(outcome.Engine), Qt::ElideRight, text.width()));
+  }
+}
+
+}  // namespace quellion

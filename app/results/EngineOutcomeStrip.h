@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QRect>
+#include <QString>
+#include <QWidget>
+#include <vector>
+
+#include "search/EngineOutcome.h"
+
+namespace quellion {
+
+// A thin row under the results grid: one small mark per engine of the latest search,
+// in start order, with the engine's name as far as it fits. The mark's colour says how
+// the engine is doing: grey while it runs, green once it has ended with hits, amber when
+// it ended without any, red with "!" when it failed. Hovering a mark shows its full
+// outcome line. Hidden until a search has engines. GUI thread only: the window feeds it
+// from TSearchControl::OnEngineOutcomesChanged.
+class TEngineOutcomeStrip : public QWidget {
+  Q_OBJECT
+
+ public:
+  enum class TMark { Running, Found, Empty, Failed };
+  static constexpr int kHeight = 15;
+
+  explicit TEngineOutcomeStrip(QWidget* parent = nullptr);
+
+  void SetOutcomes(std::vector<TEngineOutcome> outcomes);
+  const std::vector<TEngineOutcome>& Outcomes() const { return outcomes_; }
+
+  static TMark MarkOf(const TEngineOutcome& outcome);
+  // The mark of engine i, where it is drawn and the tooltip it shows.
+  QRect MarkRect(int i) const;
+  QString MarkToolTip(int i) const;
+  // The engine whose mark covers pos, or -1.
+  int MarkAt(const QPoint& pos) const;
+
+  QSize sizeHint() const override;
+
+ protected:
+  bool event(QEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  std::vector<TEngineOutcome> outcomes_;
+};
+
+}  // namespace quellion

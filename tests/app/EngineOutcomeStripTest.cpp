@@ -1,0 +1,108 @@
+// The engines' outcomes under the results, offscreen: marks and tooltips follow the
+// search live, a failed engine is marked red.
+#include <gtest/gtest.h>
+
+#include <QHelpEvent>
+#include <QLineEdit>
+#include <QToolTip>
+
+#include "app/MainForm.h"
+#include "app/results/EngineOutcomeStrip.h"
+#include "app/results/ResultsPanel.h"
+#include "search/SearchControl.h"
+#include "tests/app/AppTestSupport.h"
+#include "tools/engine-sim/EngineSimulator.h"
+#include "ui_MainForm.h"
+
+namespace quellion {
+namespace {
+
+using Mark = TEngineOutcomeStrip::TMark;
+using test::TickEngines;
+using test::TSandboxSettings;
+using test::WaitUntil;
+using tools::TEngineSimulator;
+using tools::TSimConfig;
+using tools::TSimMode;
+
+TEST(EngineOutcomeStrip, MarkFollowsHowTheEngineEnded) {
+  const struct {
+    TEngineEnd end;
+    int hits;
+    Mark mark;
+  } cases[] = {
+      {TEngineEnd::Running, 3, Mark::Running}, {TEngineEnd::TableFull, 10, Mark::Found},
+      {TEngineEnd::NoNewHits, 4, Mark::Found}, {TEngineEnd::NoNewHits, 0, Mark::Empty},
+      {TEngineEnd::Stopped, 0, Mark::Empty},   {TEngineEnd::RuleEnded, 0, Mark::Empty},
+      {TEngineEnd::RuleEnded, 2, Mark::Found}, {TEngineEnd::Failed, 0, Mark::Failed},
+  };
+  for (const auto& c : cases) {
+    TEngineOutcome outcome;
+    outcome.End = c.end;
+    outcome.Hits = c.hits;
+    EXPECT_EQ(c.mark, TEngineOutcomeStrip::MarkOf(outcome)) << outcome.Reason();
+  }
+}
+
+TEST(EngineOutcomeStrip, ShowsEveryEngineOfTheSearchLiveWithItsOutcomeAsTooltip) {
+  TSimConfig config;
+  config[EngineIndex(TEngine::Altavista)].Mode = TSimMode::Dead;
+  config[EngineIndex(TEngine::Excite)].DelayMs = 700;  // still running after the others
+  config[EngineIndex(TEngine::Google)].Total = 6;
+  TEngineSimulator simulator(config);
+  simulator.Start();
+  TSandboxSettings settings;
+  settings.SetEngineHosts(simulator.Hosts());
+  TMainForm form;
+  form.show();
+  TEngineOutcomeStrip* strip = form.Panel4()->OutcomeStrip();
+  ASSERT_NE(strip, nullptr);
+  EXPECT_TRUE(strip->isHidden());  // nothing to show before the first search
+
+  TickEngines(form, {true, true, false, false, true});
+  form.Controls().SpinEdit1->setValue(15);
+  form.Controls().Edit1->setText(QStringLiteral("q"));
+  form.SearchButtonClick();
+  ASSERT_TRUE(strip->isVisible());
+  ASSERT_EQ(3u, strip->Outcomes().size());
+
+  // Altavista's refusal shows while Excite still waits for its answer.
+  ASSERT_TRUE(WaitUntil([&] {
+    return TEngineOutcomeStrip::MarkOf(strip->Outcomes()[0]) == Mark::Failed &&
+           TEngineOutcomeStrip::MarkOf(strip->Outcomes()[2]) == Mark::Found;
+  }));
+  EXPECT_EQ(Mark::Running, TEngineOutcomeStrip::MarkOf(strip->Outcomes()[1]));
+  EXPECT_TRUE(form.SearchControl().IsBusy());
+
+  ASSERT_TRUE(WaitUntil([&] { return !form.SearchControl().IsBusy(); }, 20000));
+  QCoreApplication::processEvents();
+  const QString expected[] = {
+      "Altavista pages=1 hits=0 end=failed: Connection refused (Error #10061)",
+      "Excite pages=1 hits=9 end=table-full",
+      "Google pages=2 hits=6 end=no-new-hits",
+  };
+  const Mark marks[] = {Mark::Failed, Mark::Found, Mark::Found};
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(expected[i], strip->MarkToolTip(i)) << i;
+    EXPECT_EQ(marks[i], TEngineOutcomeStrip::MarkOf(strip->Outcomes()[static_cast<size_t>(i)]));
+    const QRect r = strip->MarkRect(i);
+    EXPECT_FALSE(r.isEmpty());
+    EXPECT_TRUE(strip->rect().contains(r)) << i;
+    EXPECT_EQ(i, strip->MarkAt(r.center()));
+    // Hovering the mark opens its tooltip.
+    QHelpEvent help(QEvent::ToolTip, r.center(), strip->mapToGlobal(r.center()));
+    QCoreApplication::sendEvent(strip, &help);
+    EXPECT_EQ(expected[i], QToolTip::text()) << i;
+  }
+  QToolTip::hideText();
+
+  // A new search starts a fresh row.
+  TickEngines(form, {false, false, false, false, true});
+  form.SearchButtonClick();
+  ASSERT_EQ(1u, strip->Outcomes().size());
+  EXPECT_EQ("Google", strip->Outcomes()[0].Engine);
+  ASSERT_TRUE(WaitUntil([&] { return !form.SearchControl().IsBusy(); }, 20000));
+}
+
+}  // namespace
+}  // namespace quellion

@@ -1,0 +1,131 @@
+// quellion-cli search --report, run in-process against the engine simulator: one line
+// per engine that took part, after the search, on stderr.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <sstream>
+
+#include "cli/CliCommon.h"
+#include "settings/Registry.h"
+#include "tests/engines/SimDefinitions.h"
+#include "tools/engine-sim/EngineSimulator.h"
+
+namespace quellion::cli {
+namespace {
+
+using tools::TEngineSimulator;
+using tools::TSimConfig;
+using tools::TSimLayout;
+using tools::TSimLayoutConfig;
+using tools::TSimMode;
+
+struct TRun {
+  int status;
+  std::string out, err;
+};
+
+TRun RunWith(const std::vector<std::string>& args) {
+  std::istringstream in;
+  std::ostringstream out, err;
+  const int status = RunCli(args, in, out, err);
+  return {status, out.str(), err.str()};
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);)
+    lines.push_back(line);
+  return lines;
+}
+
+// A per-user folder of its own (the defined engine's file lives there) and a simulator
+// with a dead, a silent and two healthy engines.
+class SearchReport : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/quellion-report-XXXXXX";
+    config_ = ::mkdtemp(pattern);
+    if (const char* old = getenv("XDG_CONFIG_HOME"))
+      previous_ = old;
+    setenv("XDG_CONFIG_HOME", config_.c_str(), 1);
+    TRegistry::ResetCurrentUser();
+
+    TSimConfig classic;
+    classic[EngineIndex(TEngine::Altavista)].Mode = TSimMode::Dead;
+    classic[EngineIndex(TEngine::Excite)].Mode = TSimMode::Silent;
+    classic[EngineIndex(TEngine::Google)].Total = 8;
+    TSimLayoutConfig layouts;
+    layouts[static_cast<int>(TSimLayout::Mojeek)].Total = 5;
+    simulator_ = std::make_unique<TEngineSimulator>(classic, layouts);
+    simulator_->Start();
+    const std::filesystem::path engines =
+        std::filesystem::path(config_) / "tarnwick-quellion" / "engines";
+    std::filesystem::create_directories(engines);
+    std::ofstream(engines / "mojeek.json")
+        << test::SimMojeekDefinition(simulator_->LayoutHost(TSimLayout::Mojeek));
+  }
+  void TearDown() override {
+    simulator_.reset();
+    if (previous_)
+      setenv("XDG_CONFIG_HOME", previous_->c_str(), 1);
+    else
+      unsetenv("XDG_CONFIG_HOME");
+    TRegistry::ResetCurrentUser();
+    std::filesystem::remove_all(config_);
+  }
+
+  std::string HostArg(TEngine engine) const {
+    std::string name = EngineName(engine);
+    for (char& c : name)
+      c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return name + "=" + simulator_->Host(engine);
+  }
+
+  std::string config_;
+  std::optional<std::string> previous_;
+  std::unique_ptr<TEngineSimulator> simulator_;
+};
+
+TEST_F(SearchReport, OneLinePerEngineInStartOrderAfterTheLastStatus) {
+  const TRun run =
+      RunWith({"search", "--report", "--timeout", "1", "--max-sites", "50", "--engines",
+               "simmojeek,google,excite,altavista", "--host", HostArg(TEngine::Altavista), "--host",
+               HostArg(TEngine::Excite), "--host", HostArg(TEngine::Google), "q"});
+  EXPECT_EQ(kExitOk, run.status);
+  const std::vector<std::string> err = Lines(run.err);
+  ASSERT_GE(err.size(), 5u);
+  const std::vector<std::string> tail(err.end() - 5, err.end());
+  const std::vector<std::string> expected = {
+      "Search Complete  -  Found 13 sites",
+      "report: Altavista pages=1 hits=0 end=failed: Connection refused (Error #10061)",
+      "report: Excite pages=1 hits=0 end=failed: Connection aborted on request",
+      "report: Google pages=2 hits=8 end=no-new-hits",
+      "report: SimMojeek pages=2 hits=5 end=no-new-hits",
+  };
+  EXPECT_EQ(expected, tail);
+  // stdout holds the rows only.
+  EXPECT_EQ(13u, Lines(run.out).size());
+  EXPECT_EQ(1, simulator_->RequestCount(TEngine::Excite));
+}
+
+TEST_F(SearchReport, WithoutTheOptionNoReportAndBadTimeoutsAreBadUsage) {
+  const TRun plain =
+      RunWith({"search", "--engines", "google", "--host", HostArg(TEngine::Google), "q"});
+  EXPECT_EQ(kExitOk, plain.status);
+  EXPECT_EQ(std::string::npos, plain.err.find("report:"));
+
+  for (const char* timeout : {"-1", "x", "86401"}) {
+    const TRun bad = RunWith({"search", "--timeout", timeout, "q"});
+    EXPECT_EQ(kExitUsage, bad.status) << timeout;
+    EXPECT_EQ(0u, bad.err.rfind("quellion-cli: ", 0)) << bad.err;
+    EXPECT_EQ("", bad.out);
+  }
+}
+
+}  // namespace
+}  // namespace quellion::cli

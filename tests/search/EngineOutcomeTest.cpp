@@ -1,0 +1,317 @@
+// Each engine's outcome (pages asked for, hits added, how its task ended) recorded by
+// the classic and the defined fetch loops, against the simulator and scripted servers
+// on loopback.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <optional>
+
+#include "engines/DefinedEngine.h"
+#include "engines/EngineDefinition.h"
+#include "platform/MainThread.h"
+#include "search/SearchControl.h"
+#include "tests/engines/SimDefinitions.h"
+#include "tests/support/WaitFor.h"
+#include "tests/support/peers/ScriptServer.h"
+#include "tools/engine-sim/EngineSimulator.h"
+
+namespace quellion {
+namespace {
+
+using test::HttpResponse;
+using test::Respond;
+using test::TScriptServer;
+using tools::TEngineSimulator;
+using tools::TSimConfig;
+using tools::TSimLayout;
+using tools::TSimLayoutConfig;
+using tools::TSimMode;
+
+std::shared_ptr<const TPageEngine> Defined(const std::string& text) {
+  TDefinitionLoad load = ParseDefinition(text);
+  EXPECT_TRUE(load.Definition) << load.Error;
+  return load.Definition ? MakeDefinedEngine(*load.Definition) : nullptr;
+}
+
+std::string GoogleBlock(const std::string& url) {
+  return "<p><A HREF=http://" + url + ">T</A><font size=-1><br>d<br></font>\n";
+}
+
+const std::string kServerError =
+    HttpResponse("HTTP/1.0 500 Internal Server Error", {"Content-Type: text/html"},
+                 "<html><body>oops</body></html>");
+
+// One engine in a search of its own; the simulator serves the classic engines and the
+// layouts, a scripted server answers what the simulator cannot be made to.
+struct TOutcomeCase {
+  const char* name;
+  std::function<void(TSimConfig&, TSimLayoutConfig&)> configure;
+  std::optional<TEngine> classic;                                  // the engine searched, or
+  std::function<std::string(const std::string& host)> definition;  // a defined one
+  std::optional<test::TPeerAnswer> scripted;  // set: the engine asks this server
+  int maxSites;
+  bool stopAfterFirstRequest;
+  std::string line;  // the expected outcome line
+};
+
+class EngineOutcome : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    control_.reset();
+    if (simulator_)
+      simulator_->Stop();
+  }
+
+  // Runs the case's search to its end; returns the outcomes.
+  std::vector<TEngineOutcome> Run(const TOutcomeCase& c) {
+    TSimConfig classic;
+    TSimLayoutConfig layouts;
+    if (c.configure)
+      c.configure(classic, layouts);
+    simulator_ = std::make_unique<TEngineSimulator>(classic, layouts);
+    simulator_->Start();
+    std::unique_ptr<TScriptServer> server;
+    if (c.scripted)
+      server = std::make_unique<TScriptServer>(std::vector<test::TPeerAnswer>{*c.scripted});
+    control_ = std::make_unique<TSearchControl>(mainThread_);
+    control_->SetEngineHosts(simulator_->Hosts());
+    TFetchLimits limits;
+    limits.WaitStepsBeforeAbort = 3;
+    control_->SetFetchLimits(limits);
+    control_->SetMaxSites(c.maxSites);
+    control_->OnEngineOutcomesChanged = [this] { seen_.push_back(control_->EngineOutcomes()); };
+
+    TSearchRequest request;
+    request.Keywords = "new york";
+    if (c.classic) {
+      request.Engines[EngineIndex(*c.classic)] = true;
+      if (server)
+        control_->SetEngineHost(*c.classic, server->HostPort());
+    } else {
+      const std::string host =
+          server ? server->HostPort() : simulator_->LayoutHost(TSimLayout::DuckDuckGo);
+      request.PageEngines.push_back(Defined(c.definition(host)));
+    }
+    EXPECT_TRUE(control_->Start(request));
+    if (c.stopAfterFirstRequest) {
+      EXPECT_TRUE(test::WaitFor([&] {
+        return (server ? server->ConnectionCount() : 0) +
+                   simulator_->RequestCount(c.classic.value_or(TEngine::Altavista)) >
+               0;
+      }));
+      control_->Stop();
+    }
+    EXPECT_TRUE(test::WaitFor([this] { return !control_->IsBusy(); }, 20000));
+    // The posted change events have arrived by the time the search has ended.
+    test::WaitFor([] { return false; }, 50);
+    return control_->EngineOutcomes();
+  }
+
+  TQueueMainThread mainThread_;
+  std::unique_ptr<TEngineSimulator> simulator_;
+  std::unique_ptr<TSearchControl> control_;
+  std::vector<std::vector<TEngineOutcome>> seen_;
+};
+
+TEST_F(EngineOutcome, EachWayAnEngineEndsIsRecorded) {
+  const auto mode = [](TEngine engine, TSimMode m) {
+    return [engine, m](TSimConfig& classic, TSimLayoutConfig&) {
+      classic[EngineIndex(engine)].Mode = m;
+    };
+  };
+  const auto total = [](TEngine engine, int n) {
+    return [engine, n](TSimConfig& classic, TSimLayoutConfig&) {
+      classic[EngineIndex(engine)].Total = n;
+    };
+  };
+  const auto duck = [](const std::string& host) { return test::SimDuckDuckGoDefinition(host); };
+  const auto duckOnePage = [](const std::string& host) {
+    return test::SimDuckDuckGoDefinition(host, false);
+  };
+  const TOutcomeCase cases[] = {
+      {"dead port",
+       mode(TEngine::Altavista, TSimMode::Dead),
+       TEngine::Altavista,
+       {},
+       {},
+       50,
+       false,
+       "Altavista pages=1 hits=0 end=failed: Connection refused (Error #10061)"},
+      {"server error",
+       {},
+       TEngine::Hotbot,
+       {},
+       Respond(kServerError),
+       50,
+       false,
+       "Hotbot pages=1 hits=0 end=failed: HTTP 500 Internal Server Error"},
+      {"never answers",
+       mode(TEngine::Excite, TSimMode::Silent),
+       TEngine::Excite,
+       {},
+       {},
+       50,
+       false,
+       "Excite pages=1 hits=0 end=failed: Connection aborted on request"},
+      {"table full",
+       {},
+       TEngine::Google,
+       {},
+       {},
+       10,
+       false,
+       "Google pages=1 hits=10 end=table-full"},
+      {"table full on a later page",
+       {},
+       TEngine::Hotbot,
+       {},
+       {},
+       25,
+       false,
+       "Hotbot pages=3 hits=25 end=table-full"},
+      {"stopped",
+       mode(TEngine::Excite, TSimMode::Silent),
+       TEngine::Excite,
+       {},
+       {},
+       50,
+       true,
+       "Excite pages=1 hits=0 end=stopped"},
+      {"no new hits",
+       total(TEngine::AllTheWeb, 15),
+       TEngine::AllTheWeb,
+       {},
+       {},
+       50,
+       false,
+       "AllTheWeb pages=3 hits=15 end=no-new-hits"},
+      {"rule raised",
+       {},
+       TEngine::Excite,
+       {},
+       Respond(HttpResponse("HTTP/1.0 200 OK", {}, "no html here")),
+       50,
+       false,
+       "Excite pages=1 hits=0 end=rule-ended"},
+      {"stop mark",
+       {},
+       TEngine::Google,
+       {},
+       Respond(HttpResponse("HTTP/1.0 200 OK", {},
+                            GoogleBlock("www.one.example/") + "<p><A HREF=x>Short</A>")),
+       50,
+       false,
+       "Google pages=2 hits=1 end=rule-ended"},
+      {"defined: dead port",
+       [](TSimConfig&, TSimLayoutConfig& layouts) {
+         layouts[static_cast<int>(TSimLayout::DuckDuckGo)].Mode = TSimMode::Dead;
+       },
+       {},
+       duck,
+       {},
+       50,
+       false,
+       "SimDuck pages=1 hits=0 end=failed: Connection refused (Error #10061)"},
+      {"defined: server error",
+       {},
+       {},
+       duck,
+       Respond(kServerError),
+       50,
+       false,
+       "SimDuck pages=1 hits=0 end=failed: HTTP 500 Internal Server Error"},
+      {"defined: table full",
+       {},
+       {},
+       duck,
+       {},
+       15,
+       false,
+       "SimDuck pages=2 hits=15 end=table-full"},
+      {"defined: no new hits",
+       [](TSimConfig&, TSimLayoutConfig& layouts) {
+         layouts[static_cast<int>(TSimLayout::DuckDuckGo)].Total = 12;
+       },
+       {},
+       duck,
+       {},
+       50,
+       false,
+       "SimDuck pages=3 hits=12 end=no-new-hits"},
+      {"defined: one page without paging",
+       {},
+       {},
+       duckOnePage,
+       {},
+       50,
+       false,
+       "SimDuck pages=1 hits=10 end=no-new-hits"},
+      {"defined: a page it cannot read",
+       {},
+       {},
+       duck,
+       Respond(HttpResponse("HTTP/1.0 200 OK", {"Content-Type: text/html"}, "<p>moved</p>")),
+       50,
+       false,
+       "SimDuck pages=1 hits=0 end=no-new-hits"},
+  };
+  for (const TOutcomeCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    seen_.clear();
+    const std::vector<TEngineOutcome> outcomes = Run(c);
+    ASSERT_EQ(1u, outcomes.size());
+    EXPECT_EQ(c.line, outcomes[0].Line());
+    // The first change event shows the engine listed and running; the last one the end.
+    ASSERT_GE(seen_.size(), 2u);
+    ASSERT_EQ(1u, seen_.front().size());
+    EXPECT_EQ("running", seen_.front()[0].Reason());
+    EXPECT_EQ(0, seen_.front()[0].Pages);
+    EXPECT_EQ(outcomes, seen_.back());
+    TearDown();
+  }
+}
+
+TEST_F(EngineOutcome, EnginesAreListedInStartOrderAndANewSearchStartsAFreshList) {
+  TSimConfig classic;
+  classic[EngineIndex(TEngine::Altavista)].Mode = TSimMode::Dead;
+  classic[EngineIndex(TEngine::Google)].Total = 4;
+  TSimLayoutConfig layouts;
+  layouts[static_cast<int>(TSimLayout::Mojeek)].Total = 30;
+  simulator_ = std::make_unique<TEngineSimulator>(classic, layouts);
+  simulator_->Start();
+  control_ = std::make_unique<TSearchControl>(mainThread_);
+  control_->SetEngineHosts(simulator_->Hosts());
+  control_->SetMaxSites(100);
+  EXPECT_TRUE(control_->EngineOutcomes().empty());
+
+  TSearchRequest request;
+  request.Keywords = "q";
+  request.Engines[EngineIndex(TEngine::Google)] = true;
+  request.Engines[EngineIndex(TEngine::Altavista)] = true;
+  request.PageEngines.push_back(
+      Defined(test::SimMojeekDefinition(simulator_->LayoutHost(TSimLayout::Mojeek))));
+  ASSERT_TRUE(control_->Start(request));
+  ASSERT_TRUE(test::WaitFor([this] { return !control_->IsBusy(); }, 20000));
+  const std::vector<TEngineOutcome> first = control_->EngineOutcomes();
+  ASSERT_EQ(3u, first.size());
+  EXPECT_EQ("Altavista pages=1 hits=0 end=failed: Connection refused (Error #10061)",
+            first[0].Line());
+  EXPECT_EQ("Google pages=2 hits=4 end=no-new-hits", first[1].Line());
+  EXPECT_EQ("SimMojeek pages=4 hits=30 end=no-new-hits", first[2].Line());
+
+  request.Engines = {};
+  request.Engines[EngineIndex(TEngine::Excite)] = true;
+  request.PageEngines.clear();
+  int changes = 0;
+  control_->OnEngineOutcomesChanged = [&] { ++changes; };
+  ASSERT_TRUE(control_->Start(request));
+  EXPECT_EQ(1, changes);  // at once, on this thread
+  const std::vector<TEngineOutcome> fresh = control_->EngineOutcomes();
+  ASSERT_EQ(1u, fresh.size());
+  EXPECT_EQ("Excite", fresh[0].Engine);
+  ASSERT_TRUE(test::WaitFor([this] { return !control_->IsBusy(); }, 20000));
+  EXPECT_EQ("Excite pages=10 hits=100 end=table-full", control_->EngineOutcomes()[0].Line());
+}
+
+}  // namespace
+}  // namespace quellion
