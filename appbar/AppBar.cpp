@@ -31,10 +31,10 @@ QRect ToQRect(const TRect& r) {
 // states through Xlib when running on X11.
 class TAppBarWindowPlatform : public TAppBarPlatform {
  public:
-  explicit TAppBarWindowPlatform(TAppBar* bar) : FBar(bar) { FClock.start(); }
+  explicit TAppBarWindowPlatform(TAppBar* bar) : bar_(bar) { clock_.start(); }
 
-  void SetMessagePos(std::optional<QPoint> p) { FMessagePos = p; }
-  void SetMessageButtons(std::optional<Qt::MouseButtons> b) { FMessageButtons = b; }
+  void SetMessagePos(std::optional<QPoint> p) { messagePos_ = p; }
+  void SetMessageButtons(std::optional<Qt::MouseButtons> b) { messageButtons_ = b; }
 
   QRect ScreenGeometry() const {
     QScreen* s = QGuiApplication::primaryScreen();
@@ -62,68 +62,68 @@ class TAppBarWindowPlatform : public TAppBarPlatform {
   }
   // The buttons of the mouse event being handled, else the application's latest state.
   bool MouseButtonDown(TMouseButton button) const override {
-    const Qt::MouseButtons buttons = FMessageButtons.value_or(QGuiApplication::mouseButtons());
+    const Qt::MouseButtons buttons = messageButtons_.value_or(QGuiApplication::mouseButtons());
     return buttons.testFlag(button == TMouseButton::Left ? Qt::LeftButton : Qt::RightButton);
   }
   TPoint MessageCursorPos() const override {
-    const QPoint p = FMessagePos.value_or(QCursor::pos());
+    const QPoint p = messagePos_.value_or(QCursor::pos());
     return {p.x(), p.y()};
   }
-  std::uint32_t TickCount() const override { return std::uint32_t(FClock.elapsed()); }
+  std::uint32_t TickCount() const override { return std::uint32_t(clock_.elapsed()); }
 
-  TRect WindowRect() const override { return ToTRect(FBar->geometry()); }
+  TRect WindowRect() const override { return ToTRect(bar_->geometry()); }
   TRect ClientRectOnScreen() const override {
-    const QRect c = FBar->ClientRect();
-    return ToTRect(QRect(FBar->geometry().topLeft() + c.topLeft(), c.size()));
+    const QRect c = bar_->ClientRect();
+    return ToTRect(QRect(bar_->geometry().topLeft() + c.topLeft(), c.size()));
   }
   bool NonWindowedChildAt(TPoint p) const override {
-    return FBar->childAt(QPoint(p.X, p.Y) - FBar->geometry().topLeft()) != nullptr;
+    return bar_->childAt(QPoint(p.X, p.Y) - bar_->geometry().topLeft()) != nullptr;
   }
-  void SetBounds(const TRect& r) override { FBar->setGeometry(ToQRect(r)); }
+  void SetBounds(const TRect& r) override { bar_->setGeometry(ToQRect(r)); }
   void PlaceWindow(const TRect& r, bool /*frameChanged*/) override {
-    FBar->setGeometry(ToQRect(r));
+    bar_->setGeometry(ToQRect(r));
   }
   void SetZOrder(TZOrder order) override {
-    FZOrder = order;
+    fzOrder_ = order;
     ApplyWindowStates();
   }
   void RepaintNow() override {
-    FBar->repaint();
+    bar_->repaint();
     x11::Flush();
   }
-  unsigned Style() const override { return FStyle; }
-  void SetStyle(unsigned style) override { FStyle = style; }
-  unsigned ExStyle() const override { return FExStyle; }
-  void SetExStyle(unsigned exStyle) override { FExStyle = exStyle; }
+  unsigned Style() const override { return style_; }
+  void SetStyle(unsigned style) override { style_ = style; }
+  unsigned ExStyle() const override { return exStyle_; }
+  void SetExStyle(unsigned exStyle) override { exStyle_ = exStyle; }
   void RefreshFrame() override {
-    FBar->UpdateMargins();
-    FBar->update();
+    bar_->UpdateMargins();
+    bar_->update();
   }
-  bool IsActiveWindow() const override { return FBar->isActiveWindow(); }
+  bool IsActiveWindow() const override { return bar_->isActiveWindow(); }
 
   void StartHideTimer(int intervalMs) override {
-    if (FTimer == nullptr) {
-      FTimer = new QTimer(FBar);
-      QObject::connect(FTimer, &QTimer::timeout, FBar, [this] {
+    if (timer_ == nullptr) {
+      timer_ = new QTimer(bar_);
+      QObject::connect(timer_, &QTimer::timeout, bar_, [this] {
         SetMessagePos(QCursor::pos());
-        FBar->HideTimerTick();
+        bar_->HideTimerTick();
         SetMessagePos(std::nullopt);
       });
     }
-    FTimer->start(intervalMs);
+    timer_->start(intervalMs);
   }
   void SetHideTimerInterval(int intervalMs) override {
-    if (FTimer != nullptr)
-      FTimer->setInterval(intervalMs);
+    if (timer_ != nullptr)
+      timer_->setInterval(intervalMs);
   }
   void StopHideTimer() override {
-    if (FTimer != nullptr)
-      FTimer->stop();
+    if (timer_ != nullptr)
+      timer_->stop();
   }
   void PostEnterAndExitSizeMove() override {
     QMetaObject::invokeMethod(
-        FBar,
-        [bar = FBar] {
+        bar_,
+        [bar = bar_] {
           if (!bar->HandleCreated())
             return;
           bar->HandleEnterSizeMove();
@@ -132,11 +132,11 @@ class TAppBarWindowPlatform : public TAppBarPlatform {
         Qt::QueuedConnection);
   }
   void SetTaskbarEntryVisible(bool visible) override {
-    FTaskbarEntry = visible;
+    taskbarEntry_ = visible;
     ApplyWindowStates();
   }
   void InformationBox(const std::string& caption, const std::string& text) override {
-    QMessageBox::information(FBar, QString::fromStdString(caption), QString::fromStdString(text));
+    QMessageBox::information(bar_, QString::fromStdString(caption), QString::fromStdString(text));
   }
 
   // The window-manager states follow the z-order and taskbar rules. Also run once the
@@ -144,16 +144,16 @@ class TAppBarWindowPlatform : public TAppBarPlatform {
   void ApplyWindowStates() {
     if (x11::Display() == nullptr)
       return;
-    const std::uintptr_t w = FBar->NativeWindowId();
-    x11::SetWindowState(w, "_NET_WM_STATE_ABOVE", FZOrder == TZOrder::TopMost);
-    x11::SetWindowState(w, "_NET_WM_STATE_BELOW", FZOrder == TZOrder::Bottom);
-    x11::SetWindowState(w, "_NET_WM_STATE_SKIP_TASKBAR", !FTaskbarEntry);
-    if (FZOrder == TZOrder::TopMost && FBar->isVisible())
-      FBar->raise();
+    const std::uintptr_t w = bar_->NativeWindowId();
+    x11::SetWindowState(w, "_NET_WM_STATE_ABOVE", fzOrder_ == TZOrder::TopMost);
+    x11::SetWindowState(w, "_NET_WM_STATE_BELOW", fzOrder_ == TZOrder::Bottom);
+    x11::SetWindowState(w, "_NET_WM_STATE_SKIP_TASKBAR", !taskbarEntry_);
+    if (fzOrder_ == TZOrder::TopMost && bar_->isVisible())
+      bar_->raise();
   }
 
-  TZOrder ZOrder() const { return FZOrder; }
-  bool TaskbarEntry() const { return FTaskbarEntry; }
+  TZOrder ZOrder() const { return fzOrder_; }
+  bool TaskbarEntry() const { return taskbarEntry_; }
 
  private:
   int ScrollBarExtent() const {
@@ -161,21 +161,21 @@ class TAppBarWindowPlatform : public TAppBarPlatform {
     return style != nullptr ? style->pixelMetric(QStyle::PM_ScrollBarExtent) : 16;
   }
 
-  TAppBar* FBar;
-  QElapsedTimer FClock;
-  std::optional<QPoint> FMessagePos;
-  std::optional<Qt::MouseButtons> FMessageButtons;
-  QTimer* FTimer = nullptr;
-  unsigned FStyle = wsCaption | wsSysMenu;
-  unsigned FExStyle = 0;
-  TZOrder FZOrder = TZOrder::NoTopMost;
-  bool FTaskbarEntry = true;
+  TAppBar* bar_;
+  QElapsedTimer clock_;
+  std::optional<QPoint> messagePos_;
+  std::optional<Qt::MouseButtons> messageButtons_;
+  QTimer* timer_ = nullptr;
+  unsigned style_ = wsCaption | wsSysMenu;
+  unsigned exStyle_ = 0;
+  TZOrder fzOrder_ = TZOrder::NoTopMost;
+  bool taskbarEntry_ = true;
 };
 
 TAppBar::TAppBar(QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint),
       TAppBarCore(std::make_unique<TAppBarWindowPlatform>(this), DefaultToolbarService()) {
-  FWindowPlatform = static_cast<TAppBarWindowPlatform*>(&Platform());
+  windowPlatform_ = static_cast<TAppBarWindowPlatform*>(&Platform());
   Init();
 }
 
@@ -201,7 +201,7 @@ void TAppBar::Init() {
 }
 
 void TAppBar::CreateHandle() {
-  if (HandleCreated() || FDestroyed)
+  if (HandleCreated() || destroyed_)
     return;
   if (x11::Display() != nullptr)
     winId();  // the strut and states need the X window
@@ -209,9 +209,9 @@ void TAppBar::CreateHandle() {
 }
 
 void TAppBar::DestroyHandle() {
-  if (FDestroyed)
+  if (destroyed_)
     return;
-  FDestroyed = true;
+  destroyed_ = true;
   HandleDestroy();
 }
 
@@ -245,9 +245,9 @@ void TAppBar::StyleForEdge(bool proposed, TAppBarEdge edge) {
   // Window managers keep ordinary windows mostly on screen; a dock may leave it, as an
   // auto-hidden bar must. The type is read when the window is mapped, so map it anew.
   const bool dock = edge != abeFloat;
-  if (dock == FDockType)
+  if (dock == dockType_)
     return;
-  FDockType = dock;
+  dockType_ = dock;
   if (dock && windowState().testFlag(Qt::WindowMinimized))
     setWindowState(windowState() & ~Qt::WindowMinimized);  // a dock is never minimised
   x11::SetDockType(NativeWindowId(), dock);
@@ -256,8 +256,8 @@ void TAppBar::StyleForEdge(bool proposed, TAppBarEdge edge) {
     x11::WaitUntilWithdrawn(NativeWindowId(), 1000);
     show();
     // The manager dropped the window's states when it let the window go.
-    if (FWindowPlatform != nullptr)
-      FWindowPlatform->ApplyWindowStates();
+    if (windowPlatform_ != nullptr)
+      windowPlatform_->ApplyWindowStates();
   }
 }
 
@@ -313,9 +313,9 @@ bool TAppBar::event(QEvent* e) {
   switch (e->type()) {
     case QEvent::Paint:
       PaintFrame();
-      if (FWindowPlatform != nullptr && !FStatesAppliedAfterMap) {
-        FStatesAppliedAfterMap = true;
-        FWindowPlatform->ApplyWindowStates();
+      if (windowPlatform_ != nullptr && !statesAppliedAfterMap_) {
+        statesAppliedAfterMap_ = true;
+        windowPlatform_->ApplyWindowStates();
       }
       break;
     case QEvent::WindowActivate:
@@ -328,7 +328,7 @@ bool TAppBar::event(QEvent* e) {
       HandleWindowPosChanged();
       break;
     case QEvent::Hide:
-      FStatesAppliedAfterMap = false;
+      statesAppliedAfterMap_ = false;
       break;
     default:
       break;
@@ -377,7 +377,7 @@ void TAppBar::PaintFrame() {
   painter.drawLine(box.bottomLeft(), box.bottomRight());
   painter.drawLine(box.topRight(), box.bottomRight());
   QPen cross(pal.color(QPalette::ButtonText));
-  cross.setWidth(FCloseBoxPressed ? 2 : 1);
+  cross.setWidth(closeBoxPressed_ ? 2 : 1);
   painter.setPen(cross);
   const QRect inner = box.adjusted(3, 3, -3, -3);
   painter.drawLine(inner.topLeft(), inner.bottomRight());
@@ -466,33 +466,33 @@ void TAppBar::UpdateCursor(THitCode code) {
 }
 
 void TAppBar::mousePressEvent(QMouseEvent* event) {
-  if (event->button() != Qt::LeftButton || !HandleCreated() || FDrag != TDrag::None) {
+  if (event->button() != Qt::LeftButton || !HandleCreated() || drag_ != TDrag::None) {
     QWidget::mousePressEvent(event);
     return;
   }
   const QPoint global = event->globalPosition().toPoint();
-  if (FWindowPlatform != nullptr)
-    FWindowPlatform->SetMessageButtons(event->buttons());
+  if (windowPlatform_ != nullptr)
+    windowPlatform_->SetMessageButtons(event->buttons());
   const THitCode code =
       HandleHitTest({global.x(), global.y()}, FrameworkHitTest(event->position().toPoint()));
-  if (FWindowPlatform != nullptr)
-    FWindowPlatform->SetMessageButtons(std::nullopt);
+  if (windowPlatform_ != nullptr)
+    windowPlatform_->SetMessageButtons(std::nullopt);
   if (code == HTCLOSE) {
     // Closes on release over the box, like a button.
-    FCloseBoxPressed = true;
+    closeBoxPressed_ = true;
     update(CloseBoxRect());
     event->accept();
     return;
   }
   if (code == HTCAPTION) {
-    FDrag = TDrag::Move;
-    FDragCursor = global;
-    FDragRect = geometry();
+    drag_ = TDrag::Move;
+    dragCursor_ = global;
+    dragRect_ = geometry();
   } else if (auto side = SideOf(code)) {
-    FDrag = TDrag::Size;
-    FSizingSide = *side;
-    FSizeStartCursor = global;
-    FSizeStartRect = geometry();
+    drag_ = TDrag::Size;
+    sizingSide_ = *side;
+    sizeStartCursor_ = global;
+    sizeStartRect_ = geometry();
   } else {
     QWidget::mousePressEvent(event);
     return;
@@ -503,24 +503,24 @@ void TAppBar::mousePressEvent(QMouseEvent* event) {
 
 void TAppBar::mouseMoveEvent(QMouseEvent* event) {
   const QPoint global = event->globalPosition().toPoint();
-  if (FWindowPlatform != nullptr)
-    FWindowPlatform->SetMessagePos(global);
-  if (FDrag == TDrag::Move) {
-    TRect r = ToTRect(FDragRect.translated(global - FDragCursor));
-    FDragCursor = global;
+  if (windowPlatform_ != nullptr)
+    windowPlatform_->SetMessagePos(global);
+  if (drag_ == TDrag::Move) {
+    TRect r = ToTRect(dragRect_.translated(global - dragCursor_));
+    dragCursor_ = global;
     HandleMoving(r);
-    FDragRect = ToQRect(r);
-    setGeometry(FDragRect);
-  } else if (FDrag == TDrag::Size) {
-    const QPoint delta = global - FSizeStartCursor;
-    QRect q = FSizeStartRect;
-    if (Moves(FSizingSide, true))
+    dragRect_ = ToQRect(r);
+    setGeometry(dragRect_);
+  } else if (drag_ == TDrag::Size) {
+    const QPoint delta = global - sizeStartCursor_;
+    QRect q = sizeStartRect_;
+    if (Moves(sizingSide_, true))
       q.setLeft(q.left() + delta.x());
-    if (Moves(FSizingSide, false))
+    if (Moves(sizingSide_, false))
       q.setRight(q.right() + delta.x());
-    if (MovesVert(FSizingSide, true))
+    if (MovesVert(sizingSide_, true))
       q.setTop(q.top() + delta.y());
-    if (MovesVert(FSizingSide, false))
+    if (MovesVert(sizingSide_, false))
       q.setBottom(q.bottom() + delta.y());
     // The tracking limits first, keeping the side opposite the dragged one in place.
     const TMinMaxInfo limits = HandleGetMinMaxInfo();
@@ -529,17 +529,17 @@ void TAppBar::mouseMoveEvent(QMouseEvent* event) {
     const int h = std::clamp(q.height(), std::max(limits.MinTrackHeight, 1),
                              std::max({limits.MaxTrackHeight, limits.MinTrackHeight, 1}));
     TRect r = ToTRect(q);
-    if (Moves(FSizingSide, true)) {
+    if (Moves(sizingSide_, true)) {
       r.Left = r.Right - w;
     } else {
       r.Right = r.Left + w;
     }
-    if (MovesVert(FSizingSide, true)) {
+    if (MovesVert(sizingSide_, true)) {
       r.Top = r.Bottom - h;
     } else {
       r.Bottom = r.Top + h;
     }
-    HandleSizing(FSizingSide, r);
+    HandleSizing(sizingSide_, r);
     setGeometry(ToQRect(r));
   } else if (HandleCreated()) {
     const THitCode framework = FrameworkHitTest(event->position().toPoint());
@@ -547,21 +547,21 @@ void TAppBar::mouseMoveEvent(QMouseEvent* event) {
       HandleNcMouseMove();
     UpdateCursor(HandleHitTest({global.x(), global.y()}, framework));
   }
-  if (FWindowPlatform != nullptr)
-    FWindowPlatform->SetMessagePos(std::nullopt);
+  if (windowPlatform_ != nullptr)
+    windowPlatform_->SetMessagePos(std::nullopt);
   QWidget::mouseMoveEvent(event);
 }
 
 void TAppBar::mouseReleaseEvent(QMouseEvent* event) {
-  if (event->button() == Qt::LeftButton && FCloseBoxPressed) {
-    FCloseBoxPressed = false;
+  if (event->button() == Qt::LeftButton && closeBoxPressed_) {
+    closeBoxPressed_ = false;
     update(CloseBoxRect());
     event->accept();
     if (CloseBoxRect().contains(event->position().toPoint()))
       close();
     return;
   }
-  if (event->button() == Qt::LeftButton && FDrag != TDrag::None) {
+  if (event->button() == Qt::LeftButton && drag_ != TDrag::None) {
     EndDrag();
     event->accept();
     return;
@@ -570,7 +570,7 @@ void TAppBar::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void TAppBar::EndDrag() {
-  FDrag = TDrag::None;
+  drag_ = TDrag::None;
   HandleExitSizeMove();
 }
 

@@ -41,7 +41,7 @@ class TAppBar : public QWidget, public TAppBarCore {
   // window, which window managers refuse to minimise, so it stays as it is (and does not
   // record itself as minimised). A minimised state left over from such a refusal is
   // cleared first, so that a later minimise is not taken for a repeat.
-  bool CanMinimize() const { return !FDockType; }
+  bool CanMinimize() const { return !dockType_; }
   void Minimize();
 
   // The client area in widget coordinates: inside the frame, below the caption while
@@ -79,18 +79,18 @@ class TAppBar : public QWidget, public TAppBarCore {
   void EndDrag();
 
   enum class TDrag { None, Move, Size };
-  TDrag FDrag = TDrag::None;
-  TSizingSide FSizingSide = TSizingSide::Right;
-  QPoint FDragCursor;    // cursor at the last drag step
-  QRect FDragRect;       // the drag rectangle as last adjusted
-  QRect FSizeStartRect;  // the window at the start of sizing
-  QPoint FSizeStartCursor;
-  bool FCloseBoxPressed = false;
-  bool FDestroyed = false;
-  bool FStatesAppliedAfterMap = false;
-  bool FDockType = false;  // _NET_WM_WINDOW_TYPE_DOCK set
+  TDrag drag_ = TDrag::None;
+  TSizingSide sizingSide_ = TSizingSide::Right;
+  QPoint dragCursor_;    // cursor at the last drag step
+  QRect dragRect_;       // the drag rectangle as last adjusted
+  QRect sizeStartRect_;  // the window at the start of sizing
+  QPoint sizeStartCursor_;
+  bool closeBoxPressed_ = false;
+  bool destroyed_ = false;
+  bool statesAppliedAfterMap_ = false;
+  bool dockType_ = false;  // _NET_WM_WINDOW_TYPE_DOCK set
   // The window's own platform (null when a test injected another one).
-  TAppBarWindowPlatform* FWindowPlatform = nullptr;
+  TAppBarWindowPlatform* windowPlatform_ = nullptr;
 
   friend class TAppBarWindowPlatform;
 };

@@ -30,40 +30,40 @@ int MulDivTrunc(std::int64_t a, std::int64_t b, std::int64_t c) {
 }  // namespace
 
 TAppBarCore::TAppBarCore(std::unique_ptr<TAppBarPlatform> platform, TDesktopToolbarService& service)
-    : FPlatform(std::move(platform)), FService(service) {
-  const int w = FPlatform->ScreenWidth();
-  const int h = FPlatform->ScreenHeight();
-  FState.MaxWidth = w;
-  FState.MaxHeight = h;
-  FState.MaxVertDockSize = w / 2;
-  FState.MaxHorzDockSize = h / 2;
+    : platform_(std::move(platform)), service_(service) {
+  const int w = platform_->ScreenWidth();
+  const int h = platform_->ScreenHeight();
+  state_.MaxWidth = w;
+  state_.MaxHeight = h;
+  state_.MaxVertDockSize = w / 2;
+  state_.MaxHorzDockSize = h / 2;
 }
 
 TAppBarCore::~TAppBarCore() {
   // A bar must never stay registered with a dangling handle.
-  if (FCreated)
+  if (created_)
     HandleDestroy();
 }
 
 TAppBarEdge TAppBarCore::Edge() const {
-  return FPendingEdge != abeUnknown ? FPendingEdge : FState.Edge;
+  return pendingEdge_ != abeUnknown ? pendingEdge_ : state_.Edge;
 }
 
 void TAppBarCore::SetSlideTime(int ms) {
-  FState.SlideTime = ms;
-  if (FTimerRunning)
-    FPlatform->SetHideTimerInterval(std::max(ms, 1));
+  state_.SlideTime = ms;
+  if (timerRunning_)
+    platform_->SetHideTimerInterval(std::max(ms, 1));
 }
 
 TRect TAppBarCore::FloatRect() const {
-  return {FState.FloatLeft, FState.FloatTop, FState.FloatRight, FState.FloatBottom};
+  return {state_.FloatLeft, state_.FloatTop, state_.FloatRight, state_.FloatBottom};
 }
 
 void TAppBarCore::SetFloatRect(const TRect& r) {
-  FState.FloatLeft = r.Left;
-  FState.FloatTop = r.Top;
-  FState.FloatRight = r.Right;
-  FState.FloatBottom = r.Bottom;
+  state_.FloatLeft = r.Left;
+  state_.FloatTop = r.Top;
+  state_.FloatRight = r.Right;
+  state_.FloatBottom = r.Bottom;
 }
 
 std::intptr_t TAppBarCore::ShellBarMessage(unsigned message, TAppBarEdge edge, TRect* rect,
@@ -75,7 +75,7 @@ std::intptr_t TAppBarCore::ShellBarMessage(unsigned message, TAppBarEdge edge, T
   if (copyBack && rect != nullptr)
     data.rc = *rect;
   data.lParam = lParam;
-  const std::intptr_t result = FService.Message(message, data);
+  const std::intptr_t result = service_.Message(message, data);
   if (copyBack && rect != nullptr)
     *rect = data.rc;
   return result;
@@ -95,54 +95,54 @@ void TAppBarCore::SetEdge(TAppBarEdge e) {
   if (autoHideEdge != abeUnknown) {
     ShellBarMessage(ABM_SETAUTOHIDEBAR, autoHideEdge, nullptr, false, 0);
   }
-  FState.Edge = e;
+  state_.Edge = e;
 
   if (e == abeUnknown) {
     ShellBarMessage(ABM_REMOVE, abeFloat, nullptr, false, 0);
   } else if (e == abeFloat) {
     TRect empty;
     ShellBarMessage(ABM_SETPOS, abeFloat, &empty, false, 0);
-    FPlatform->SetBounds(FloatRect());
+    platform_->SetBounds(FloatRect());
   } else {
-    if (FState.AutoHide && ShellBarMessage(ABM_SETAUTOHIDEBAR, Edge(), nullptr, false, 1) == 0) {
-      FState.AutoHide = false;
+    if (state_.AutoHide && ShellBarMessage(ABM_SETAUTOHIDEBAR, Edge(), nullptr, false, 1) == 0) {
+      state_.AutoHide = false;
       AutoHideRefused();
     }
     TRect r;
     QueryDockRect(Edge(), r);
-    if (FState.AutoHide) {
+    if (state_.AutoHide) {
       // An auto-hide bar reserves no space; the answer is of no use.
       TRect unused;
       ShellBarMessage(ABM_SETPOS, abeLeft, &unused, true, 0);
     } else {
       ShellBarMessage(ABM_SETPOS, e, &r, true, 0);
     }
-    PlaceAutoHidden(FAutoHideShown, r);
+    PlaceAutoHidden(autoHideShown_, r);
     SlideTo(r);
   }
 
-  if (!FState.AlwaysOnTop) {
-    FPlatform->SetZOrder(TZOrder::NoTopMost);
-  } else if (FFullScreenAppOpen) {
-    FPlatform->SetZOrder(TZOrder::Bottom);
+  if (!state_.AlwaysOnTop) {
+    platform_->SetZOrder(TZOrder::NoTopMost);
+  } else if (fullScreenAppOpen_) {
+    platform_->SetZOrder(TZOrder::Bottom);
   } else {
-    FPlatform->SetZOrder(TZOrder::TopMost);
+    platform_->SetZOrder(TZOrder::TopMost);
   }
   ShellBarMessage(ABM_ACTIVATE, abeFloat, nullptr, false, 0);
   StyleForEdge(false, e);
 
-  switch (FState.TaskEntry) {
+  switch (state_.TaskEntry) {
     case abtShow:
-      FPlatform->SetTaskbarEntryVisible(true);
+      platform_->SetTaskbarEntryVisible(true);
       break;
     case abtHide:
-      FPlatform->SetTaskbarEntryVisible(false);
+      platform_->SetTaskbarEntryVisible(false);
       break;
     case abtFloatDependent:
       if (e == abeFloat) {
-        FPlatform->SetTaskbarEntryVisible(true);
+        platform_->SetTaskbarEntryVisible(true);
       } else if (IsDockedEdge(e)) {
-        FPlatform->SetTaskbarEntryVisible(false);
+        platform_->SetTaskbarEntryVisible(false);
       }
       break;
   }
@@ -152,21 +152,21 @@ void TAppBarCore::QueryDockRect(TAppBarEdge edge, TRect& r) {
   // Not registered has no strip either: the outline stays as dragged.
   if (!IsDockedEdge(edge))
     return;
-  r = {0, 0, FPlatform->ScreenWidth(), FPlatform->ScreenHeight()};
-  if (!FState.AutoHide)
+  r = {0, 0, platform_->ScreenWidth(), platform_->ScreenHeight()};
+  if (!state_.AutoHide)
     ShellBarMessage(ABM_QUERYPOS, edge, &r, true, 0);
   switch (edge) {
     case abeLeft:
-      r.Right = r.Left + FState.VertDockSize;
+      r.Right = r.Left + state_.VertDockSize;
       break;
     case abeTop:
-      r.Bottom = r.Top + FState.HorzDockSize;
+      r.Bottom = r.Top + state_.HorzDockSize;
       break;
     case abeRight:
-      r.Left = r.Right - FState.VertDockSize;
+      r.Left = r.Right - state_.VertDockSize;
       break;
     case abeBottom:
-      r.Top = r.Bottom - FState.HorzDockSize;
+      r.Top = r.Bottom - state_.HorzDockSize;
       break;
     default:
       break;
@@ -175,12 +175,12 @@ void TAppBarCore::QueryDockRect(TAppBarEdge edge, TRect& r) {
 
 bool TAppBarCore::PlaceAutoHidden(bool shown, TRect& r) const {
   const TAppBarEdge edge = Edge();
-  if (!IsDockedEdge(edge) || !FState.AutoHide)
+  if (!IsDockedEdge(edge) || !state_.AutoHide)
     return false;
-  const int sw = FPlatform->ScreenWidth();
-  const int sh = FPlatform->ScreenHeight();
-  const int bw = FPlatform->BorderWidth();
-  const int bh = FPlatform->BorderHeight();
+  const int sw = platform_->ScreenWidth();
+  const int sh = platform_->ScreenHeight();
+  const int bw = platform_->BorderWidth();
+  const int bh = platform_->BorderHeight();
   int left = 0;
   int top = 0;
   switch (edge) {
@@ -204,79 +204,79 @@ bool TAppBarCore::PlaceAutoHidden(bool shown, TRect& r) const {
 }
 
 void TAppBarCore::ShowAutoHidden(bool shown) {
-  TRect r = FPlatform->WindowRect();
-  FAutoHideShown = true;
+  TRect r = platform_->WindowRect();
+  autoHideShown_ = true;
   if (PlaceAutoHidden(shown, r)) {
-    FAutoHideShown = shown;
+    autoHideShown_ = shown;
     SlideTo(r);
   }
 }
 
 void TAppBarCore::SlideTo(const TRect& r) {
-  const TRect s = FPlatform->WindowRect();
-  const int slideTime = FState.SlideTime;
-  if (FState.SlideEffect && FPlatform->FullWindowDrag() && !(r == s) && slideTime > 0 &&
+  const TRect s = platform_->WindowRect();
+  const int slideTime = state_.SlideTime;
+  if (state_.SlideEffect && platform_->FullWindowDrag() && !(r == s) && slideTime > 0 &&
       slideTime <= MaxAnimatedSlideTime) {
-    const std::uint32_t t0 = FPlatform->TickCount();
+    const std::uint32_t t0 = platform_->TickCount();
     const std::uint32_t end = t0 + std::uint32_t(slideTime);
-    for (std::uint32_t t = FPlatform->TickCount(); t < end; t = FPlatform->TickCount()) {
+    for (std::uint32_t t = platform_->TickCount(); t < end; t = platform_->TickCount()) {
       const std::int64_t d = std::int64_t(t - t0);
       const int left = s.Left - MulDivTrunc(d, std::int64_t(s.Left) - r.Left, slideTime);
       const int top = s.Top - MulDivTrunc(d, std::int64_t(s.Top) - r.Top, slideTime);
       const int width = s.Width() - MulDivTrunc(d, std::int64_t(s.Width()) - r.Width(), slideTime);
       const int height =
           s.Height() - MulDivTrunc(d, std::int64_t(s.Height()) - r.Height(), slideTime);
-      FPlatform->PlaceWindow({left, top, left + width, top + height}, true);
-      FPlatform->RepaintNow();
+      platform_->PlaceWindow({left, top, left + width, top + height}, true);
+      platform_->RepaintNow();
     }
   }
-  FPlatform->SetBounds(r);
+  platform_->SetBounds(r);
 }
 
 void TAppBarCore::HideTimerTick() {
-  if (FPlatform->IsActiveWindow())
+  if (platform_->IsActiveWindow())
     return;
-  const TPoint p = FPlatform->MessageCursorPos();
-  TRect r = FPlatform->WindowRect();
-  const int dx = 2 * FPlatform->DoubleClickWidth();
-  const int dy = 2 * FPlatform->DoubleClickHeight();
+  const TPoint p = platform_->MessageCursorPos();
+  TRect r = platform_->WindowRect();
+  const int dx = 2 * platform_->DoubleClickWidth();
+  const int dy = 2 * platform_->DoubleClickHeight();
   r = {r.Left - dx, r.Top - dy, r.Right + dx, r.Bottom + dy};
   if (!r.Contains(p.X, p.Y))
     ShowAutoHidden(false);
 }
 
 void TAppBarCore::StyleForEdge(bool proposed, TAppBarEdge edge) {
-  if (proposed && !FPlatform->FullWindowDrag())
+  if (proposed && !platform_->FullWindowDrag())
     return;
   const unsigned captionStyles = wsCaption | wsSysMenu;
   const bool changed =
       edge == abeFloat ? ChangeStyle(captionStyles, 0) : ChangeStyle(0, captionStyles);
   if (changed)
-    FPlatform->RefreshFrame();
+    platform_->RefreshFrame();
 }
 
 bool TAppBarCore::ChangeStyle(unsigned add, unsigned remove) {
-  const unsigned before = FPlatform->Style();
+  const unsigned before = platform_->Style();
   const unsigned after = (before | add) & ~remove;
   if (after == before)
     return false;
-  FPlatform->SetStyle(after);
+  platform_->SetStyle(after);
   return true;
 }
 
 void TAppBarCore::AutoHideRefused() {
-  FPlatform->InformationBox("Information",
+  platform_->InformationBox("Information",
                             "There is already an auto hidden window on this edge.\n\r"
                             "Only one auto hidden window is allowed on each edge.");
 }
 
 void TAppBarCore::FullScreenAppChanged(bool open) {
-  FFullScreenAppOpen = open;
+  fullScreenAppOpen_ = open;
   ApplyState();
 }
 
 void TAppBarCore::BarPositionsChanged() {
-  if (Edge() != abeFloat && !FState.AutoHide)
+  if (Edge() != abeFloat && !state_.AutoHide)
     ApplyState();
 }
 
@@ -287,11 +287,11 @@ void TAppBarCore::ApplyState() {
 }
 
 TRegistry& TAppBarCore::Registry() const {
-  return FRegistry != nullptr ? *FRegistry : TRegistry::CurrentUser();
+  return registry_ != nullptr ? *registry_ : TRegistry::CurrentUser();
 }
 
 bool TAppBarCore::RestoreSettings() {
-  const TRegistryKey* key = Registry().FindKey(FLocation.RootKey, FLocation.KeyName);
+  const TRegistryKey* key = Registry().FindKey(location_.RootKey, location_.KeyName);
   if (key == nullptr)
     return false;
   const TRegValue* value = key->FindValue("");
@@ -308,16 +308,16 @@ bool TAppBarCore::RestoreSettings() {
       DecodeAppBarState(std::span<const std::uint8_t>(bytes, value->Data.size()));
   if (!state)
     return false;
-  FState = *state;
+  state_ = *state;
   return true;
 }
 
 bool TAppBarCore::StoreSettings() {
   TRegistry& registry = Registry();
-  TRegistryKey* key = registry.OpenKey(FLocation.RootKey, FLocation.KeyName, true);
+  TRegistryKey* key = registry.OpenKey(location_.RootKey, location_.KeyName, true);
   if (key == nullptr)
     return false;
-  const auto bytes = EncodeAppBarState(FState);
+  const auto bytes = EncodeAppBarState(state_);
   key->WriteBinary("", std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
   return registry.Flush();
 }
@@ -330,16 +330,16 @@ TAppBarEdge TAppBarCore::EdgeAtPoint(TAppBarFlags flags, TPoint point) const {
   if (mayFloat) {
     const bool mayDock = flags.Contains(abfAllowLeft) || flags.Contains(abfAllowTop) ||
                          flags.Contains(abfAllowRight) || flags.Contains(abfAllowBottom);
-    TRect inner = FPlatform->WorkArea();
-    inner.Left += FPlatform->VScrollWidth();
-    inner.Right -= FPlatform->VScrollWidth();
-    inner.Top += FPlatform->HScrollHeight();
-    inner.Bottom -= FPlatform->HScrollHeight();
+    TRect inner = platform_->WorkArea();
+    inner.Left += platform_->VScrollWidth();
+    inner.Right -= platform_->VScrollWidth();
+    inner.Top += platform_->HScrollHeight();
+    inner.Bottom -= platform_->HScrollHeight();
     if (inner.Contains(px, py) || !mayDock)
       return abeFloat;
   }
-  const int w = FPlatform->ScreenWidth();
-  const int h = FPlatform->ScreenHeight();
+  const int w = platform_->ScreenWidth();
+  const int h = platform_->ScreenHeight();
   const std::int16_t dx = std::int16_t(px - std::int16_t(w / 2));
   const std::int16_t dy = std::int16_t(py - std::int16_t(h / 2));
   TAppBarEdge candidate;
@@ -350,13 +350,13 @@ TAppBarEdge TAppBarCore::EdgeAtPoint(TAppBarFlags flags, TPoint point) const {
   }
   if (flags.Contains(TAppBarFlag(candidate)))
     return candidate;
-  return mayFloat ? abeFloat : FState.Edge;
+  return mayFloat ? abeFloat : state_.Edge;
 }
 
 TAppBarEdge TAppBarCore::PendingEdgeAt(TPoint p) const {
-  if (FPlatform->CtrlDown() && FState.Flags.Contains(abfAllowFloat))
+  if (platform_->CtrlDown() && state_.Flags.Contains(abfAllowFloat))
     return abeFloat;
-  return EdgeAtPoint(FState.Flags, p);
+  return EdgeAtPoint(state_.Flags, p);
 }
 
 void TAppBarCore::AdjustCreateStyles(unsigned& style, unsigned& exStyle) {
@@ -366,30 +366,30 @@ void TAppBarCore::AdjustCreateStyles(unsigned& style, unsigned& exStyle) {
 }
 
 void TAppBarCore::HandleCreate() {
-  if (FCreated)
+  if (created_)
     return;
-  FCreated = true;
-  FPlatform->StartHideTimer(std::max(FState.SlideTime, 1));
-  FTimerRunning = true;
-  const TRect w = FPlatform->WindowRect();
-  FState.FloatLeft = w.Left;
-  FState.FloatTop = w.Top;
+  created_ = true;
+  platform_->StartHideTimer(std::max(state_.SlideTime, 1));
+  timerRunning_ = true;
+  const TRect w = platform_->WindowRect();
+  state_.FloatLeft = w.Left;
+  state_.FloatTop = w.Top;
   ShellBarMessage(ABM_NEW, abeFloat, nullptr, false, 0);
   ApplyState();
-  FPlatform->PostEnterAndExitSizeMove();
+  platform_->PostEnterAndExitSizeMove();
 }
 
 void TAppBarCore::HandleDestroy() {
-  if (!FCreated)
+  if (!created_)
     return;
-  FCreated = false;
-  FPlatform->StopHideTimer();
-  FTimerRunning = false;
+  created_ = false;
+  platform_->StopHideTimer();
+  timerRunning_ = false;
   SetEdge(abeUnknown);
 }
 
 void TAppBarCore::HandleWindowPosChanged() {
-  if (FCreated)
+  if (created_)
     ShellBarMessage(ABM_WINDOWPOSCHANGED, abeFloat, nullptr, false, 0);
 }
 
@@ -405,16 +405,16 @@ void TAppBarCore::HandleNcMouseMove() {
 
 THitCode TAppBarCore::HandleHitTest(TPoint p, THitCode c) const {
   const TMouseButton primary =
-      FPlatform->MouseButtonsSwapped() ? TMouseButton::Right : TMouseButton::Left;
-  if (FPlatform->MouseButtonDown(primary) && c == HTCLIENT && !FPlatform->NonWindowedChildAt(p)) {
+      platform_->MouseButtonsSwapped() ? TMouseButton::Right : TMouseButton::Left;
+  if (platform_->MouseButtonDown(primary) && c == HTCLIENT && !platform_->NonWindowedChildAt(p)) {
     c = HTCAPTION;
   }
   if (!IsSideOrCorner(c))
     return c;
 
   const TAppBarEdge edge = Edge();
-  const bool noHorz = FState.HorzSizeInc == 0;
-  const bool noVert = FState.VertSizeInc == 0;
+  const bool noHorz = state_.HorzSizeInc == 0;
+  const bool noVert = state_.VertSizeInc == 0;
   if (edge == abeFloat) {
     switch (c) {
       case HTLEFT:
@@ -440,7 +440,7 @@ THitCode TAppBarCore::HandleHitTest(TPoint p, THitCode c) const {
       ((edge == abeTop || edge == abeBottom) && noVert)) {
     return HTBORDER;
   }
-  const TRect client = FPlatform->ClientRectOnScreen();
+  const TRect client = platform_->ClientRectOnScreen();
   switch (edge) {
     case abeLeft:
       return p.X >= client.Right ? HTRIGHT : HTBORDER;
@@ -454,29 +454,29 @@ THitCode TAppBarCore::HandleHitTest(TPoint p, THitCode c) const {
 }
 
 void TAppBarCore::HandleEnterSizeMove() {
-  FPendingEdge = Edge();
+  pendingEdge_ = Edge();
 }
 
 void TAppBarCore::HandleMoving(TRect& dragged) {
-  const TPoint p = FPlatform->MessageCursorPos();
+  const TPoint p = platform_->MessageCursorPos();
   const TAppBarEdge e = PendingEdgeAt(p);
-  if (FPendingEdge != abeFloat && e == abeFloat) {
-    const int w = FState.FloatRight - FState.FloatLeft;
-    const int h = FState.FloatBottom - FState.FloatTop;
+  if (pendingEdge_ != abeFloat && e == abeFloat) {
+    const int w = state_.FloatRight - state_.FloatLeft;
+    const int h = state_.FloatBottom - state_.FloatTop;
     const int left = p.X - w / 2;
     dragged = {left, p.Y, left + w, p.Y + h};
   }
-  FPendingEdge = e;
+  pendingEdge_ = e;
   QueryDockRect(e, dragged);
   StyleForEdge(true, e);
 }
 
 void TAppBarCore::HandleSizing(TSizingSide side, TRect& r) const {
-  const bool floating = FState.Edge == abeFloat;
-  const std::int64_t mw = floating ? FState.MinWidth : FState.MinVertDockSize;
-  const std::int64_t mh = floating ? FState.MinHeight : FState.MinHorzDockSize;
-  const std::int64_t hi = FState.HorzSizeInc;
-  const std::int64_t vi = FState.VertSizeInc;
+  const bool floating = state_.Edge == abeFloat;
+  const std::int64_t mw = floating ? state_.MinWidth : state_.MinVertDockSize;
+  const std::int64_t mh = floating ? state_.MinHeight : state_.MinHorzDockSize;
+  const std::int64_t hi = state_.HorzSizeInc;
+  const std::int64_t vi = state_.VertSizeInc;
   const int w = hi != 0 ? int(mw + hi * ((r.Width() - mw + hi / 2) / hi)) : r.Width();
   const int h = vi != 0 ? int(mh + vi * ((r.Height() - mh + vi / 2) / vi)) : r.Height();
   const auto leftRule = [&] { r.Left = r.Right - w; };
@@ -516,25 +516,25 @@ void TAppBarCore::HandleSizing(TSizingSide side, TRect& r) const {
 }
 
 void TAppBarCore::HandleExitSizeMove() {
-  const TAppBarEdge e = FPendingEdge;
-  FPendingEdge = abeUnknown;
-  const TRect w = FPlatform->WindowRect();
-  if (e == FState.Edge) {
+  const TAppBarEdge e = pendingEdge_;
+  pendingEdge_ = abeUnknown;
+  const TRect w = platform_->WindowRect();
+  if (e == state_.Edge) {
     if (e == abeLeft || e == abeRight)
-      FState.VertDockSize = w.Width();
+      state_.VertDockSize = w.Width();
     if (e == abeTop || e == abeBottom)
-      FState.HorzDockSize = w.Height();
+      state_.HorzDockSize = w.Height();
   }
   if (e == abeFloat) {
-    if (FState.Edge == abeFloat) {
+    if (state_.Edge == abeFloat) {
       SetFloatRect(w);
     } else {
-      const TRect work = FPlatform->WorkArea();
+      const TRect work = platform_->WorkArea();
       int width = w.Width();
       int height = w.Height();
       if (width >= work.Width() || height >= work.Height()) {
-        width = FState.FloatRight - FState.FloatLeft;
-        height = FState.FloatBottom - FState.FloatTop;
+        width = state_.FloatRight - state_.FloatLeft;
+        height = state_.FloatBottom - state_.FloatTop;
       }
       SetFloatRect({w.Left, w.Top, w.Left + width, w.Top + height});
     }
@@ -545,14 +545,14 @@ void TAppBarCore::HandleExitSizeMove() {
 TMinMaxInfo TAppBarCore::HandleGetMinMaxInfo() const {
   const TAppBarEdge edge = Edge();
   if (edge == abeFloat) {
-    return {FState.MinWidth, FState.MinHeight, FState.MaxWidth, FState.MaxHeight};
+    return {state_.MinWidth, state_.MinHeight, state_.MaxWidth, state_.MaxHeight};
   }
-  TMinMaxInfo info{FState.MinVertDockSize, FState.MinHorzDockSize, FPlatform->ScreenWidth(),
-                   FPlatform->ScreenHeight()};
+  TMinMaxInfo info{state_.MinVertDockSize, state_.MinHorzDockSize, platform_->ScreenWidth(),
+                   platform_->ScreenHeight()};
   if (edge != abeTop && edge != abeBottom)
-    info.MaxTrackWidth = FState.MaxVertDockSize;
+    info.MaxTrackWidth = state_.MaxVertDockSize;
   if (edge != abeLeft && edge != abeRight)
-    info.MaxTrackHeight = FState.MaxHorzDockSize;
+    info.MaxTrackHeight = state_.MaxHorzDockSize;
   return info;
 }
 

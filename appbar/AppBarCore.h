@@ -65,67 +65,67 @@ class TAppBarCore : public TShellBarClient {
   TAppBarEdge Edge() const;
   // The edge change: (un)registers, reserves space, places, orders and styles the window.
   void SetEdge(TAppBarEdge edge);
-  TAppBarEdge StoredEdge() const { return FState.Edge; }
-  TAppBarFlags Flags() const { return FState.Flags; }
-  void SetFlags(TAppBarFlags flags) { FState.Flags = flags; }
-  bool AutoHide() const { return FState.AutoHide; }
-  void SetAutoHide(bool value) { FState.AutoHide = value; }
-  bool AlwaysOnTop() const { return FState.AlwaysOnTop; }
-  void SetAlwaysOnTop(bool value) { FState.AlwaysOnTop = value; }
-  bool SlideEffect() const { return FState.SlideEffect; }
-  void SetSlideEffect(bool value) { FState.SlideEffect = value; }
-  int SlideTime() const { return FState.SlideTime; }
+  TAppBarEdge StoredEdge() const { return state_.Edge; }
+  TAppBarFlags Flags() const { return state_.Flags; }
+  void SetFlags(TAppBarFlags flags) { state_.Flags = flags; }
+  bool AutoHide() const { return state_.AutoHide; }
+  void SetAutoHide(bool value) { state_.AutoHide = value; }
+  bool AlwaysOnTop() const { return state_.AlwaysOnTop; }
+  void SetAlwaysOnTop(bool value) { state_.AlwaysOnTop = value; }
+  bool SlideEffect() const { return state_.SlideEffect; }
+  void SetSlideEffect(bool value) { state_.SlideEffect = value; }
+  int SlideTime() const { return state_.SlideTime; }
   // Also the interval of the hide timer.
   void SetSlideTime(int ms);
-  int HorzSizeInc() const { return FState.HorzSizeInc; }
-  void SetHorzSizeInc(int v) { FState.HorzSizeInc = v; }
-  int VertSizeInc() const { return FState.VertSizeInc; }
-  void SetVertSizeInc(int v) { FState.VertSizeInc = v; }
-  int VertDockSize() const { return FState.VertDockSize; }
-  void SetVertDockSize(int v) { FState.VertDockSize = v; }
-  int HorzDockSize() const { return FState.HorzDockSize; }
-  void SetHorzDockSize(int v) { FState.HorzDockSize = v; }
-  int FloatLeft() const { return FState.FloatLeft; }
-  void SetFloatLeft(int v) { FState.FloatLeft = v; }
-  int FloatTop() const { return FState.FloatTop; }
-  void SetFloatTop(int v) { FState.FloatTop = v; }
-  int FloatRight() const { return FState.FloatRight; }
-  void SetFloatRight(int v) { FState.FloatRight = v; }
-  int FloatBottom() const { return FState.FloatBottom; }
-  void SetFloatBottom(int v) { FState.FloatBottom = v; }
-  int MinWidth() const { return FState.MinWidth; }
-  void SetMinWidth(int v) { FState.MinWidth = v; }
-  int MinHeight() const { return FState.MinHeight; }
-  void SetMinHeight(int v) { FState.MinHeight = v; }
-  int MaxWidth() const { return FState.MaxWidth; }
-  void SetMaxWidth(int v) { FState.MaxWidth = v; }
-  int MaxHeight() const { return FState.MaxHeight; }
-  void SetMaxHeight(int v) { FState.MaxHeight = v; }
-  int MinVertDockSize() const { return FState.MinVertDockSize; }
-  void SetMinVertDockSize(int v) { FState.MinVertDockSize = v; }
-  int MinHorzDockSize() const { return FState.MinHorzDockSize; }
-  void SetMinHorzDockSize(int v) { FState.MinHorzDockSize = v; }
-  int MaxVertDockSize() const { return FState.MaxVertDockSize; }
-  void SetMaxVertDockSize(int v) { FState.MaxVertDockSize = v; }
-  int MaxHorzDockSize() const { return FState.MaxHorzDockSize; }
-  void SetMaxHorzDockSize(int v) { FState.MaxHorzDockSize = v; }
-  TAppBarTaskEntry TaskEntry() const { return FState.TaskEntry; }
-  void SetTaskEntry(TAppBarTaskEntry v) { FState.TaskEntry = v; }
+  int HorzSizeInc() const { return state_.HorzSizeInc; }
+  void SetHorzSizeInc(int v) { state_.HorzSizeInc = v; }
+  int VertSizeInc() const { return state_.VertSizeInc; }
+  void SetVertSizeInc(int v) { state_.VertSizeInc = v; }
+  int VertDockSize() const { return state_.VertDockSize; }
+  void SetVertDockSize(int v) { state_.VertDockSize = v; }
+  int HorzDockSize() const { return state_.HorzDockSize; }
+  void SetHorzDockSize(int v) { state_.HorzDockSize = v; }
+  int FloatLeft() const { return state_.FloatLeft; }
+  void SetFloatLeft(int v) { state_.FloatLeft = v; }
+  int FloatTop() const { return state_.FloatTop; }
+  void SetFloatTop(int v) { state_.FloatTop = v; }
+  int FloatRight() const { return state_.FloatRight; }
+  void SetFloatRight(int v) { state_.FloatRight = v; }
+  int FloatBottom() const { return state_.FloatBottom; }
+  void SetFloatBottom(int v) { state_.FloatBottom = v; }
+  int MinWidth() const { return state_.MinWidth; }
+  void SetMinWidth(int v) { state_.MinWidth = v; }
+  int MinHeight() const { return state_.MinHeight; }
+  void SetMinHeight(int v) { state_.MinHeight = v; }
+  int MaxWidth() const { return state_.MaxWidth; }
+  void SetMaxWidth(int v) { state_.MaxWidth = v; }
+  int MaxHeight() const { return state_.MaxHeight; }
+  void SetMaxHeight(int v) { state_.MaxHeight = v; }
+  int MinVertDockSize() const { return state_.MinVertDockSize; }
+  void SetMinVertDockSize(int v) { state_.MinVertDockSize = v; }
+  int MinHorzDockSize() const { return state_.MinHorzDockSize; }
+  void SetMinHorzDockSize(int v) { state_.MinHorzDockSize = v; }
+  int MaxVertDockSize() const { return state_.MaxVertDockSize; }
+  void SetMaxVertDockSize(int v) { state_.MaxVertDockSize = v; }
+  int MaxHorzDockSize() const { return state_.MaxHorzDockSize; }
+  void SetMaxHorzDockSize(int v) { state_.MaxHorzDockSize = v; }
+  TAppBarTaskEntry TaskEntry() const { return state_.TaskEntry; }
+  void SetTaskEntry(TAppBarTaskEntry v) { state_.TaskEntry = v; }
   // The floating rectangle as one value.
   TRect FloatRect() const;
   void SetFloatRect(const TRect& r);
 
-  TAppBarEdge PendingEdge() const { return FPendingEdge; }
-  bool FullScreenAppOpen() const { return FFullScreenAppOpen; }
-  bool AutoHideShown() const { return FAutoHideShown; }
-  HKEY RootKey() const { return FLocation.RootKey; }
-  void SetRootKey(HKEY key) { FLocation.RootKey = key; }
-  const std::string& KeyName() const { return FLocation.KeyName; }
-  void SetKeyName(std::string name) { FLocation.KeyName = std::move(name); }
+  TAppBarEdge PendingEdge() const { return pendingEdge_; }
+  bool FullScreenAppOpen() const { return fullScreenAppOpen_; }
+  bool AutoHideShown() const { return autoHideShown_; }
+  HKEY RootKey() const { return location_.RootKey; }
+  void SetRootKey(HKEY key) { location_.RootKey = key; }
+  const std::string& KeyName() const { return location_.KeyName; }
+  void SetKeyName(std::string name) { location_.KeyName = std::move(name); }
 
   // The whole persistent record (what the settings store reads and writes).
-  const TAppBarState& State() const { return FState; }
-  void SetState(const TAppBarState& state) { FState = state; }
+  const TAppBarState& State() const { return state_; }
+  void SetState(const TAppBarState& state) { state_ = state; }
 
   // --- Virtual operations, in their design order ---
   virtual void StyleForEdge(bool proposed, TAppBarEdge edge);
@@ -144,7 +144,7 @@ class TAppBarCore : public TShellBarClient {
   // the store; true when it was written.
   virtual bool StoreSettings();
   // The store the settings operations use; the process's per-user store when null.
-  void SetRegistry(TRegistry* registry) { FRegistry = registry; }
+  void SetRegistry(TRegistry* registry) { registry_ = registry; }
   TRegistry& Registry() const;
 
   // --- Geometry ---
@@ -171,8 +171,8 @@ class TAppBarCore : public TShellBarClient {
   // The creation parameters' styles: no system menu or min/max boxes, a tool window.
   static void AdjustCreateStyles(unsigned& style, unsigned& exStyle);
 
-  bool HandleCreated() const { return FCreated; }
-  TAppBarPlatform& Platform() const { return *FPlatform; }
+  bool HandleCreated() const { return created_; }
+  TAppBarPlatform& Platform() const { return *platform_; }
 
   // TShellBarClient
   void ShellCallback(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) override;
@@ -185,16 +185,16 @@ class TAppBarCore : public TShellBarClient {
   TAppBarEdge AutoHideEdgeOf();
 
  private:
-  std::unique_ptr<TAppBarPlatform> FPlatform;
-  TDesktopToolbarService& FService;
-  TAppBarState FState;
-  TAppBarSettingsLocation FLocation;
-  TRegistry* FRegistry = nullptr;
-  TAppBarEdge FPendingEdge = abeUnknown;
-  bool FFullScreenAppOpen = false;
-  bool FAutoHideShown = false;
-  bool FCreated = false;
-  bool FTimerRunning = false;
+  std::unique_ptr<TAppBarPlatform> platform_;
+  TDesktopToolbarService& service_;
+  TAppBarState state_;
+  TAppBarSettingsLocation location_;
+  TRegistry* registry_ = nullptr;
+  TAppBarEdge pendingEdge_ = abeUnknown;
+  bool fullScreenAppOpen_ = false;
+  bool autoHideShown_ = false;
+  bool created_ = false;
+  bool timerRunning_ = false;
 };
 
 }  // namespace quellion

@@ -30,23 +30,23 @@ class TAppBarFlags {
   constexpr TAppBarFlags() = default;
   constexpr TAppBarFlags(std::initializer_list<TAppBarFlag> flags) {
     for (TAppBarFlag f : flags)
-      Bits |= Bit(f);
+      bits_ |= Bit(f);
   }
   static constexpr TAppBarFlags FromByte(std::uint8_t bits) {
     TAppBarFlags f;
-    f.Bits = bits;
+    f.bits_ = bits;
     return f;
   }
   static constexpr TAppBarFlags All() {
     return {abfAllowLeft, abfAllowTop, abfAllowRight, abfAllowBottom, abfAllowFloat};
   }
-  constexpr bool Contains(TAppBarFlag f) const { return (Bits & Bit(f)) != 0; }
-  constexpr std::uint8_t Byte() const { return Bits; }
+  constexpr bool Contains(TAppBarFlag f) const { return (bits_ & Bit(f)) != 0; }
+  constexpr std::uint8_t Byte() const { return bits_; }
   constexpr bool operator==(const TAppBarFlags&) const = default;
 
  private:
   static constexpr std::uint8_t Bit(TAppBarFlag f) { return std::uint8_t(1u << f); }
-  std::uint8_t Bits = 0;
+  std::uint8_t bits_ = 0;
 };
 
 enum TAppBarTaskEntry : std::uint8_t {

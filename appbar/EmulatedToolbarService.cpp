@@ -4,10 +4,10 @@
 
 namespace quellion {
 
-TEmulatedToolbarService::TEmulatedToolbarService(TRect screen) : FScreen(screen) {}
+TEmulatedToolbarService::TEmulatedToolbarService(TRect screen) : screen_(screen) {}
 
 TEmulatedToolbarService::TBar* TEmulatedToolbarService::Find(const TShellBarClient* bar) {
-  for (TBar& b : FBars) {
+  for (TBar& b : bars_) {
     if (b.Client == bar)
       return &b;
   }
@@ -16,7 +16,7 @@ TEmulatedToolbarService::TBar* TEmulatedToolbarService::Find(const TShellBarClie
 
 const TEmulatedToolbarService::TBar* TEmulatedToolbarService::Find(
     const TShellBarClient* bar) const {
-  for (const TBar& b : FBars) {
+  for (const TBar& b : bars_) {
     if (b.Client == bar)
       return &b;
   }
@@ -33,8 +33,8 @@ std::optional<TRect> TEmulatedToolbarService::Reserved(const TShellBarClient* ba
 }
 
 TRect TEmulatedToolbarService::WorkArea() const {
-  TRect work = FScreen;
-  for (const TBar& b : FBars) {
+  TRect work = screen_;
+  for (const TBar& b : bars_) {
     if (!b.Reserved)
       continue;
     const TRect& r = *b.Reserved;
@@ -70,7 +70,7 @@ void TEmulatedToolbarService::Adjust(const TShellBarClient* self, TAppBarEdge ed
   // The strips of the bars registered before this one are cut away, as from the work
   // area. Later bars never push earlier ones, so bars answering each other's position
   // changes settle instead of leapfrogging.
-  for (const TBar& b : FBars) {
+  for (const TBar& b : bars_) {
     if (b.Client == self)
       break;
     if (!b.Reserved)
@@ -120,7 +120,7 @@ void TEmulatedToolbarService::SetReservation(TBar& bar, TAppBarEdge edge,
     return;
   bar.Edge = edge;
   bar.Reserved = reserved;
-  TShellBarClient* client = bar.Client;  // bar may move when FBars changes
+  TShellBarClient* client = bar.Client;  // bar may move when bars_ changes
   NotifyOthers(client, ABN_POSCHANGED, 0);
   ReservationChanged(*client, edge, reserved.value_or(TRect{}));
 }
@@ -128,10 +128,10 @@ void TEmulatedToolbarService::SetReservation(TBar& bar, TAppBarEdge edge,
 void TEmulatedToolbarService::NotifyOthers(const TShellBarClient* except, unsigned code,
                                            std::intptr_t param) {
   bool queued = false;
-  for (const TBar& b : FBars) {
+  for (const TBar& b : bars_) {
     if (b.Client == except)
       continue;
-    FQueue.push_back({b.Client, code, param});
+    queue_.push_back({b.Client, code, param});
     queued = true;
   }
   if (queued && OnNotificationQueued)
@@ -148,7 +148,7 @@ void TEmulatedToolbarService::NotifyPositionsChanged() {
 
 std::vector<std::uintptr_t> TEmulatedToolbarService::BarWindows() const {
   std::vector<std::uintptr_t> windows;
-  for (const TBar& b : FBars) {
+  for (const TBar& b : bars_) {
     if (const std::uintptr_t w = b.Client->NativeWindowId())
       windows.push_back(w);
   }
@@ -163,9 +163,9 @@ int TEmulatedToolbarService::DeliverNotifications() {
   int delivered = 0;
   // Bounded: a bar answering every notification with a change that notifies again would
   // otherwise keep this loop going for ever.
-  for (int budget = 1000; budget > 0 && !FQueue.empty(); --budget) {
-    const TNotification n = FQueue.front();
-    FQueue.pop_front();
+  for (int budget = 1000; budget > 0 && !queue_.empty(); --budget) {
+    const TNotification n = queue_.front();
+    queue_.pop_front();
     const TBar* bar = Find(n.Client);
     if (bar == nullptr)
       continue;  // unregistered meanwhile
@@ -184,18 +184,18 @@ std::intptr_t TEmulatedToolbarService::Message(unsigned message, TAppBarData& da
     case ABM_NEW:
       if (client == nullptr || bar != nullptr)
         return 0;
-      FBars.push_back({client, data.uCallbackMessage, abeFloat, std::nullopt});
+      bars_.push_back({client, data.uCallbackMessage, abeFloat, std::nullopt});
       return 1;
     case ABM_REMOVE: {
       if (bar == nullptr)
         return 0;
-      for (TShellBarClient*& holder : FAutoHide) {
+      for (TShellBarClient*& holder : autoHide_) {
         if (holder == client)
           holder = nullptr;
       }
       const bool hadReservation = bar->Reserved.has_value();
       const TAppBarEdge oldEdge = bar->Edge;
-      FBars.erase(FBars.begin() + (bar - FBars.data()));
+      bars_.erase(bars_.begin() + (bar - bars_.data()));
       if (hadReservation) {
         NotifyOthers(client, ABN_POSCHANGED, 0);
         ReservationChanged(*client, oldEdge, TRect{});
@@ -220,19 +220,19 @@ std::intptr_t TEmulatedToolbarService::Message(unsigned message, TAppBarData& da
     case ABM_GETAUTOHIDEBAR:
       if (!edgeValid)
         return 0;
-      return reinterpret_cast<std::intptr_t>(FAutoHide[edge]);
+      return reinterpret_cast<std::intptr_t>(autoHide_[edge]);
     case ABM_SETAUTOHIDEBAR:
       if (bar == nullptr || !edgeValid)
         return 0;
       if (data.lParam != 0) {
-        if (FAutoHide[edge] != nullptr && FAutoHide[edge] != client)
+        if (autoHide_[edge] != nullptr && autoHide_[edge] != client)
           return 0;
-        FAutoHide[edge] = client;
+        autoHide_[edge] = client;
         return 1;
       }
-      if (FAutoHide[edge] != client)
+      if (autoHide_[edge] != client)
         return 0;
-      FAutoHide[edge] = nullptr;
+      autoHide_[edge] = nullptr;
       return 1;
     case ABM_ACTIVATE:
     case ABM_WINDOWPOSCHANGED:

@@ -29,8 +29,8 @@ class TEmulatedToolbarService : public TDesktopToolbarService {
 
   // The screen minus every reserved strip.
   TRect WorkArea() const;
-  void SetScreen(TRect screen) { FScreen = screen; }
-  TRect Screen() const { return FScreen; }
+  void SetScreen(TRect screen) { screen_ = screen; }
+  TRect Screen() const { return screen_; }
   bool IsRegistered(const TShellBarClient* bar) const;
   // The strip reserved by a bar, if any.
   std::optional<TRect> Reserved(const TShellBarClient* bar) const;
@@ -42,7 +42,7 @@ class TEmulatedToolbarService : public TDesktopToolbarService {
   void NotifyWindowArrange(bool beginning);
   // Delivers queued notifications (also those queued meanwhile); returns how many.
   int DeliverNotifications();
-  bool NotificationsPending() const { return !FQueue.empty(); }
+  bool NotificationsPending() const { return !queue_.empty(); }
   // Called whenever a notification is queued (the window system schedules delivery).
   std::function<void()> OnNotificationQueued;
 
@@ -51,7 +51,7 @@ class TEmulatedToolbarService : public TDesktopToolbarService {
   virtual void ReservationChanged(TShellBarClient& /*bar*/, TAppBarEdge /*edge*/,
                                   const TRect& /*reserved*/) {}
   // Where bars may be placed: the screen, less what the window system reserves otherwise.
-  virtual TRect PlacementArea() const { return FScreen; }
+  virtual TRect PlacementArea() const { return screen_; }
   // The native windows of the registered bars.
   std::vector<std::uintptr_t> BarWindows() const;
 
@@ -74,10 +74,10 @@ class TEmulatedToolbarService : public TDesktopToolbarService {
   void SetReservation(TBar& bar, TAppBarEdge edge, std::optional<TRect> reserved);
   void NotifyOthers(const TShellBarClient* except, unsigned code, std::intptr_t param);
 
-  TRect FScreen;
-  std::vector<TBar> FBars;
-  TShellBarClient* FAutoHide[4] = {nullptr, nullptr, nullptr, nullptr};
-  std::deque<TNotification> FQueue;
+  TRect screen_;
+  std::vector<TBar> bars_;
+  TShellBarClient* autoHide_[4] = {nullptr, nullptr, nullptr, nullptr};
+  std::deque<TNotification> queue_;
 };
 
 }  // namespace quellion

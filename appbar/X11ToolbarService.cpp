@@ -12,11 +12,11 @@
 namespace quellion {
 
 TX11ToolbarService::TX11ToolbarService(TRect screen)
-    : TEmulatedToolbarService(screen), FForeignArea(screen) {
+    : TEmulatedToolbarService(screen), foreignArea_(screen) {
   x11::WatchRootProperties();
   if (QCoreApplication* app = QCoreApplication::instance())
     app->installNativeEventFilter(this);
-  FForeignArea = x11::ForeignStrutArea(Screen(), BarWindows());
+  foreignArea_ = x11::ForeignStrutArea(Screen(), BarWindows());
 }
 
 TX11ToolbarService::~TX11ToolbarService() {
@@ -29,16 +29,16 @@ TRect TX11ToolbarService::PlacementArea() const {
 }
 
 void TX11ToolbarService::CheckDesktop() {
-  FCheckPending = false;
+  checkPending_ = false;
   const std::vector<std::uintptr_t> own = BarWindows();
   const TRect area = x11::ForeignStrutArea(Screen(), own);
-  if (!(area == FForeignArea)) {
-    FForeignArea = area;
+  if (!(area == foreignArea_)) {
+    foreignArea_ = area;
     NotifyPositionsChanged();
   }
   const bool fullScreen = x11::ActiveWindowFullScreen(own);
-  if (fullScreen != FFullScreen) {
-    FFullScreen = fullScreen;
+  if (fullScreen != fullScreen_) {
+    fullScreen_ = fullScreen;
     NotifyFullScreenApp(fullScreen);
   }
 }
@@ -48,7 +48,7 @@ bool TX11ToolbarService::nativeEventFilter(const QByteArray& eventType, void* me
   if (eventType != "xcb_generic_event_t")
     return false;
   const unsigned long atom = x11::RootPropertyChanged(message);
-  if (atom == 0 || FCheckPending)
+  if (atom == 0 || checkPending_)
     return false;
   static const unsigned long watched[] = {
       x11::AtomNamed("_NET_WORKAREA"), x11::AtomNamed("_NET_CLIENT_LIST"),
@@ -56,7 +56,7 @@ bool TX11ToolbarService::nativeEventFilter(const QByteArray& eventType, void* me
   if (std::find(std::begin(watched), std::end(watched), atom) == std::end(watched))
     return false;
   // Read the desktop once the event has been handled, not from inside Qt's dispatch.
-  FCheckPending = true;
+  checkPending_ = true;
   QTimer::singleShot(0, QCoreApplication::instance(), [this] { CheckDesktop(); });
   return false;
 }

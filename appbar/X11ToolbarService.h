@@ -28,9 +28,9 @@ class TX11ToolbarService : public TEmulatedToolbarService, public QAbstractNativ
   TRect PlacementArea() const override;
 
  private:
-  TRect FForeignArea;
-  bool FFullScreen = false;
-  bool FCheckPending = false;
+  TRect foreignArea_;
+  bool fullScreen_ = false;
+  bool checkPending_ = false;
 };
 
 // The service every TAppBar of this process uses: the X11 one on X11, else the emulation

@@ -45,32 +45,32 @@ bool IsEmptyTag(std::string_view lowerName) {
 // --- TStack ---------------------------------------------------------------------
 
 TStack::TName TStack::Intern(std::string_view lowerName) {
-  auto it = Names.find(lowerName);
-  if (it != Names.end())
+  auto it = names_.find(lowerName);
+  if (it != names_.end())
     return &*it;
   TNameInfo info;
   info.OptionalEnd = IsOptionalEndTag(lowerName);
   info.Block = IsBlockTag(lowerName);
   info.IsP = lowerName == "p";
   info.EmptyTag = IsEmptyTag(lowerName);
-  return &*Names.emplace(std::string(lowerName), info).first;
+  return &*names_.emplace(std::string(lowerName), info).first;
 }
 
 TStack::TName TStack::Find(std::string_view lowerName) const {
-  auto it = Names.find(lowerName);
-  return it == Names.end() ? nullptr : const_cast<TName>(&*it);
+  auto it = names_.find(lowerName);
+  return it == names_.end() ? nullptr : const_cast<TName>(&*it);
 }
 
 void TStack::Push(TName name, TTagNode* node) {
-  Entries.push_back({name, node});
+  entries_.push_back({name, node});
   ++name->second.OpenCount;
 }
 
 TStack::TName TStack::Pop() {
-  if (Entries.empty())
+  if (entries_.empty())
     return nullptr;
-  TName name = Entries.back().Name;
-  Entries.pop_back();
+  TName name = entries_.back().Name;
+  entries_.pop_back();
   --name->second.OpenCount;
   return name;
 }
@@ -82,9 +82,9 @@ bool TStack::Contains(std::string_view name) const {
 }
 
 void TStack::Clear() {
-  Entries.clear();
-  Entries.shrink_to_fit();
-  Names.clear();
+  entries_.clear();
+  entries_.shrink_to_fit();
+  names_.clear();
 }
 
 // --- the scanner of one parse -----------------------------------------------------
@@ -92,32 +92,32 @@ void TStack::Clear() {
 class THTMLParser::TScanner {
  public:
   TScanner(THTMLParser& parser, std::string_view text)
-      : Parser(parser), S(text.data()), N(text.size()) {}
+      : parser_(parser), s_(text.data()), n_(text.size()) {}
 
   void Run();
 
  private:
-  THTMLParser& Parser;
-  const char* S;
-  size_t N;
-  TStack Stack;
-  TParserState State = psText;
-  size_t TokenStart = 0;
-  TStack::TName LastPopped = nullptr;
-  bool IllegalComment = false;
-  std::string Lower;
-  std::vector<std::string> ScratchAttributes;
-  std::string ScratchName;
+  THTMLParser& parser_;
+  const char* s_;
+  size_t n_;
+  TStack stack_;
+  TParserState state_ = psText;
+  size_t tokenStart_ = 0;
+  TStack::TName lastPopped_ = nullptr;
+  bool illegalComment_ = false;
+  std::string lower_;
+  std::vector<std::string> scratchAttributes_;
+  std::string scratchName_;
   // Row and column are only needed for warnings, so they are brought forward lazily
   // from the last reported position (warnings come in text order: linear overall).
-  size_t RowColPos = 0;
-  int64_t Row = 1;
-  int64_t Col = 1;
+  size_t rowColPos_ = 0;
+  int64_t row_ = 1;
+  int64_t col_ = 1;
 
-  char Prev(size_t i) const { return i > 0 ? S[i - 1] : '\0'; }
-  bool HasPrev(size_t i, char c) const { return i > 0 && S[i - 1] == c; }
-  bool NextIs(size_t i, char c) const { return i + 1 < N && S[i + 1] == c; }
-  std::string_view Token(size_t end) const { return {S + TokenStart, end - TokenStart}; }
+  char Prev(size_t i) const { return i > 0 ? s_[i - 1] : '\0'; }
+  bool HasPrev(size_t i, char c) const { return i > 0 && s_[i - 1] == c; }
+  bool NextIs(size_t i, char c) const { return i + 1 < n_ && s_[i + 1] == c; }
+  std::string_view Token(size_t end) const { return {s_ + tokenStart_, end - tokenStart_}; }
 
   void Warn(const char* message, size_t pos);
   void WarnUnmatched(const std::string& name, size_t pos);
@@ -132,48 +132,48 @@ class THTMLParser::TScanner {
 };
 
 std::string THTMLParser::TScanner::Position(size_t pos) {
-  for (; RowColPos < pos; ++RowColPos) {
-    if (S[RowColPos] == '\n' || Col > 256) {
-      ++Row;
-      Col = 1;
+  for (; rowColPos_ < pos; ++rowColPos_) {
+    if (s_[rowColPos_] == '\n' || col_ > 256) {
+      ++row_;
+      col_ = 1;
     } else {
-      ++Col;
+      ++col_;
     }
   }
-  return Format("[Row:%" PRId64 ",Col:%" PRId64 "]", Row, Col);
+  return Format("[Row:%" PRId64 ",Col:%" PRId64 "]", row_, col_);
 }
 
 void THTMLParser::TScanner::Warn(const char* message, size_t pos) {
-  if (!Parser.OnSyntaxWarning)
+  if (!parser_.OnSyntaxWarning)
     return;
-  Parser.OnSyntaxWarning(&Parser, std::string(message) + " " + Position(pos));
+  parser_.OnSyntaxWarning(&parser_, std::string(message) + " " + Position(pos));
 }
 
 void THTMLParser::TScanner::WarnUnmatched(const std::string& name, size_t pos) {
-  if (!Parser.OnSyntaxWarning)
+  if (!parser_.OnSyntaxWarning)
     return;
-  Parser.OnSyntaxWarning(
-      &Parser, "End tag found without matching start tag: </" + name + "> " + Position(pos));
+  parser_.OnSyntaxWarning(
+      &parser_, "End tag found without matching start tag: </" + name + "> " + Position(pos));
 }
 
 void THTMLParser::TScanner::Attach(TTagNode* node) {
-  THierarchyNode* parent = Stack.TopNode();
+  THierarchyNode* parent = stack_.TopNode();
   if (!parent)
-    parent = Parser.FRoot.get();
+    parent = parser_.root_.get();
   parent->Children.push_back(node);
   node->Parent = parent;
 }
 
 void THTMLParser::TScanner::BeginTag(size_t pos) {
-  if (pos > TokenStart) {
+  if (pos > tokenStart_) {
     auto node = std::make_unique<TTagNode>();
     node->NodeType = 2;
     node->Name.assign("PCDATA", 6);
-    node->Text.assign(S + TokenStart, pos - TokenStart);
+    node->Text.assign(s_ + tokenStart_, pos - tokenStart_);
     Attach(node.release());
   }
-  TokenStart = pos + 1;
-  State = psTag;
+  tokenStart_ = pos + 1;
+  state_ = psTag;
 }
 
 void THTMLParser::TScanner::FinishStartTag(size_t pos) {
@@ -183,54 +183,54 @@ void THTMLParser::TScanner::FinishStartTag(size_t pos) {
   auto owned = std::make_unique<TTagNode>();
   TTagNode* node = owned.get();
   node->NodeType = 1;
-  ScratchAttributes.clear();
-  SplitTag(Token(end), ScratchAttributes, ScratchName);
-  node->Name = ScratchName;
-  if (!ScratchAttributes.empty())
-    node->Attributes = ScratchAttributes;
-  ToLowerAsciiInto(ScratchName, Lower);
-  TStack::TName name = Stack.Intern(Lower);
-  if (TStack::TName top = Stack.TopName()) {
+  scratchAttributes_.clear();
+  SplitTag(Token(end), scratchAttributes_, scratchName_);
+  node->Name = scratchName_;
+  if (!scratchAttributes_.empty())
+    node->Attributes = scratchAttributes_;
+  ToLowerAsciiInto(scratchName_, lower_);
+  TStack::TName name = stack_.Intern(lower_);
+  if (TStack::TName top = stack_.TopName()) {
     // Implied end tag: only the top entry is looked at, at most one element closes.
     if ((name == top && top->second.OptionalEnd) || (top->second.IsP && name->second.Block))
-      LastPopped = Stack.Pop();
+      lastPopped_ = stack_.Pop();
   }
   Attach(owned.release());
-  if (Parser.OnStartTag)
-    Parser.OnStartTag(&Parser, node);
+  if (parser_.OnStartTag)
+    parser_.OnStartTag(&parser_, node);
   if (name->second.EmptyTag || slash) {
     node->Empty = true;
-    if (Parser.OnHTMLTag)
-      Parser.OnHTMLTag(&Parser, node);
+    if (parser_.OnHTMLTag)
+      parser_.OnHTMLTag(&parser_, node);
   } else {
-    Stack.Push(name, node);
+    stack_.Push(name, node);
   }
 }
 
 void THTMLParser::TScanner::FinishEndTag(size_t pos) {
-  ToLowerAsciiInto(Token(pos), Lower);
-  TStack::TName name = Stack.Find(Lower);
-  if (!Stack.Contains(name)) {
-    WarnUnmatched(Lower, pos);
+  ToLowerAsciiInto(Token(pos), lower_);
+  TStack::TName name = stack_.Find(lower_);
+  if (!stack_.Contains(name)) {
+    WarnUnmatched(lower_, pos);
   } else {
     for (;;) {
-      if (Stack.TopName() == name) {
-        if (Parser.OnHTMLTag)
-          Parser.OnHTMLTag(&Parser, Stack.TopNode());
-        LastPopped = Stack.Pop();
+      if (stack_.TopName() == name) {
+        if (parser_.OnHTMLTag)
+          parser_.OnHTMLTag(&parser_, stack_.TopNode());
+        lastPopped_ = stack_.Pop();
         break;
       }
-      if (name->second.OptionalEnd && name == LastPopped) {
-        WarnUnmatched(Lower, pos);
+      if (name->second.OptionalEnd && name == lastPopped_) {
+        WarnUnmatched(lower_, pos);
         break;
       }
-      if (Parser.OnHTMLTag)
-        Parser.OnHTMLTag(&Parser, Stack.TopNode());
-      LastPopped = Stack.Pop();
+      if (parser_.OnHTMLTag)
+        parser_.OnHTMLTag(&parser_, stack_.TopNode());
+      lastPopped_ = stack_.Pop();
     }
   }
-  if (Parser.OnEndTag)
-    Parser.OnEndTag(&Parser, Lower);
+  if (parser_.OnEndTag)
+    parser_.OnEndTag(&parser_, lower_);
 }
 
 void THTMLParser::TScanner::FinishComment(size_t pos) {
@@ -263,9 +263,9 @@ void THTMLParser::TScanner::FinishDeclaration(size_t pos) {
     node->NodeType = 4;
     const size_t space = t.find(' ');
     const std::string_view first = t.substr(0, space);
-    ScratchName.assign(1, '!');
-    ScratchName.append(first.data(), first.size());
-    node->Name = ScratchName;
+    scratchName_.assign(1, '!');
+    scratchName_.append(first.data(), first.size());
+    node->Name = scratchName_;
     if (space != std::string_view::npos) {
       node->Text.assign(t.data() + space + 1, t.size() - space - 1);
     }
@@ -274,25 +274,25 @@ void THTMLParser::TScanner::FinishDeclaration(size_t pos) {
 }
 
 void THTMLParser::TScanner::Run() {
-  const bool warnings = static_cast<bool>(Parser.OnSyntaxWarning);
+  const bool warnings = static_cast<bool>(parser_.OnSyntaxWarning);
   size_t i = 0;
-  while (i < N) {
-    const char c = S[i];
-    switch (State) {
+  while (i < n_) {
+    const char c = s_[i];
+    switch (state_) {
       case psText: {
         // Only "<" changes anything; ">" merely warns.
-        const void* found = std::memchr(S + i, '<', N - i);
-        const size_t lt = found ? static_cast<size_t>(static_cast<const char*>(found) - S) : N;
+        const void* found = std::memchr(s_ + i, '<', n_ - i);
+        const size_t lt = found ? static_cast<size_t>(static_cast<const char*>(found) - s_) : n_;
         if (warnings) {
           for (size_t j = i; j < lt; ++j) {
-            const void* gt = std::memchr(S + j, '>', lt - j);
+            const void* gt = std::memchr(s_ + j, '>', lt - j);
             if (!gt)
               break;
-            j = static_cast<size_t>(static_cast<const char*>(gt) - S);
+            j = static_cast<size_t>(static_cast<const char*>(gt) - s_);
             Warn("Unexpected \">\" encountered", j);
           }
         }
-        if (lt == N)
+        if (lt == n_)
           return;  // a trailing text run is dropped
         BeginTag(lt);
         i = lt + 1;
@@ -301,26 +301,26 @@ void THTMLParser::TScanner::Run() {
       case psTag:
         if (Prev(i) == '<') {
           if (c == '!') {
-            TokenStart = i + 1;
-            if (NextIs(i, '-') && i + 2 < N && S[i + 2] == '-') {
-              State = psComment;
+            tokenStart_ = i + 1;
+            if (NextIs(i, '-') && i + 2 < n_ && s_[i + 2] == '-') {
+              state_ = psComment;
             } else if (NextIs(i, ' ')) {
-              IllegalComment = true;
+              illegalComment_ = true;
               Warn("Illegal comment style detected: \"<!\"", i);
-              State = psComment;
+              state_ = psComment;
             } else {
-              State = psDeclaration;
+              state_ = psDeclaration;
             }
             break;
           }
           if (c == '?') {
-            TokenStart = i + 1;
-            State = psDeclaration;
+            tokenStart_ = i + 1;
+            state_ = psDeclaration;
             break;
           }
           if (c == '/') {
-            TokenStart = i + 1;
-            State = psEndTag;
+            tokenStart_ = i + 1;
+            state_ = psEndTag;
             break;
           }
         }
@@ -328,12 +328,12 @@ void THTMLParser::TScanner::Run() {
           Warn("Unexpected \"<\" encountered", i);
         } else if (c == '>') {
           FinishStartTag(i);
-          TokenStart = i + 1;
-          State = psText;
+          tokenStart_ = i + 1;
+          state_ = psText;
         } else {
           // Skip to the next character that matters here.
           size_t j = i + 1;
-          while (j < N && S[j] != '<' && S[j] != '>')
+          while (j < n_ && s_[j] != '<' && s_[j] != '>')
             ++j;
           i = j;
           continue;
@@ -342,34 +342,34 @@ void THTMLParser::TScanner::Run() {
       case psEndTag:
         if (c == '>') {
           FinishEndTag(i);
-          TokenStart = i + 1;
-          State = psText;
+          tokenStart_ = i + 1;
+          state_ = psText;
         } else if (c == '<') {
           BeginTag(i);
         } else {
           size_t j = i + 1;
-          while (j < N && S[j] != '<' && S[j] != '>')
+          while (j < n_ && s_[j] != '<' && s_[j] != '>')
             ++j;
           i = j;
           continue;
         }
         break;
       case psComment: {
-        const void* found = std::memchr(S + i, '>', N - i);
+        const void* found = std::memchr(s_ + i, '>', n_ - i);
         if (!found)
           return;  // an unterminated comment swallows the rest
-        const size_t gt = static_cast<size_t>(static_cast<const char*>(found) - S);
+        const size_t gt = static_cast<size_t>(static_cast<const char*>(found) - s_);
         size_t end = gt;
-        while (end > TokenStart && IsBlankChar(S[end - 1]))
+        while (end > tokenStart_ && IsBlankChar(s_[end - 1]))
           --end;
-        const bool dashes = end - TokenStart >= 2 && S[end - 1] == '-' && S[end - 2] == '-';
-        if (dashes || IllegalComment) {
+        const bool dashes = end - tokenStart_ >= 2 && s_[end - 1] == '-' && s_[end - 2] == '-';
+        if (dashes || illegalComment_) {
           FinishComment(gt);
           // Cleared after every comment: a mark left over from "<! ...-->" would let
           // the first ">" end a later, well-formed comment early.
-          IllegalComment = false;
-          TokenStart = gt + 1;
-          State = psText;
+          illegalComment_ = false;
+          tokenStart_ = gt + 1;
+          state_ = psText;
         }
         i = gt + 1;
         continue;
@@ -378,24 +378,24 @@ void THTMLParser::TScanner::Run() {
         switch (c) {
           case '>':
             FinishDeclaration(i);
-            TokenStart = i + 1;
-            State = psText;
+            tokenStart_ = i + 1;
+            state_ = psText;
             break;
           case '-': {
             const char p = Prev(i);
             if ((p == '\t' || p == '\n' || p == '\r' || p == ' ') && NextIs(i, '-'))
-              State = psDeclComment;
+              state_ = psDeclComment;
             break;
           }
           case '[':
-            State = psSection;
+            state_ = psSection;
             break;
           case '<':
             BeginTag(i);
             break;
           default: {
             size_t j = i + 1;
-            while (j < N && S[j] != '>' && S[j] != '-' && S[j] != '[' && S[j] != '<')
+            while (j < n_ && s_[j] != '>' && s_[j] != '-' && s_[j] != '[' && s_[j] != '<')
               ++j;
             i = j;
             continue;
@@ -405,12 +405,12 @@ void THTMLParser::TScanner::Run() {
       case psDeclComment:
         if (c == '-') {
           if (NextIs(i, '-'))
-            State = psDeclaration;
+            state_ = psDeclaration;
         } else if (c == '>') {
           Warn("Unexpected \">\" encountered", i);
         } else {
           size_t j = i + 1;
-          while (j < N && S[j] != '-' && S[j] != '>')
+          while (j < n_ && s_[j] != '-' && s_[j] != '>')
             ++j;
           i = j;
           continue;
@@ -419,15 +419,15 @@ void THTMLParser::TScanner::Run() {
       case psSection: {
         size_t j = i;
         for (;;) {
-          const void* found = std::memchr(S + j, ']', N - j);
+          const void* found = std::memchr(s_ + j, ']', n_ - j);
           if (!found)
             return;
-          j = static_cast<size_t>(static_cast<const char*>(found) - S);
+          j = static_cast<size_t>(static_cast<const char*>(found) - s_);
           if (NextIs(j, '>'))
             break;
           ++j;
         }
-        State = psDeclaration;
+        state_ = psDeclaration;
         i = j + 1;
         continue;
       }
@@ -438,25 +438,25 @@ void THTMLParser::TScanner::Run() {
 
 // --- THTMLParser ------------------------------------------------------------------
 
-THTMLParser::THTMLParser() : FRoot(std::make_unique<TTagNode>()) {}
+THTMLParser::THTMLParser() : root_(std::make_unique<TTagNode>()) {}
 
 THTMLParser::~THTMLParser() = default;
 
 void THTMLParser::Clear() {
-  if (FBusy)
+  if (busy_)
     return;
-  FRoot->Clear();
+  root_->Clear();
 }
 
 void THTMLParser::Parse(std::string_view text) {
-  if (FBusy)
+  if (busy_)
     return;
   struct TBusyScope {
     bool& Busy;
     explicit TBusyScope(bool& busy) : Busy(busy) { Busy = true; }
     ~TBusyScope() { Busy = false; }
-  } busy(FBusy);
-  FRoot->Clear();
+  } busy(busy_);
+  root_->Clear();
   TScanner scanner(*this, text);
   scanner.Run();
 }

@@ -51,13 +51,13 @@ class TStack {
   void Push(TName name, TTagNode* node);
   // Removes the top entry and returns its name; nullptr when the stack is empty.
   TName Pop();
-  TName TopName() const { return Entries.empty() ? nullptr : Entries.back().Name; }
-  TTagNode* TopNode() const { return Entries.empty() ? nullptr : Entries.back().Node; }
+  TName TopName() const { return entries_.empty() ? nullptr : entries_.back().Name; }
+  TTagNode* TopNode() const { return entries_.empty() ? nullptr : entries_.back().Node; }
   // True when an entry's name equals the name lower-cased.
   bool Contains(std::string_view name) const;
   bool Contains(TName name) const { return name && name->second.OpenCount > 0; }
-  bool IsEmpty() const { return Entries.empty(); }
-  size_t Count() const { return Entries.size(); }
+  bool IsEmpty() const { return entries_.empty(); }
+  size_t Count() const { return entries_.size(); }
   void Clear();
 
  private:
@@ -65,8 +65,8 @@ class TStack {
     TName Name;
     TTagNode* Node;
   };
-  std::vector<TEntry> Entries;
-  TNameMap Names;
+  std::vector<TEntry> entries_;
+  TNameMap names_;
 };
 
 // A tolerant HTML parser: turns one whole page into a tree of TTagNode below Root. It
@@ -88,8 +88,8 @@ class THTMLParser {
   // own event handlers returns at once and does nothing.
   void Parse(std::string_view text);
   // NodeType 0, empty Name; lives as long as the parser.
-  TTagNode* Root() const { return FRoot.get(); }
-  bool Busy() const { return FBusy; }
+  TTagNode* Root() const { return root_.get(); }
+  bool Busy() const { return busy_; }
 
   // For every start tag, after its node is attached and before it is pushed.
   THTMLTagNotifyEvent OnStartTag;
@@ -104,8 +104,8 @@ class THTMLParser {
  private:
   class TScanner;
 
-  std::unique_ptr<TTagNode> FRoot;
-  bool FBusy = false;
+  std::unique_ptr<TTagNode> root_;
+  bool busy_ = false;
 };
 
 }  // namespace quellion

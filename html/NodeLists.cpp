@@ -14,30 +14,30 @@ void TNodeList::Grow() {
   if (wanted > std::numeric_limits<uint32_t>::max())
     throw std::bad_alloc();
   const size_t bytes = sizeof(TBlock) + wanted * sizeof(THierarchyNode*);
-  void* grown = std::realloc(Block, bytes);
+  void* grown = std::realloc(block_, bytes);
   if (!grown)
     throw std::bad_alloc();
-  const bool fresh = !Block;
-  Block = static_cast<TBlock*>(grown);
+  const bool fresh = !block_;
+  block_ = static_cast<TBlock*>(grown);
   if (fresh)
-    Block->Size = 0;
-  Block->Capacity = static_cast<uint32_t>(wanted);
+    block_->Size = 0;
+  block_->Capacity = static_cast<uint32_t>(wanted);
 }
 
 void TNodeList::insert(size_t index, THierarchyNode* node) {
   if (size() == capacity())
     Grow();
-  THierarchyNode** items = ItemsOf(Block);
-  std::memmove(items + index + 1, items + index, (Block->Size - index) * sizeof(THierarchyNode*));
+  THierarchyNode** items = ItemsOf(block_);
+  std::memmove(items + index + 1, items + index, (block_->Size - index) * sizeof(THierarchyNode*));
   items[index] = node;
-  ++Block->Size;
+  ++block_->Size;
 }
 
 void TNodeList::erase(size_t index) {
-  THierarchyNode** items = ItemsOf(Block);
+  THierarchyNode** items = ItemsOf(block_);
   std::memmove(items + index, items + index + 1,
-               (Block->Size - index - 1) * sizeof(THierarchyNode*));
-  --Block->Size;
+               (block_->Size - index - 1) * sizeof(THierarchyNode*));
+  --block_->Size;
 }
 
 TAttributeList& TAttributeList::operator=(const TAttributeList& other) {
@@ -90,8 +90,8 @@ void TAttributeList::AssignViews(const std::string_view* items, size_t count) {
       std::memcpy(fresh + sizeof(uint32_t) * (i + 1), &end, sizeof(end));
     }
   }
-  std::free(Block);
-  Block = fresh;
+  std::free(block_);
+  block_ = fresh;
 }
 
 }  // namespace quellion

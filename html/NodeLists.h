@@ -37,33 +37,33 @@ class TNodeList {
     TNodeList(std::move(other)).swap(*this);
     return *this;
   }
-  ~TNodeList() { std::free(Block); }
+  ~TNodeList() { std::free(block_); }
 
-  size_t size() const { return Block ? Block->Size : 0; }
+  size_t size() const { return block_ ? block_->Size : 0; }
   bool empty() const { return size() == 0; }
-  size_t capacity() const { return Block ? Block->Capacity : 0; }
-  THierarchyNode* operator[](size_t i) const { return ItemsOf(Block)[i]; }
-  THierarchyNode*& operator[](size_t i) { return ItemsOf(Block)[i]; }
-  THierarchyNode* front() const { return ItemsOf(Block)[0]; }
-  THierarchyNode* back() const { return ItemsOf(Block)[Block->Size - 1]; }
-  iterator begin() { return Block ? ItemsOf(Block) : nullptr; }
-  iterator end() { return Block ? ItemsOf(Block) + Block->Size : nullptr; }
-  const_iterator begin() const { return Block ? ItemsOf(Block) : nullptr; }
-  const_iterator end() const { return Block ? ItemsOf(Block) + Block->Size : nullptr; }
+  size_t capacity() const { return block_ ? block_->Capacity : 0; }
+  THierarchyNode* operator[](size_t i) const { return ItemsOf(block_)[i]; }
+  THierarchyNode*& operator[](size_t i) { return ItemsOf(block_)[i]; }
+  THierarchyNode* front() const { return ItemsOf(block_)[0]; }
+  THierarchyNode* back() const { return ItemsOf(block_)[block_->Size - 1]; }
+  iterator begin() { return block_ ? ItemsOf(block_) : nullptr; }
+  iterator end() { return block_ ? ItemsOf(block_) + block_->Size : nullptr; }
+  const_iterator begin() const { return block_ ? ItemsOf(block_) : nullptr; }
+  const_iterator end() const { return block_ ? ItemsOf(block_) + block_->Size : nullptr; }
 
   void push_back(THierarchyNode* node) {
     if (size() == capacity())
       Grow();
-    ItemsOf(Block)[Block->Size++] = node;
+    ItemsOf(block_)[block_->Size++] = node;
   }
-  void pop_back() { --Block->Size; }
+  void pop_back() { --block_->Size; }
   void insert(size_t index, THierarchyNode* node);
   void erase(size_t index);
   void clear() {
-    if (Block)
-      Block->Size = 0;
+    if (block_)
+      block_->Size = 0;
   }
-  void swap(TNodeList& other) noexcept { std::swap(Block, other.Block); }
+  void swap(TNodeList& other) noexcept { std::swap(block_, other.block_); }
 
  private:
   struct TBlock {
@@ -75,7 +75,7 @@ class TNodeList {
   }
   void Grow();
 
-  TBlock* Block = nullptr;
+  TBlock* block_ = nullptr;
 };
 
 // The attribute strings of a node, all in one exactly sized block: the count, the end
@@ -97,52 +97,52 @@ class TAttributeList {
     using reference = std::string_view;
 
     const_iterator() = default;
-    std::string_view operator*() const { return (*List)[Index]; }
-    std::string_view operator[](difference_type n) const { return (*List)[Index + n]; }
+    std::string_view operator*() const { return (*list_)[index_]; }
+    std::string_view operator[](difference_type n) const { return (*list_)[index_ + n]; }
     const_iterator& operator++() {
-      ++Index;
+      ++index_;
       return *this;
     }
     const_iterator operator++(int) {
       const_iterator old = *this;
-      ++Index;
+      ++index_;
       return old;
     }
     const_iterator& operator--() {
-      --Index;
+      --index_;
       return *this;
     }
     const_iterator operator--(int) {
       const_iterator old = *this;
-      --Index;
+      --index_;
       return old;
     }
     const_iterator& operator+=(difference_type n) {
-      Index += n;
+      index_ += n;
       return *this;
     }
     const_iterator& operator-=(difference_type n) {
-      Index -= n;
+      index_ -= n;
       return *this;
     }
     friend const_iterator operator+(const_iterator it, difference_type n) { return it += n; }
     friend const_iterator operator+(difference_type n, const_iterator it) { return it += n; }
     friend const_iterator operator-(const_iterator it, difference_type n) { return it -= n; }
     friend difference_type operator-(const const_iterator& a, const const_iterator& b) {
-      return static_cast<difference_type>(a.Index) - static_cast<difference_type>(b.Index);
+      return static_cast<difference_type>(a.index_) - static_cast<difference_type>(b.index_);
     }
     friend bool operator==(const const_iterator& a, const const_iterator& b) {
-      return a.Index == b.Index;
+      return a.index_ == b.index_;
     }
     friend auto operator<=>(const const_iterator& a, const const_iterator& b) {
-      return a.Index <=> b.Index;
+      return a.index_ <=> b.index_;
     }
 
    private:
     friend class TAttributeList;
-    const_iterator(const TAttributeList* list, size_t index) : List(list), Index(index) {}
-    const TAttributeList* List = nullptr;
-    size_t Index = 0;
+    const_iterator(const TAttributeList* list, size_t index) : list_(list), index_(index) {}
+    const TAttributeList* list_ = nullptr;
+    size_t index_ = 0;
   };
   using iterator = const_iterator;
 
@@ -151,9 +151,9 @@ class TAttributeList {
     Assign(items.begin(), items.size());
   }
   TAttributeList(const TAttributeList& other) { *this = other; }
-  TAttributeList(TAttributeList&& other) noexcept { std::swap(Block, other.Block); }
+  TAttributeList(TAttributeList&& other) noexcept { std::swap(block_, other.block_); }
   TAttributeList& operator=(TAttributeList&& other) noexcept {
-    std::swap(Block, other.Block);
+    std::swap(block_, other.block_);
     return *this;
   }
   TAttributeList& operator=(const TAttributeList& other);
@@ -162,15 +162,15 @@ class TAttributeList {
     Assign(items.begin(), items.size());
     return *this;
   }
-  ~TAttributeList() { std::free(Block); }
+  ~TAttributeList() { std::free(block_); }
 
   size_t size() const {
     uint32_t n = 0;
-    if (Block)
-      std::memcpy(&n, Block, sizeof(n));
+    if (block_)
+      std::memcpy(&n, block_, sizeof(n));
     return n;
   }
-  bool empty() const { return Block == nullptr; }
+  bool empty() const { return block_ == nullptr; }
   std::string_view operator[](size_t i) const {
     const uint32_t* ends = Ends();
     const uint32_t begin = i == 0 ? 0 : ends[i - 1];
@@ -191,8 +191,8 @@ class TAttributeList {
     return back();
   }
   void clear() {
-    std::free(Block);
-    Block = nullptr;
+    std::free(block_);
+    block_ = nullptr;
   }
 
   std::vector<std::string> ToVector() const { return {begin(), end()}; }
@@ -213,11 +213,11 @@ class TAttributeList {
     AssignViews(views.data(), views.size());
   }
   void AssignViews(const std::string_view* items, size_t count);
-  const uint32_t* Ends() const { return reinterpret_cast<const uint32_t*>(Block) + 1; }
+  const uint32_t* Ends() const { return reinterpret_cast<const uint32_t*>(block_) + 1; }
   const char* Bytes() const { return reinterpret_cast<const char*>(Ends() + size()); }
 
   // uint32_t count, count uint32_t end offsets, the bytes; nullptr when empty.
-  char* Block = nullptr;
+  char* block_ = nullptr;
 };
 
 }  // namespace quellion

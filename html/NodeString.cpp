@@ -24,7 +24,7 @@ void TNodeString::Assign(const char* s, size_t n) {
   const auto length = static_cast<uint32_t>(n);
   std::memcpy(block, &length, sizeof(length));
   std::memcpy(block + kHeader, s, n);
-  std::memcpy(Raw, &block, sizeof(block));
+  std::memcpy(raw_, &block, sizeof(block));
 }
 
 void TNodeString::assign(const char* s, size_t n) {

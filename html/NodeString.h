@@ -22,7 +22,7 @@ class TNodeString {
   explicit TNodeString(std::string_view s) { Assign(s.data(), s.size()); }
   TNodeString(const TNodeString& other) { Assign(other.data(), other.size()); }
   TNodeString(TNodeString&& other) noexcept {
-    std::memcpy(Raw, other.Raw, sizeof(Raw));
+    std::memcpy(raw_, other.raw_, sizeof(raw_));
     other.SetInline(nullptr, 0);
   }
   ~TNodeString() { Release(); }
@@ -35,7 +35,7 @@ class TNodeString {
   TNodeString& operator=(TNodeString&& other) noexcept {
     if (this != &other) {
       Release();
-      std::memcpy(Raw, other.Raw, sizeof(Raw));
+      std::memcpy(raw_, other.raw_, sizeof(raw_));
       other.SetInline(nullptr, 0);
     }
     return *this;
@@ -56,11 +56,11 @@ class TNodeString {
   }
 
   const char* data() const noexcept {
-    return IsInline() ? reinterpret_cast<const char*>(Raw) + kDataOffset : Block() + kHeader;
+    return IsInline() ? reinterpret_cast<const char*>(raw_) + kDataOffset : Block() + kHeader;
   }
   size_t size() const noexcept {
     if (IsInline())
-      return Raw[kTagIndex] >> 1;
+      return raw_[kTagIndex] >> 1;
     uint32_t n;
     std::memcpy(&n, Block(), sizeof(n));
     return n;
@@ -116,23 +116,23 @@ class TNodeString {
   static constexpr size_t kHeader = sizeof(uint32_t);
 
   bool IsInline() const noexcept {
-    return (Raw[kTagIndex] & 1) != 0;
+    return (raw_[kTagIndex] & 1) != 0;
   }
   const char* Block() const noexcept {
     const char* p;
-    std::memcpy(&p, Raw, sizeof(p));
+    std::memcpy(&p, raw_, sizeof(p));
     return p;
   }
   void SetInline(const char* s, size_t n) noexcept {
-    std::memset(Raw, 0, sizeof(Raw));
-    Raw[kTagIndex] = static_cast<unsigned char>((n << 1) | 1);
+    std::memset(raw_, 0, sizeof(raw_));
+    raw_[kTagIndex] = static_cast<unsigned char>((n << 1) | 1);
     if (n)
-      std::memcpy(Raw + kDataOffset, s, n);
+      std::memcpy(raw_ + kDataOffset, s, n);
   }
   void Assign(const char* s, size_t n);
   void Release() noexcept;
 
-  alignas(void*) unsigned char Raw[sizeof(void*)];
+  alignas(void*) unsigned char raw_[sizeof(void*)];
 };
 
 std::ostream& operator<<(std::ostream& out, const TNodeString& s);

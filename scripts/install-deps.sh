@@ -6,6 +6,8 @@ set -euo pipefail
 packages=(
   # build
   build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev clang-format
+  # the naming check (clang-tidy) and its renamer
+  clang-tidy clang-tools python3-yaml
   # libraries
   qt6-base-dev qt6-base-dev-tools libqt6svg6 libc-ares-dev nlohmann-json3-dev
   libgtest-dev libgmock-dev libbenchmark-dev libx11-dev libssl-dev openssl libxml2-dev

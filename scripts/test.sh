@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Sets everything up and runs every test: the normal build, the AddressSanitizer +
-# UndefinedBehaviorSanitizer build (clang, with the fuzz targets, which then run for
-# a bounded time) and the ThreadSanitizer build of the threaded core.
+# Sets everything up and runs every test: the format and naming checks, the normal build,
+# the AddressSanitizer + UndefinedBehaviorSanitizer build (clang, with the fuzz targets,
+# which then run for a bounded time) and the ThreadSanitizer build of the threaded core.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -27,6 +27,8 @@ echo "=== format"
 if ! bash scripts/check-format.sh; then status=1; fi
 
 configure_and_build build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+echo "=== naming"
+if ! bash scripts/check-naming.sh build; then status=1; fi
 run_ctest build "normal build"
 
 configure_and_build build-asan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ \

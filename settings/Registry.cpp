@@ -141,14 +141,14 @@ std::string HomeFolder() {
 }  // namespace
 
 TRegistry::TRegistry(std::string filePath)
-    : FilePath_(std::move(filePath)), Root_(std::make_unique<TRegistryKey>(kCurrentUserRootName)) {
+    : filePath_(std::move(filePath)), root_(std::make_unique<TRegistryKey>(kCurrentUserRootName)) {
   // Non-blocking open: a FIFO or device in the file's place must not hang the program.
-  int fd = ::open(FilePath_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  int fd = ::open(filePath_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   if (fd < 0) {
     if (errno != ENOENT && errno != ENOTDIR) {
-      LoadReport_.Damaged = true;
-      LoadReport_.Problems.push_back(ErrnoText("cannot read " + FilePath_, errno));
-      DamagedFilePending_ = true;
+      loadReport_.Damaged = true;
+      loadReport_.Problems.push_back(ErrnoText("cannot read " + filePath_, errno));
+      damagedFilePending_ = true;
     }
     return;
   }
@@ -172,23 +172,23 @@ TRegistry::TRegistry(std::string filePath)
   }
   ::close(fd);
   if (!readable) {
-    LoadReport_.Damaged = true;
-    LoadReport_.Problems.push_back("cannot read " + FilePath_ + ": not a readable file");
-    DamagedFilePending_ = true;
+    loadReport_.Damaged = true;
+    loadReport_.Problems.push_back("cannot read " + filePath_ + ": not a readable file");
+    damagedFilePending_ = true;
     return;
   }
   bool tooLarge = bytes.size() > kMaxFileSize;
   if (tooLarge)
     bytes.resize(kMaxFileSize);
-  LoadReport_ = ParseRegistryText(bytes, *Root_);
+  loadReport_ = ParseRegistryText(bytes, *root_);
   if (tooLarge) {
-    LoadReport_.Damaged = true;
-    LoadReport_.Problems.push_back("file larger than " + std::to_string(kMaxFileSize) +
+    loadReport_.Damaged = true;
+    loadReport_.Problems.push_back("file larger than " + std::to_string(kMaxFileSize) +
                                    " bytes; the rest was not read");
   }
-  if (LoadReport_.Damaged) {
-    DamagedFilePending_ = true;
-    LoadedBytes_ = std::move(bytes);
+  if (loadReport_.Damaged) {
+    damagedFilePending_ = true;
+    loadedBytes_ = std::move(bytes);
   }
 }
 
@@ -214,25 +214,25 @@ void TRegistry::ResetCurrentUser() {
 TRegistryKey* TRegistry::OpenKey(HKEY root, const std::string& path, bool create) {
   if (root != HKEY_CURRENT_USER)
     return nullptr;
-  return Root_->OpenKey(path, create);
+  return root_->OpenKey(path, create);
 }
 
 const TRegistryKey* TRegistry::FindKey(HKEY root, const std::string& path) const {
   if (root != HKEY_CURRENT_USER)
     return nullptr;
-  return Root_->FindKey(path);
+  return root_->FindKey(path);
 }
 
 bool TRegistry::DeleteKey(HKEY root, const std::string& path) {
   if (root != HKEY_CURRENT_USER)
     return false;
-  return Root_->DeleteKey(path);
+  return root_->DeleteKey(path);
 }
 
 bool TRegistry::KeepDamagedFileAside(const std::string& path) {
   std::string bad = path + ".bad";
   if (::unlink(bad.c_str()) != 0 && errno != ENOENT) {
-    LastError_ = ErrnoText("cannot replace " + bad, errno);
+    lastError_ = ErrnoText("cannot replace " + bad, errno);
     return false;
   }
   // A hard link keeps the damaged file whole, however large; the loaded bytes are the
@@ -242,38 +242,38 @@ bool TRegistry::KeepDamagedFileAside(const std::string& path) {
     return true;
   }
   // Nothing left to keep, or nothing readable was in its place.
-  if (errno == ENOENT || LoadedBytes_.empty())
+  if (errno == ENOENT || loadedBytes_.empty())
     return true;
-  return WriteFileAtomically(bad, LoadedBytes_, LastError_);
+  return WriteFileAtomically(bad, loadedBytes_, lastError_);
 }
 
 bool TRegistry::Flush() {
-  LastError_.clear();
-  const std::string path = WritePathFor(FilePath_);
-  std::string text = FormatRegistryText(*Root_);
+  lastError_.clear();
+  const std::string path = WritePathFor(filePath_);
+  std::string text = FormatRegistryText(*root_);
   // Storing is a chain of steps that may each flush; what is already on disk is not
   // written again.
-  if (WrittenOnce_ && text == LastWritten_) {
+  if (writtenOnce_ && text == lastWritten_) {
     struct stat st {};
-    if (::stat(path.c_str(), &st) == 0 && st.st_ino == WrittenInode_ &&
-        st.st_dev == WrittenDevice_) {
+    if (::stat(path.c_str(), &st) == 0 && st.st_ino == writtenInode_ &&
+        st.st_dev == writtenDevice_) {
       return true;
     }
   }
-  if (DamagedFilePending_) {
+  if (damagedFilePending_) {
     if (!KeepDamagedFileAside(path))
       return false;
   }
-  if (!WriteFileAtomically(path, text, LastError_))
+  if (!WriteFileAtomically(path, text, lastError_))
     return false;
   struct stat st {};
-  WrittenOnce_ = ::stat(path.c_str(), &st) == 0;
-  WrittenInode_ = st.st_ino;
-  WrittenDevice_ = st.st_dev;
-  DamagedFilePending_ = false;
-  LoadedBytes_.clear();
-  LoadedBytes_.shrink_to_fit();
-  LastWritten_ = std::move(text);
+  writtenOnce_ = ::stat(path.c_str(), &st) == 0;
+  writtenInode_ = st.st_ino;
+  writtenDevice_ = st.st_dev;
+  damagedFilePending_ = false;
+  loadedBytes_.clear();
+  loadedBytes_.shrink_to_fit();
+  lastWritten_ = std::move(text);
   return true;
 }
 

@@ -43,8 +43,8 @@ class TRegistry {
   TRegistryKey* OpenKey(HKEY root, const std::string& path, bool create);
   const TRegistryKey* FindKey(HKEY root, const std::string& path) const;
   bool DeleteKey(HKEY root, const std::string& path);
-  TRegistryKey& Root() { return *Root_; }
-  const TRegistryKey& Root() const { return *Root_; }
+  TRegistryKey& Root() { return *root_; }
+  const TRegistryKey& Root() const { return *root_; }
 
   // Writes the whole registry to the file: temporary file in the same folder (mode 0600),
   // fsync, rename over the file, fsync of the folder. Creates the folder (0700) if needed.
@@ -53,24 +53,24 @@ class TRegistry {
   // the file it wrote is still in place.
   bool Flush();
 
-  const std::string& FilePath() const { return FilePath_; }
-  const TRegParseReport& LoadReport() const { return LoadReport_; }
-  const std::string& LastError() const { return LastError_; }
+  const std::string& FilePath() const { return filePath_; }
+  const TRegParseReport& LoadReport() const { return loadReport_; }
+  const std::string& LastError() const { return lastError_; }
 
  private:
   bool KeepDamagedFileAside(const std::string& path);
 
-  std::string FilePath_;
-  std::unique_ptr<TRegistryKey> Root_;
-  TRegParseReport LoadReport_;
-  std::string LoadedBytes_;  // kept only while a damaged file still waits to be set aside
-  bool DamagedFilePending_ = false;
+  std::string filePath_;
+  std::unique_ptr<TRegistryKey> root_;
+  TRegParseReport loadReport_;
+  std::string loadedBytes_;  // kept only while a damaged file still waits to be set aside
+  bool damagedFilePending_ = false;
   // The last successful Flush(): its text and the file it made.
-  std::string LastWritten_;
-  bool WrittenOnce_ = false;
-  std::uint64_t WrittenInode_ = 0;
-  std::uint64_t WrittenDevice_ = 0;
-  std::string LastError_;
+  std::string lastWritten_;
+  bool writtenOnce_ = false;
+  std::uint64_t writtenInode_ = 0;
+  std::uint64_t writtenDevice_ = 0;
+  std::string lastError_;
 };
 
 }  // namespace quellion

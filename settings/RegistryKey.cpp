@@ -34,7 +34,7 @@ std::string DwordBytes(std::uint32_t v) {
   return bytes;
 }
 
-TRegistryKey::TRegistryKey(std::string name) : Name_(std::move(name)) {}
+TRegistryKey::TRegistryKey(std::string name) : name_(std::move(name)) {}
 
 TRegistryKey::~TRegistryKey() = default;
 
@@ -43,14 +43,14 @@ bool TRegistryKey::ValueExists(const std::string& name) const {
 }
 
 const TRegValue* TRegistryKey::FindValue(const std::string& name) const {
-  auto it = ValueIndex_.find(ToLowerAscii(name));
-  return it == ValueIndex_.end() ? nullptr : &Values_[it->second].second;
+  auto it = valueIndex_.find(ToLowerAscii(name));
+  return it == valueIndex_.end() ? nullptr : &values_[it->second].second;
 }
 
 std::vector<std::string> TRegistryKey::ValueNames() const {
   std::vector<std::string> names;
-  names.reserve(Values_.size());
-  for (const auto& [name, value] : Values_)
+  names.reserve(values_.size());
+  for (const auto& [name, value] : values_)
     names.push_back(name);
   return names;
 }
@@ -108,13 +108,13 @@ void TRegistryKey::WriteValue(const std::string& name, TRegValue value) {
   if (HasLineBreakOrNul(name))
     throw EException("Invalid registry value name");
   std::string folded = ToLowerAscii(name);
-  auto it = ValueIndex_.find(folded);
-  if (it != ValueIndex_.end()) {
-    Values_[it->second].second = std::move(value);
+  auto it = valueIndex_.find(folded);
+  if (it != valueIndex_.end()) {
+    values_[it->second].second = std::move(value);
     return;
   }
-  ValueIndex_.emplace(std::move(folded), Values_.size());
-  Values_.emplace_back(name, std::move(value));
+  valueIndex_.emplace(std::move(folded), values_.size());
+  values_.emplace_back(name, std::move(value));
 }
 
 void TRegistryKey::WriteDword(const std::string& name, std::uint32_t value) {
@@ -138,13 +138,13 @@ void TRegistryKey::WriteBinary(const std::string& name, const std::string& bytes
 }
 
 bool TRegistryKey::DeleteValue(const std::string& name) {
-  auto it = ValueIndex_.find(ToLowerAscii(name));
-  if (it == ValueIndex_.end())
+  auto it = valueIndex_.find(ToLowerAscii(name));
+  if (it == valueIndex_.end())
     return false;
   std::size_t pos = it->second;
-  ValueIndex_.erase(it);
-  Values_.erase(Values_.begin() + static_cast<std::ptrdiff_t>(pos));
-  for (auto& [folded, index] : ValueIndex_) {
+  valueIndex_.erase(it);
+  values_.erase(values_.begin() + static_cast<std::ptrdiff_t>(pos));
+  for (auto& [folded, index] : valueIndex_) {
     if (index > pos)
       --index;
   }
@@ -152,8 +152,8 @@ bool TRegistryKey::DeleteValue(const std::string& name) {
 }
 
 TRegistryKey* TRegistryKey::SubKey(const std::string& name) {
-  auto it = SubKeyIndex_.find(ToLowerAscii(name));
-  return it == SubKeyIndex_.end() ? nullptr : SubKeys_[it->second].get();
+  auto it = subKeyIndex_.find(ToLowerAscii(name));
+  return it == subKeyIndex_.end() ? nullptr : subKeys_[it->second].get();
 }
 
 const TRegistryKey* TRegistryKey::SubKey(const std::string& name) const {
@@ -162,15 +162,15 @@ const TRegistryKey* TRegistryKey::SubKey(const std::string& name) const {
 
 std::vector<std::string> TRegistryKey::SubKeyNames() const {
   std::vector<std::string> names;
-  names.reserve(SubKeys_.size());
-  for (const auto& key : SubKeys_)
-    names.push_back(key->Name_);
+  names.reserve(subKeys_.size());
+  for (const auto& key : subKeys_)
+    names.push_back(key->name_);
   return names;
 }
 
 TRegistryKey* TRegistryKey::OpenKey(const std::string& path, bool create) {
   std::vector<std::string> parts = SplitPath(path);
-  if (Depth_ + static_cast<int>(parts.size()) > kMaxKeyDepth)
+  if (depth_ + static_cast<int>(parts.size()) > kMaxKeyDepth)
     return nullptr;
   TRegistryKey* key = this;
   for (const std::string& part : parts) {
@@ -181,10 +181,10 @@ TRegistryKey* TRegistryKey::OpenKey(const std::string& path, bool create) {
       if (!create)
         return nullptr;
       auto child = std::make_unique<TRegistryKey>(part);
-      child->Depth_ = key->Depth_ + 1;
+      child->depth_ = key->depth_ + 1;
       next = child.get();
-      key->SubKeyIndex_.emplace(ToLowerAscii(part), key->SubKeys_.size());
-      key->SubKeys_.push_back(std::move(child));
+      key->subKeyIndex_.emplace(ToLowerAscii(part), key->subKeys_.size());
+      key->subKeys_.push_back(std::move(child));
     }
     key = next;
   }
@@ -207,13 +207,13 @@ bool TRegistryKey::DeleteKey(const std::string& path) {
     if (!parent)
       return false;
   }
-  auto it = parent->SubKeyIndex_.find(ToLowerAscii(last));
-  if (it == parent->SubKeyIndex_.end())
+  auto it = parent->subKeyIndex_.find(ToLowerAscii(last));
+  if (it == parent->subKeyIndex_.end())
     return false;
   std::size_t pos = it->second;
-  parent->SubKeyIndex_.erase(it);
-  parent->SubKeys_.erase(parent->SubKeys_.begin() + static_cast<std::ptrdiff_t>(pos));
-  for (auto& [folded, index] : parent->SubKeyIndex_) {
+  parent->subKeyIndex_.erase(it);
+  parent->subKeys_.erase(parent->subKeys_.begin() + static_cast<std::ptrdiff_t>(pos));
+  for (auto& [folded, index] : parent->subKeyIndex_) {
     if (index > pos)
       --index;
   }

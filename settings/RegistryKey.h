@@ -51,7 +51,7 @@ class TRegistryKey {
   TRegistryKey(const TRegistryKey&) = delete;
   TRegistryKey& operator=(const TRegistryKey&) = delete;
 
-  const std::string& Name() const { return Name_; }
+  const std::string& Name() const { return name_; }
 
   // Values. "" names the default value.
   bool ValueExists(const std::string& name) const;
@@ -93,12 +93,12 @@ class TRegistryKey {
   const TRegistryKey* SubKey(const std::string& name) const;
 
  private:
-  std::string Name_;
-  int Depth_ = 0;  // keys above this one
-  std::vector<std::pair<std::string, TRegValue>> Values_;
-  std::unordered_map<std::string, std::size_t> ValueIndex_;  // folded name -> position
-  std::vector<std::unique_ptr<TRegistryKey>> SubKeys_;
-  std::unordered_map<std::string, std::size_t> SubKeyIndex_;
+  std::string name_;
+  int depth_ = 0;  // keys above this one
+  std::vector<std::pair<std::string, TRegValue>> values_;
+  std::unordered_map<std::string, std::size_t> valueIndex_;  // folded name -> position
+  std::vector<std::unique_ptr<TRegistryKey>> subKeys_;
+  std::unordered_map<std::string, std::size_t> subKeyIndex_;
 };
 
 // The 4 little-endian bytes of a REG_DWORD.

@@ -42,14 +42,14 @@ std::string TrimLeft(const std::string& s) {
 
 class TParser {
  public:
-  TParser(const std::string& text, TRegistryKey& root) : Text_(text), Root_(root) {}
+  TParser(const std::string& text, TRegistryKey& root) : text_(text), root_(root) {}
 
   TRegParseReport Run() {
     SplitLines();
     bool headerSeen = false;
-    for (Next_ = 0; Next_ < Lines_.size();) {
-      std::size_t number = Next_ + 1;
-      std::string line = TrimRight(Lines_[Next_++]);
+    for (next_ = 0; next_ < lines_.size();) {
+      std::size_t number = next_ + 1;
+      std::string line = TrimRight(lines_[next_++]);
       if (!headerSeen) {
         if (TrimLeft(line).empty())
           continue;
@@ -60,30 +60,30 @@ class TParser {
       }
       ParseLine(number, line);
     }
-    if (!headerSeen && !Text_.empty())
+    if (!headerSeen && !text_.empty())
       Problem(1, "no registry file header");
-    return std::move(Report_);
+    return std::move(report_);
   }
 
  private:
   void SplitLines() {
     std::size_t start = 0;
-    while (start < Text_.size()) {
-      std::size_t end = Text_.find('\n', start);
+    while (start < text_.size()) {
+      std::size_t end = text_.find('\n', start);
       if (end == std::string::npos) {
         // A hand-edited file often lacks its final line feed. The last line is read like
         // any other: cut short inside a value, it does not parse and counts as damage.
-        end = Text_.size();
+        end = text_.size();
       }
-      Lines_.push_back(Text_.substr(start, end - start));
+      lines_.push_back(text_.substr(start, end - start));
       start = end + 1;
     }
   }
 
   void Problem(std::size_t line, const std::string& what) {
-    Report_.Damaged = true;
-    if (Report_.Problems.size() < kMaxProblems) {
-      Report_.Problems.push_back("line " + std::to_string(line) + ": " + what);
+    report_.Damaged = true;
+    if (report_.Problems.size() < kMaxProblems) {
+      report_.Problems.push_back("line " + std::to_string(line) + ": " + what);
     }
   }
 
@@ -103,8 +103,8 @@ class TParser {
   }
 
   void ParseSection(std::size_t number, const std::string& line) {
-    Current_ = nullptr;
-    SectionSeen_ = true;
+    current_ = nullptr;
+    sectionSeen_ = true;
     if (line.size() < 2 || line.back() != ']') {
       Problem(number, "unreadable key line");
       return;
@@ -117,8 +117,8 @@ class TParser {
     if (root != ToLowerAscii(kCurrentUserRootName) && root != "hkcu")
       return;  // another root: not kept here
     std::string rest = slash == std::string::npos ? std::string() : path.substr(slash + 1);
-    Current_ = Root_.OpenKey(rest, true);
-    if (!Current_)
+    current_ = root_.OpenKey(rest, true);
+    if (!current_)
       Problem(number, "unreadable or too deep key path");
   }
 
@@ -193,10 +193,10 @@ class TParser {
       Problem(number, "unreadable value");
       return;
     }
-    if (!Current_) {
+    if (!current_) {
       // Values of skipped sections (other roots, deletions) are dropped quietly; values
       // before any key line are a fault.
-      if (!SectionSeen_)
+      if (!sectionSeen_)
         Problem(number, "value outside any key");
       return;
     }
@@ -204,7 +204,7 @@ class TParser {
       Problem(number, "unreadable value name");
       return;
     }
-    Current_->WriteValue(name, std::move(value));
+    current_->WriteValue(name, std::move(value));
   }
 
   // hex:xx,xx,...  or  hex(N):xx,...  with "\" continuing the list on the next line.
@@ -236,11 +236,11 @@ class TParser {
     // Join continuation lines.
     while (!list.empty() && list.back() == '\\') {
       list.pop_back();
-      if (Next_ >= Lines_.size()) {
+      if (next_ >= lines_.size()) {
         Problem(number, "hex value cut short");
         return false;
       }
-      list += TrimLeft(TrimRight(Lines_[Next_++]));
+      list += TrimLeft(TrimRight(lines_[next_++]));
     }
     std::string bytes;
     if (!TrimLeft(list).empty()) {
@@ -265,13 +265,13 @@ class TParser {
     return true;
   }
 
-  const std::string& Text_;
-  TRegistryKey& Root_;
-  std::vector<std::string> Lines_;
-  std::size_t Next_ = 0;
-  TRegistryKey* Current_ = nullptr;
-  bool SectionSeen_ = false;
-  TRegParseReport Report_;
+  const std::string& text_;
+  TRegistryKey& root_;
+  std::vector<std::string> lines_;
+  std::size_t next_ = 0;
+  TRegistryKey* current_ = nullptr;
+  bool sectionSeen_ = false;
+  TRegParseReport report_;
 };
 
 std::string QuoteText(const std::string& s) {
