@@ -1,5 +1,6 @@
 #include "engines/LibXml.h"
 
+#include <libxml/HTMLparser.h>
 #include <libxml/globals.h>
 #include <libxml/parser.h>
 #include <libxml/tree.h>
@@ -45,6 +46,10 @@ void TXPathFree::operator()(xmlXPathCompExpr* p) const {
 
 void TDocFree::operator()(xmlDoc* p) const {
   xmlFreeDoc(p);
+}
+
+void TParserCtxtFree::operator()(xmlParserCtxt* p) const {
+  htmlFreeParserCtxt(p);
 }
 
 TXPathPtr CompileXPath(const std::string& expression) {
