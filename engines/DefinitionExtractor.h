@@ -42,7 +42,6 @@ class TDefinitionExtractor {
   TEngineDefinition definition_;
   std::string langValue_;
   TXPathPtr results_, url_, title_, content_;
-  TParserCtxtPtr parser_;  // reused from page to page; made on the first HTML page
 };
 
 // The charset a Content-Type header names ("" for none), e.g. "text/html; charset=UTF-8".

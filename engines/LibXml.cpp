@@ -1,6 +1,5 @@
 #include "engines/LibXml.h"
 
-#include <libxml/HTMLparser.h>
 #include <libxml/globals.h>
 #include <libxml/parser.h>
 #include <libxml/tree.h>
@@ -46,10 +45,6 @@ void TXPathFree::operator()(xmlXPathCompExpr* p) const {
 
 void TDocFree::operator()(xmlDoc* p) const {
   xmlFreeDoc(p);
-}
-
-void TParserCtxtFree::operator()(xmlParserCtxt* p) const {
-  htmlFreeParserCtxt(p);
 }
 
 TXPathPtr CompileXPath(const std::string& expression) {

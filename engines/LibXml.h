@@ -7,7 +7,6 @@
 
 typedef struct _xmlXPathCompExpr xmlXPathCompExpr;
 typedef struct _xmlDoc xmlDoc;
-typedef struct _xmlParserCtxt xmlParserCtxt;
 
 namespace quellion {
 
@@ -39,11 +38,6 @@ struct TDocFree {
   void operator()(xmlDoc* p) const;
 };
 using TDocPtr = std::unique_ptr<xmlDoc, TDocFree>;
-
-struct TParserCtxtFree {
-  void operator()(xmlParserCtxt* p) const;
-};
-using TParserCtxtPtr = std::unique_ptr<xmlParserCtxt, TParserCtxtFree>;
 
 // The compiled XPath 1.0 expression; nullptr when it does not compile.
 TXPathPtr CompileXPath(const std::string& expression);
