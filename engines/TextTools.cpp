@@ -102,20 +102,35 @@ bool SeparatesWords(std::string_view tag) {
 }  // namespace
 
 std::string CollapseWhiteSpace(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  bool pendingSpace = false;
-  for (char c : text) {
-    if (IsSpace(c)) {
-      pendingSpace = !out.empty();
+  TCollapsedText collapsed;
+  collapsed.Append(text);
+  return collapsed.Take();
+}
+
+void TCollapsedText::Append(std::string_view piece) {
+  size_t pos = 0;
+  while (pos < piece.size()) {
+    if (IsSpace(piece[pos])) {
+      pendingSpace_ = !text_.empty();
+      ++pos;
       continue;
     }
-    if (pendingSpace)
-      out += ' ';
-    pendingSpace = false;
-    out += c;
+    size_t end = pos + 1;
+    while (end < piece.size() && !IsSpace(piece[end]))
+      ++end;
+    if (pendingSpace_)
+      text_ += ' ';
+    pendingSpace_ = false;
+    text_.append(piece.substr(pos, end - pos));
+    pos = end;
   }
-  return out;
+}
+
+std::string TCollapsedText::Take() {
+  std::string text = std::move(text_);
+  text_.clear();
+  pendingSpace_ = false;
+  return text;
 }
 
 std::string PlainText(std::string_view text) {

@@ -9,6 +9,20 @@ namespace quellion {
 // left at either end.
 std::string CollapseWhiteSpace(std::string_view text);
 
+// CollapseWhiteSpace of pieces appended one after another, without joining them first.
+class TCollapsedText {
+ public:
+  void Append(std::string_view piece);
+  // White space between two pieces.
+  void Separate() { pendingSpace_ = !text_.empty(); }
+  // The text so far; the builder starts empty again.
+  std::string Take();
+
+ private:
+  std::string text_;
+  bool pendingSpace_ = false;
+};
+
 // Text that may carry markup (as engines put it inside JSON strings) as plain text:
 // tags dropped, character references decoded (to UTF-8), white space collapsed.
 std::string PlainText(std::string_view text);

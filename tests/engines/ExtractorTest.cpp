@@ -56,6 +56,20 @@ TEST(HtmlExtraction, RelativeRulesTextsAndAddresses) {
   EXPECT_EQ(hits, expected);
 }
 
+// A title or description from several nodes: their texts in order, one space between
+// them even where the markup has none; a comment's text is no part of an element's.
+// An address comes from the first node only.
+TEST(HtmlExtraction, TextsOfSeveralNodesAreJoinedByOneSpace) {
+  TDefinitionExtractor extractor(Html("//li", ".//a/@href", ".//b", "./span|./i"));
+  const std::string page =
+      "<ul><li><a href='http://one.test/'><b>One</b><b>Two</b></a><a href='http://no.test/'>"
+      "<b> </b><b>\n Three <!-- not --></b></a><span>x</span><i>y</i>"
+      "<span>z<em>w</em></span></li></ul>";
+  const std::vector<THit> hits = test::ExtractAll(extractor, page);
+  const std::vector<THit> expected = {{"One Two Three", "one.test/", "x y zw"}};
+  EXPECT_EQ(hits, expected);
+}
+
 TEST(HtmlExtraction, WithoutResultsXPathListsArePairedByPosition) {
   TDefinitionExtractor extractor(Html("", "//h3/a/@href", "//h3/a", "//p[@class='s']"));
   const std::string page =
