@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "cli/StoredDefaults.h"
-#include "tests/settings/SettingsSandbox.h"
+#include "tests/support/SettingsSandbox.h"
 
 namespace quellion {
 namespace {
