@@ -3,12 +3,11 @@
 
 #include <QCheckBox>
 #include <QGroupBox>
-#include <filesystem>
-#include <fstream>
 
 #include "app/DefinedEnginesBox.h"
 #include "search/PageEngine.h"
 #include "settings/Registry.h"
+#include "tests/support/TempDir.h"
 
 namespace quellion {
 namespace {
@@ -16,8 +15,6 @@ namespace {
 class DefinedEnginesBoxTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string pattern = (std::filesystem::temp_directory_path() / "quellion-box-XXXXXX").string();
-    dir_ = ::mkdtemp(pattern.data());
     Write("a.json", R"({"name": "Alpha", "type": "html", "search_url": "http://a/?q={query}",
                         "url_xpath": "//a/@href", "title_xpath": "//a"})");
     Write("b.json", R"({"name": "Beta", "type": "json", "search_url": "http://b/?q={query}",
@@ -26,17 +23,14 @@ class DefinedEnginesBoxTest : public ::testing::Test {
                         "url_xpath": "//a[", "title_xpath": "//a"})");
     Write("d.json", "{ broken");
   }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
-  void Write(const std::string& name, const std::string& text) {
-    std::ofstream(dir_ + "/" + name) << text;
-  }
-  std::string dir_;
+  void Write(const std::string& name, const std::string& text) { folder_.Write(name, text); }
+  test::TTempDir folder_{"quellion-box"};
 };
 
 TEST_F(DefinedEnginesBoxTest, ListsEnginesAndDisablesTheUnusableOnes) {
   QGroupBox group;
   group.resize(217, 433);
-  TDefinedEnginesBox box(&group, LoadEngineCatalog(dir_, ""));
+  TDefinedEnginesBox box(&group, LoadEngineCatalog(folder_.Path(), ""));
   EXPECT_EQ(box.geometry(), QRect(8, 96, 201, 329));
   group.show();  // a hidden widget hears of its resizing only when shown
   group.resize(300, 200);
@@ -62,19 +56,19 @@ TEST_F(DefinedEnginesBoxTest, ListsEnginesAndDisablesTheUnusableOnes) {
 }
 
 TEST_F(DefinedEnginesBoxTest, TicksAreRememberedInTheirOwnKey) {
-  TRegistry registry(dir_ + "/registry.reg");
+  TRegistry registry(folder_.Path() + "/registry.reg");
   registry.OpenKey(HKEY_CURRENT_USER, TDefinedEnginesBox::kKeyName, true)
       ->WriteBool("Removed Engine", true);
   QGroupBox group;
   {
-    TDefinedEnginesBox box(&group, LoadEngineCatalog(dir_, ""));
+    TDefinedEnginesBox box(&group, LoadEngineCatalog(folder_.Path(), ""));
     box.Restore(registry);
     EXPECT_FALSE(box.Box("Alpha")->isChecked());
     EXPECT_TRUE(box.TickedEngines().empty());
     box.Box("Alpha")->setChecked(true);
     box.Store(registry);
   }
-  TDefinedEnginesBox again(&group, LoadEngineCatalog(dir_, ""));
+  TDefinedEnginesBox again(&group, LoadEngineCatalog(folder_.Path(), ""));
   again.Restore(registry);
   EXPECT_TRUE(again.Box("Alpha")->isChecked());
   ASSERT_EQ(again.TickedEngines().size(), 1u);

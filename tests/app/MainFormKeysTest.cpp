@@ -21,14 +21,15 @@
 #include "search/ResultExport.h"
 #include "search/SearchControl.h"
 #include "tests/app/AppTestSupport.h"
+#include "tests/support/FakeShell.h"
 #include "tools/engine-sim/EngineSimulator.h"
 #include "ui_MainForm.h"
 
 namespace quellion {
 namespace {
 
+using test::TFakeShell;
 using test::TickEngines;
-using test::TRecordingShell;
 using test::TSandboxSettings;
 using test::WaitUntil;
 using tools::TEngineSimulator;
@@ -93,10 +94,7 @@ TEST_F(MainFormKeys, EscapeInTheKeywordBoxStopsARunningSearchOnly) {
   EXPECT_EQ(simulator_->RequestCount(TEngine::Altavista), requests);
 }
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
+using test::ReadFile;
 
 class MainFormSave : public MainFormKeys {
  protected:
@@ -119,7 +117,7 @@ class MainFormSave : public MainFormKeys {
   QAction* SaveAction() { return form_->PopupMenu1()->findChild<QAction*>("SaveResults1"); }
   std::string Path(const char* name) { return settings_.Folder() + "/" + name; }
 
-  TRecordingShell shell_;
+  TFakeShell shell_;
   std::optional<TSaveChoice> next_;
   std::vector<bool> asked_;
 };
@@ -152,7 +150,7 @@ TEST_F(MainFormSave, SavesAllOrTheTickedRowsInTheChosenFormat) {
   // Cancelled: nothing written, nothing said.
   next_.reset();
   SaveAction()->trigger();
-  EXPECT_TRUE(shell_.Messages.empty());
+  EXPECT_TRUE(shell_.messages.empty());
   EXPECT_EQ(Table().RowCount(), 10);
 
   // What the table holds when the choice is made is saved, ticks given meanwhile too.
@@ -185,13 +183,13 @@ TEST_F(MainFormSave, AFailedWriteSaysSoAndKeepsWhatWasThere) {
   for (const std::string& target :
        {Path("missing/out.csv"), Path("folder.csv"), std::string("/proc/version.csv")}) {
     SCOPED_TRACE(target);
-    shell_.Messages.clear();
+    shell_.messages.clear();
     next_ = TSaveChoice{QString::fromStdString(target), TExportFormat::Csv, false};
     EXPECT_FALSE(SaveResults(
         form_.get(), Table(), [&](QWidget*, bool) { return next_; }, shell_));
-    ASSERT_EQ(shell_.Messages.size(), 1u);
-    EXPECT_TRUE(shell_.Messages[0].startsWith(QStringLiteral("The results could not be saved to ")))
-        << shell_.Messages[0].toStdString();
+    ASSERT_EQ(shell_.messages.size(), 1u);
+    EXPECT_TRUE(shell_.messages[0].startsWith(QStringLiteral("The results could not be saved to ")))
+        << shell_.messages[0].toStdString();
   }
   EXPECT_TRUE(std::filesystem::is_directory(Path("folder.csv")));
   EXPECT_EQ(ReadFile(kept), "precious");
@@ -213,7 +211,7 @@ TEST_F(MainFormSave, NothingToSaveBeforeASearch) {
   });
   form_->SaveResults1Click();
   EXPECT_FALSE(asked);
-  EXPECT_EQ(shell_.Messages, std::vector<QString>{QStringLiteral("There are no results to save.")});
+  EXPECT_EQ(shell_.messages, std::vector<QString>{QStringLiteral("There are no results to save.")});
 }
 
 TEST(SaveChoice, TheFileDialogOffersTheFormatsAndTheTickedRows) {

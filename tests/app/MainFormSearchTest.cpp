@@ -16,14 +16,15 @@
 #include "app/results/ResultsPanel.h"
 #include "search/SearchControl.h"
 #include "tests/app/AppTestSupport.h"
+#include "tests/support/FakeShell.h"
 #include "tools/engine-sim/EngineSimulator.h"
 #include "ui_MainForm.h"
 
 namespace quellion {
 namespace {
 
+using test::TFakeShell;
 using test::TickEngines;
-using test::TRecordingShell;
 using test::TSandboxSettings;
 using test::WaitUntil;
 using tools::TEngineSimulator;
@@ -190,7 +191,7 @@ TEST_F(MainFormSearch, MaxSitesStopsTheSearch) {
 
 TEST_F(MainFormSearch, DoubleClickedHitOpensItsAddressAndIsTicked) {
   Open(SimConfig(10, 0));
-  TRecordingShell shell;
+  TFakeShell shell;
   form_->SetShell(&shell);
   TickEngines(*form_, kOnlyAltavista);
   Ui().Edit1->setText(QStringLiteral("open me"));
@@ -200,8 +201,8 @@ TEST_F(MainFormSearch, DoubleClickedHitOpensItsAddressAndIsTicked) {
   TResultsGrid* grid = form_->Panel4()->Grid();
   form_->Panel4()->Model()->SetCurrentRow(2);
   grid->URLListBoxDblClick();
-  ASSERT_EQ(shell.Opened.size(), 1u);
-  EXPECT_EQ(shell.Opened[0], "http://" + Table().Row(2)->URL);
+  ASSERT_EQ(shell.opened.size(), 1u);
+  EXPECT_EQ(shell.opened[0], "http://" + Table().Row(2)->URL);
   EXPECT_EQ(Table().Row(2)->Checked, std::optional<bool>(true));
   EXPECT_EQ(Table().Row(2)->Color, TResultTable::kVisitedColor);
 }

@@ -19,6 +19,7 @@
 
 #include "settings/Registry.h"
 #include "settings/SettingsSchema.h"
+#include "tests/support/SettingsSandbox.h"
 #include "tools/engine-sim/EngineSimulator.h"
 
 extern char** environ;
@@ -115,8 +116,9 @@ class TXvfb {
 };
 
 TEST(QuellionProgram, SearchesUnderXvfbAndSavesAPictureOfItsWindow) {
-  std::string pattern = (fs::temp_directory_path() / "quellion-shot-XXXXXX").string();
-  const fs::path folder = mkdtemp(pattern.data());
+  // The program's settings live in the sandbox's folder, beside its picture and logs.
+  const test::TSettingsSandbox sandbox;
+  const fs::path folder = sandbox.Folder();
 
   TSimConfig config;
   for (auto& engine : config) {
@@ -127,8 +129,6 @@ TEST(QuellionProgram, SearchesUnderXvfbAndSavesAPictureOfItsWindow) {
   simulator.Start();
 
   // The program's settings: engines pointed at the simulator, room for every hit.
-  setenv("XDG_CONFIG_HOME", folder.c_str(), 1);
-  TRegistry::ResetCurrentUser();
   {
     TRegistry& registry = TRegistry::CurrentUser();
     TRegistryKey* engines = registry.OpenKey(HKEY_CURRENT_USER, kQuellionEnginesKeyName, true);
@@ -171,18 +171,14 @@ TEST(QuellionProgram, SearchesUnderXvfbAndSavesAPictureOfItsWindow) {
   fs::create_directories(QUELLION_ARTIFACTS);
   fs::copy_file(picture, fs::path(QUELLION_ARTIFACTS) / "quellion-window.png",
                 fs::copy_options::overwrite_existing);
-  std::error_code ignored;
-  fs::remove_all(folder, ignored);
 }
 
 TEST(QuellionProgram, DemoSearchesItsOwnSimulatorAndLeavesTheStoredHostsAlone) {
-  std::string pattern = (fs::temp_directory_path() / "quellion-demo-XXXXXX").string();
-  const fs::path folder = mkdtemp(pattern.data());
+  const test::TSettingsSandbox sandbox;
+  const fs::path folder = sandbox.Folder();
 
   // Stored hosts where nothing answers: a demo that used them would find nothing.
   const std::string deadHost = "127.0.0.1:1";
-  setenv("XDG_CONFIG_HOME", folder.c_str(), 1);
-  TRegistry::ResetCurrentUser();
   {
     TRegistry& registry = TRegistry::CurrentUser();
     TRegistryKey* engines = registry.OpenKey(HKEY_CURRENT_USER, kQuellionEnginesKeyName, true);
@@ -234,8 +230,6 @@ TEST(QuellionProgram, DemoSearchesItsOwnSimulatorAndLeavesTheStoredHostsAlone) {
   fs::create_directories(QUELLION_ARTIFACTS);
   fs::copy_file(picture, fs::path(QUELLION_ARTIFACTS) / "quellion-demo.png",
                 fs::copy_options::overwrite_existing);
-  std::error_code ignored;
-  fs::remove_all(folder, ignored);
 }
 
 }  // namespace

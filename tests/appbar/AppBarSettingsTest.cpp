@@ -9,6 +9,7 @@
 #include "appbar/AppBarCore.h"
 #include "platform/Exception.h"
 #include "settings/Registry.h"
+#include "tests/support/TempDir.h"
 
 namespace quellion {
 namespace {
@@ -17,17 +18,13 @@ namespace {
 class AppBarSettingsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char dir[] = "/tmp/appbar-settings-XXXXXX";
-    ASSERT_NE(mkdtemp(dir), nullptr);
-    Dir = dir;
-    Registry = std::make_unique<TRegistry>(Dir + "/registry.reg");
+    Registry = std::make_unique<TRegistry>(Dir.File("registry.reg"));
     Bar = std::make_unique<TAppBarCore>(std::make_unique<test::TFakeAppBarPlatform>(), Service);
     Bar->SetRegistry(Registry.get());
   }
   void TearDown() override {
     Bar.reset();
     Registry.reset();
-    std::filesystem::remove_all(Dir);
   }
 
   void PutDefaultValue(std::uint32_t type, std::string data) {
@@ -39,7 +36,7 @@ class AppBarSettingsTest : public ::testing::Test {
     return std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size());
   }
 
-  std::string Dir;
+  test::TTempDir Dir{"appbar-settings"};
   std::unique_ptr<TRegistry> Registry;
   TEmulatedToolbarService Service{{0, 0, 1024, 768}};
   std::unique_ptr<TAppBarCore> Bar;
@@ -102,7 +99,7 @@ TEST_F(AppBarSettingsTest, StoreWritesTheRecordAsBinaryDefaultValueAndFlushes) {
   Bar->SetAutoHide(true);
   EXPECT_TRUE(Bar->StoreSettings());
 
-  TRegistry reread(Dir + "/registry.reg");
+  TRegistry reread(Dir.File("registry.reg"));
   const TRegistryKey* key = reread.FindKey(HKEY_CURRENT_USER, kQuellionKeyName);
   ASSERT_NE(key, nullptr);
   const TRegValue* value = key->FindValue("");

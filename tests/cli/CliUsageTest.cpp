@@ -1,24 +1,15 @@
 #include <gtest/gtest.h>
 
 #include <regex>
-#include <sstream>
 
 #include "cli/CliCommon.h"
+#include "tests/support/CliRunner.h"
 
 namespace quellion::cli {
 namespace {
 
-struct CliRun {
-  int status;
-  std::string out, err;
-};
-
-CliRun RunWith(std::vector<std::string> args, const std::string& input = "") {
-  std::istringstream in(input);
-  std::ostringstream out, err;
-  const int status = RunCli(args, in, out, err);
-  return {status, out.str(), err.str()};
-}
+using test::RunCli;
+using test::TCliRun;
 
 TEST(CliUsage, BadUsageExitsTwoWithOneLineOnStderrAndNothingElse) {
   const std::vector<std::vector<std::string>> cases = {
@@ -27,7 +18,7 @@ TEST(CliUsage, BadUsageExitsTwoWithOneLineOnStderrAndNothingElse) {
       {"--frobnicate"},
   };
   for (const auto& args : cases) {
-    const CliRun run = RunWith(args);
+    const TCliRun run = RunCli(args);
     EXPECT_EQ(kExitUsage, run.status);
     EXPECT_EQ(0u, run.err.rfind("quellion-cli: ", 0)) << run.err;
     EXPECT_EQ(1, std::count(run.err.begin(), run.err.end(), '\n')) << run.err;
@@ -37,19 +28,19 @@ TEST(CliUsage, BadUsageExitsTwoWithOneLineOnStderrAndNothingElse) {
 
 TEST(CliUsage, HelpOnEveryCommandPrintsUsageAndExitsZero) {
   for (const char* command : {"parse", "split", "url", "extract", "fetch", "search"}) {
-    const CliRun run = RunWith({command, "--help"});
+    const TCliRun run = RunCli({command, "--help"});
     EXPECT_EQ(kExitOk, run.status) << command;
     EXPECT_NE(std::string::npos, run.out.find("Usage: quellion-cli")) << command;
     EXPECT_EQ("", run.err) << command;
   }
-  const CliRun top = RunWith({"--help"});
+  const TCliRun top = RunCli({"--help"});
   EXPECT_EQ(kExitOk, top.status);
   EXPECT_NE(std::string::npos, top.out.find("Commands:"));
 }
 
 // The binary's number itself is checked against the project's in CliBinaryUsage.cmake.
 TEST(CliUsage, VersionPrintsOneLineAndExitsZero) {
-  const CliRun run = RunWith({"--version"});
+  const TCliRun run = RunCli({"--version"});
   EXPECT_EQ(kExitOk, run.status);
   EXPECT_TRUE(std::regex_match(run.out, std::regex("quellion-cli [0-9]+(\\.[0-9]+)*\n")))
       << run.out;

@@ -1,17 +1,14 @@
 // quellion-cli search --report, run in-process against the engine simulator: one line
 // per engine that took part, after the search, on stderr.
 #include <gtest/gtest.h>
-#include <stdlib.h>
-#include <unistd.h>
 
-#include <filesystem>
-#include <fstream>
-#include <optional>
-#include <sstream>
+#include <cctype>
+#include <memory>
 
 #include "cli/CliCommon.h"
-#include "settings/Registry.h"
 #include "tests/engines/SimDefinitions.h"
+#include "tests/support/CliRunner.h"
+#include "tests/support/SettingsSandbox.h"
 #include "tools/engine-sim/EngineSimulator.h"
 
 namespace quellion::cli {
@@ -23,24 +20,11 @@ using tools::TSimLayout;
 using tools::TSimLayoutConfig;
 using tools::TSimMode;
 
-struct TRun {
-  int status;
-  std::string out, err;
-};
+using test::Lines;
+using TRun = test::TCliRun;
 
 TRun RunWith(const std::vector<std::string>& args) {
-  std::istringstream in;
-  std::ostringstream out, err;
-  const int status = RunCli(args, in, out, err);
-  return {status, out.str(), err.str()};
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);)
-    lines.push_back(line);
-  return lines;
+  return test::RunCli(args);
 }
 
 // A per-user folder of its own (the defined engine's file lives there) and a simulator
@@ -48,13 +32,6 @@ std::vector<std::string> Lines(const std::string& text) {
 class SearchReport : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/quellion-report-XXXXXX";
-    config_ = ::mkdtemp(pattern);
-    if (const char* old = getenv("XDG_CONFIG_HOME"))
-      previous_ = old;
-    setenv("XDG_CONFIG_HOME", config_.c_str(), 1);
-    TRegistry::ResetCurrentUser();
-
     TSimConfig classic;
     classic[EngineIndex(TEngine::Altavista)].Mode = TSimMode::Dead;
     classic[EngineIndex(TEngine::Excite)].Mode = TSimMode::Silent;
@@ -63,21 +40,10 @@ class SearchReport : public ::testing::Test {
     layouts[static_cast<int>(TSimLayout::Mojeek)].Total = 5;
     simulator_ = std::make_unique<TEngineSimulator>(classic, layouts);
     simulator_->Start();
-    const std::filesystem::path engines =
-        std::filesystem::path(config_) / "tarnwick-quellion" / "engines";
-    std::filesystem::create_directories(engines);
-    std::ofstream(engines / "mojeek.json")
-        << test::SimMojeekDefinition(simulator_->LayoutHost(TSimLayout::Mojeek));
+    settings_.Dir().Write("tarnwick-quellion/engines/mojeek.json",
+                          test::SimMojeekDefinition(simulator_->LayoutHost(TSimLayout::Mojeek)));
   }
-  void TearDown() override {
-    simulator_.reset();
-    if (previous_)
-      setenv("XDG_CONFIG_HOME", previous_->c_str(), 1);
-    else
-      unsetenv("XDG_CONFIG_HOME");
-    TRegistry::ResetCurrentUser();
-    std::filesystem::remove_all(config_);
-  }
+  void TearDown() override { simulator_.reset(); }
 
   std::string HostArg(TEngine engine) const {
     std::string name = EngineName(engine);
@@ -86,8 +52,7 @@ class SearchReport : public ::testing::Test {
     return name + "=" + simulator_->Host(engine);
   }
 
-  std::string config_;
-  std::optional<std::string> previous_;
+  test::TSettingsSandbox settings_;
   std::unique_ptr<TEngineSimulator> simulator_;
 };
 

@@ -14,7 +14,7 @@ std::string Definition(const std::string& name, const std::string& host) {
 }
 
 TEST(EngineCatalog, UserFilesReplaceShippedOnesAndBrokenOnesAreListed) {
-  test::TEngineTempDir shipped, user;
+  test::TTempDir shipped, user;
   shipped.Write("alpha.json", Definition("Alpha", "shipped.test"));
   shipped.Write("beta.json", Definition("beta", "shipped.test"));
   shipped.Write("notes.txt", "not a definition");

@@ -135,7 +135,7 @@ TEST(DefinitionLoad, InvalidFileKeepsItsNameWhenReadable) {
 }
 
 TEST(DefinitionLoad, FilesOverOneMiBAreRefusedUnread) {
-  test::TEngineTempDir dir;
+  test::TTempDir dir;
   std::string big = kHtmlMinimal;
   big.insert(big.size() - 1, ", \"padding\": \"" + std::string(kMaxDefinitionSize, 'x') + "\"");
   const TDefinitionLoad tooBig = LoadDefinitionFile(dir.Write("big.json", big));

@@ -8,9 +8,9 @@
 #include <functional>
 #include <memory>
 
-#include "SettingsSandbox.h"
 #include "app/choices/MainFormChoices.h"
 #include "settings/Registry.h"
+#include "tests/support/SettingsSandbox.h"
 
 namespace quellion {
 namespace {

@@ -8,10 +8,10 @@
 #include <memory>
 
 #include "FakeAppBarPlatform.h"
-#include "SettingsSandbox.h"
 #include "app/MainForm.h"
 #include "appbar/EmulatedToolbarService.h"
 #include "settings/Registry.h"
+#include "tests/support/SettingsSandbox.h"
 
 namespace quellion {
 namespace {

@@ -5,8 +5,8 @@
 
 #include <random>
 
-#include "SettingsSandbox.h"
 #include "settings/Registry.h"
+#include "tests/support/SettingsSandbox.h"
 
 namespace quellion {
 namespace {

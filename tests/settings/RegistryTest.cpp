@@ -2,9 +2,9 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include "SettingsSandbox.h"
 #include "platform/Exception.h"
 #include "settings/Registry.h"
+#include "tests/support/SettingsSandbox.h"
 
 namespace quellion {
 namespace {

@@ -11,7 +11,6 @@
 
 #include <chrono>
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -20,25 +19,6 @@
 extern char** environ;
 
 namespace quellion::test {
-
-TTempDir::TTempDir() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "quellion-peer-XXXXXX").string();
-  if (!mkdtemp(pattern.data()))
-    throw std::runtime_error("mkdtemp failed");
-  path_ = pattern;
-}
-
-TTempDir::~TTempDir() {
-  std::error_code ignored;
-  std::filesystem::remove_all(path_, ignored);
-}
-
-void TTempDir::Write(const std::string& name, const std::string& content) const {
-  std::ofstream out(File(name), std::ios::binary);
-  out << content;
-  if (!out)
-    throw std::runtime_error("cannot write " + File(name));
-}
 
 uint16_t FreeLoopbackPort() {
   const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);

@@ -6,22 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/TempDir.h"
+
 namespace quellion::test {
-
-// A temporary folder, removed with everything in it when the object dies.
-class TTempDir {
- public:
-  TTempDir();
-  ~TTempDir();
-  TTempDir(const TTempDir&) = delete;
-  TTempDir& operator=(const TTempDir&) = delete;
-  const std::string& Path() const { return path_; }
-  std::string File(const std::string& name) const { return path_ + "/" + name; }
-  void Write(const std::string& name, const std::string& content) const;
-
- private:
-  std::string path_;
-};
 
 // A loopback port nobody listens on right now (bound to port 0, then released).
 uint16_t FreeLoopbackPort();

@@ -38,72 +38,13 @@ void GiveTo(const std::string& path, uid_t uid, gid_t gid) {
 // ---------------------------------------------------------------- nginx
 
 TNginxPeer::TNginxPeer() {
-  const std::string nginx = RequireBinary("nginx", {"/usr/sbin/nginx"});
   port_ = FreeLoopbackPort();
-  const std::string d = dir_.Path();
-  std::filesystem::create_directories(d + "/www");
-  std::filesystem::create_directories(d + "/temp");
-  AddFile("index.html", IndexBody());
   const std::string port = std::to_string(port_);
-  dir_.Write("nginx.conf",
-             "daemon off;\nmaster_process off;\nworker_processes 1;\n"
-             "pid " +
-                 d + "/nginx.pid;\nerror_log " + d +
-                 "/error.log warn;\n"
-                 "events { worker_connections 256; }\n"
-                 "http {\n"
-                 "  access_log off;\n"
-                 "  default_type application/octet-stream;\n"
-                 "  sendfile on;\n"
-                 "  client_body_temp_path " +
-                 d +
-                 "/temp/body;\n"
-                 "  proxy_temp_path " +
-                 d +
-                 "/temp/proxy;\n"
-                 "  fastcgi_temp_path " +
-                 d +
-                 "/temp/fastcgi;\n"
-                 "  uwsgi_temp_path " +
-                 d +
-                 "/temp/uwsgi;\n"
-                 "  scgi_temp_path " +
-                 d +
-                 "/temp/scgi;\n"
-                 "  server {\n"
-                 "    listen 127.0.0.1:" +
-                 port +
-                 ";\n"
-                 "    root " +
-                 d +
-                 "/www;\n"
-                 "    location = /moved { return 301 /index.html; }\n"
-                 "    location = /moved-absolute { return 301 http://127.0.0.1:" +
-                 port +
-                 "/index.html; }\n"
-                 "  }\n"
-                 "}\n");
-  StartAndWait(process_, {nginx, "-p", d, "-e", d + "/error.log", "-c", d + "/nginx.conf"},
-               d + "/nginx.out", port_, "nginx");
-}
-
-TNginxPeer::~TNginxPeer() {
-  process_.reset();
-}
-
-void TNginxPeer::AddFile(const std::string& name, const std::string& content) const {
-  dir_.Write("www/" + name, content);
-}
-
-void TNginxPeer::AddSparseFile(const std::string& name, uint64_t size) const {
-  const std::string path = dir_.File("www/" + name);
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0 || ::ftruncate(fd, static_cast<off_t>(size)) != 0) {
-    if (fd >= 0)
-      ::close(fd);
-    throw std::runtime_error("cannot create " + path);
-  }
-  ::close(fd);
+  nginx_.Start("  server {\n    listen 127.0.0.1:" + port + ";\n    root " + nginx_.Root() +
+                   ";\n    location = /moved { return 301 /index.html; }\n"
+                   "    location = /moved-absolute { return 301 http://127.0.0.1:" +
+                   port + "/index.html; }\n  }\n",
+               {port_});
 }
 
 // ---------------------------------------------------------------- tinyproxy

@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "tests/support/peers/NginxProcess.h"
 #include "tests/support/peers/PeerProcess.h"
 
 namespace quellion::test {
@@ -18,20 +19,22 @@ namespace quellion::test {
 class TNginxPeer {
  public:
   TNginxPeer();
-  ~TNginxPeer();
   uint16_t Port() const { return port_; }
   std::string HostPort() const { return "127.0.0.1:" + std::to_string(port_); }
   std::string Url(const std::string& path = "/") const { return "http://" + HostPort() + path; }
   // Adds a file under www/ (before or after the start).
-  void AddFile(const std::string& name, const std::string& content) const;
+  void AddFile(const std::string& name, const std::string& content) const {
+    nginx_.AddFile(name, content);
+  }
   // A file of size zero bytes under www/ without holding it in memory.
-  void AddSparseFile(const std::string& name, uint64_t size) const;
-  static const char* IndexBody() { return "<html>nginx</html>\n"; }
+  void AddSparseFile(const std::string& name, uint64_t size) const {
+    nginx_.AddSparseFile(name, size);
+  }
+  static const char* IndexBody() { return TNginxProcess::IndexBody(); }
 
  private:
-  TTempDir dir_;
+  TNginxProcess nginx_;
   uint16_t port_ = 0;
-  std::unique_ptr<TChildProcess> process_;
 };
 
 // tinyproxy with Basic authentication (user, password). It answers a wrong password

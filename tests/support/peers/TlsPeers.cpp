@@ -126,52 +126,27 @@ TTestCertificates::TTestCertificates() {
 // ---------------------------------------------------------------- nginx with TLS
 
 TTlsNginxPeer::TTlsNginxPeer(const TTestCertificates& certificates) {
-  const std::string nginx = RequireBinary("nginx", {"/usr/sbin/nginx"});
-  const std::string d = dir_.Path();
-  std::filesystem::create_directories(d + "/www");
-  std::filesystem::create_directories(d + "/temp");
-  AddFile("index.html", "<html>nginx</html>\n");
   for (const char* name : {"good", "other", "self", "expired"})
     ports_.emplace_back(name, FreeLoopbackPort());
   plainPort_ = FreeLoopbackPort();
   const std::string plain = std::to_string(plainPort_);
   const std::string good = std::to_string(Port("good"));
+  const std::string root = nginx_.Root();
   std::string servers;
+  std::vector<uint16_t> ports;
   for (const auto& [name, port] : ports_) {
     servers += "  server {\n    listen 127.0.0.1:" + std::to_string(port) +
                " ssl;\n    ssl_certificate " + certificates.Cert(name) +
-               ";\n    ssl_certificate_key " + certificates.Key(name) + ";\n    root " + d +
-               "/www;\n    location = /to-http { return 301 http://127.0.0.1:" + plain +
+               ";\n    ssl_certificate_key " + certificates.Key(name) + ";\n    root " + root +
+               ";\n    location = /to-http { return 301 http://127.0.0.1:" + plain +
                "/index.html; }\n  }\n";
+    ports.push_back(port);
   }
-  servers += "  server {\n    listen 127.0.0.1:" + plain + ";\n    root " + d +
-             "/www;\n    location = /to-https { return 301 https://localhost:" + good +
+  servers += "  server {\n    listen 127.0.0.1:" + plain + ";\n    root " + root +
+             ";\n    location = /to-https { return 301 https://localhost:" + good +
              "/index.html; }\n  }\n";
-  std::string temp;
-  for (const char* t : {"client_body", "proxy", "fastcgi", "uwsgi", "scgi"})
-    temp += std::string("  ") + t + "_temp_path " + d + "/temp/" + t + ";\n";
-  dir_.Write("nginx.conf", "daemon off;\nmaster_process off;\nworker_processes 1;\npid " + d +
-                               "/nginx.pid;\nerror_log " + d +
-                               "/error.log warn;\nevents { worker_connections 512; }\n"
-                               "http {\n  access_log off;\n"
-                               "  default_type application/octet-stream;\n  sendfile on;\n" +
-                               temp + servers + "}\n");
-  process_ = std::make_unique<TChildProcess>(
-      std::vector<std::string>{nginx, "-p", d, "-e", d + "/error.log", "-c", d + "/nginx.conf"},
-      d + "/nginx.out");
-  for (const auto& [name, port] : ports_) {
-    if (!WaitForListening(port, 15000)) {
-      process_->Stop();
-      throw std::runtime_error("nginx (TLS) did not start:\n" + Tail(d + "/error.log") +
-                               Tail(d + "/nginx.out"));
-    }
-  }
-  if (!WaitForListening(plainPort_, 15000))
-    throw std::runtime_error("nginx (TLS) did not start its plain port");
-}
-
-TTlsNginxPeer::~TTlsNginxPeer() {
-  process_.reset();
+  ports.push_back(plainPort_);
+  nginx_.Start(servers, ports);
 }
 
 uint16_t TTlsNginxPeer::Port(const std::string& certificate) const {
@@ -183,21 +158,6 @@ uint16_t TTlsNginxPeer::Port(const std::string& certificate) const {
 
 std::string TTlsNginxPeer::Url(const std::string& certificate, const std::string& path) const {
   return "https://localhost:" + std::to_string(Port(certificate)) + path;
-}
-
-void TTlsNginxPeer::AddFile(const std::string& name, const std::string& content) const {
-  dir_.Write("www/" + name, content);
-}
-
-void TTlsNginxPeer::AddSparseFile(const std::string& name, uint64_t size) const {
-  const std::string path = dir_.File("www/" + name);
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0 || ::ftruncate(fd, static_cast<off_t>(size)) != 0) {
-    if (fd >= 0)
-      ::close(fd);
-    throw std::runtime_error("cannot create " + path);
-  }
-  ::close(fd);
 }
 
 // ---------------------------------------------------------------- scripted TLS server

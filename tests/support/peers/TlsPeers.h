@@ -7,6 +7,7 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/peers/NginxProcess.h"
 #include "tests/support/peers/PeerProcess.h"
 
 namespace quellion::test {
@@ -35,19 +36,21 @@ class TTestCertificates {
 class TTlsNginxPeer {
  public:
   explicit TTlsNginxPeer(const TTestCertificates& certificates);
-  ~TTlsNginxPeer();
   uint16_t Port(const std::string& certificate) const;  // "good", "other", "self", "expired"
   uint16_t PlainPort() const { return plainPort_; }
   // https://localhost:<port of certificate>/path
   std::string Url(const std::string& certificate, const std::string& path = "/") const;
-  void AddFile(const std::string& name, const std::string& content) const;
-  void AddSparseFile(const std::string& name, uint64_t size) const;
+  void AddFile(const std::string& name, const std::string& content) const {
+    nginx_.AddFile(name, content);
+  }
+  void AddSparseFile(const std::string& name, uint64_t size) const {
+    nginx_.AddSparseFile(name, size);
+  }
 
  private:
-  TTempDir dir_;
+  TNginxProcess nginx_;
   std::vector<std::pair<std::string, uint16_t>> ports_;
   uint16_t plainPort_ = 0;
-  std::unique_ptr<TChildProcess> process_;
 };
 
 // A scripted TLS server on 127.0.0.1 (OpenSSL, its own thread) for answers nginx

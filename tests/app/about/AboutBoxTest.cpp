@@ -9,7 +9,7 @@
 
 #include "app/about/AboutBox.h"
 #include "app/widgets/UrlLabel.h"
-#include "tests/app-results/FakeShell.h"
+#include "tests/support/FakeShell.h"
 #include "ui_AboutBox.h"
 
 namespace quellion {

@@ -1,11 +1,7 @@
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
-#include <sstream>
-
-#include "cli/CliCommon.h"
-#include "settings/Registry.h"
-#include "tests/net/NetTestSupport.h"
+#include "tests/support/CliRunner.h"
+#include "tests/support/SettingsSandbox.h"
 #include "tests/support/peers/PeerProcess.h"
 #include "tests/support/peers/ScriptServer.h"
 #include "tests/support/peers/TlsPeers.h"
@@ -14,31 +10,18 @@ namespace quellion {
 namespace {
 
 using test::Respond;
+using test::TCliRun;
 using test::TScriptServer;
-
-struct TCliRun {
-  int status;
-  std::string out, err;
-};
 
 class FetchCommandTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    // An empty settings store: no stored proxy reaches these fetches.
-    ::setenv("XDG_CONFIG_HOME", config_.Path().c_str(), 1);
-    TRegistry::ResetCurrentUser();
-  }
-  void TearDown() override { TRegistry::ResetCurrentUser(); }
-
   TCliRun Run(std::vector<std::string> args) {
     args.insert(args.begin(), "fetch");
-    std::istringstream in;
-    std::ostringstream out, err;
-    const int status = cli::RunCli(args, in, out, err);
-    return {status, out.str(), err.str()};
+    return test::RunCli(args);
   }
 
-  test::TTempDir config_;
+  // An empty settings store: no stored proxy reaches these fetches.
+  test::TSettingsSandbox config_;
 };
 
 TEST_F(FetchCommandTest, WritesTheBodyRawAndTheOutcomeLine) {

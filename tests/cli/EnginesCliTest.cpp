@@ -4,11 +4,11 @@
 
 #include <sstream>
 
-#include "cli/CliCommon.h"
 #include "engines/EngineCatalog.h"
 #include "settings/Registry.h"
-#include "tests/engines/EngineTestSupport.h"
 #include "tests/engines/SimDefinitions.h"
+#include "tests/support/CliRunner.h"
+#include "tests/support/SettingsSandbox.h"
 #include "tools/engine-sim/EngineSimulator.h"
 
 namespace quellion {
@@ -18,48 +18,18 @@ using tools::TEngineSimulator;
 using tools::TSimLayout;
 using tools::TSimLayoutConfig;
 
-struct TRun {
-  int status;
-  std::string out, err;
-};
+using test::Lines;
+using test::RunCli;
+using test::TCliRun;
 
-TRun RunWith(const std::vector<std::string>& args) {
-  std::istringstream in;
-  std::ostringstream out, err;
-  const int status = cli::RunCli(args, in, out, err);
-  return {status, out.str(), err.str()};
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);)
-    lines.push_back(line);
-  return lines;
-}
-
-// Points XDG_CONFIG_HOME at a fresh folder for one test.
+// Each test with a settings folder of its own, where user definitions go.
 class EnginesCli : public ::testing::Test {
  protected:
-  void SetUp() override {
-    if (const char* old = getenv("XDG_CONFIG_HOME"))
-      previous_ = old;
-    setenv("XDG_CONFIG_HOME", config_.Path().c_str(), 1);
-    TRegistry::ResetCurrentUser();
-  }
-  void TearDown() override {
-    if (previous_)
-      setenv("XDG_CONFIG_HOME", previous_->c_str(), 1);
-    else
-      unsetenv("XDG_CONFIG_HOME");
-    TRegistry::ResetCurrentUser();
-  }
   std::string AddUserDefinition(const std::string& file, const std::string& text) {
-    return config_.Write("tarnwick-quellion/engines/" + file, text);
+    return config_.Dir().Write("tarnwick-quellion/engines/" + file, text);
   }
 
-  test::TEngineTempDir config_;
-  std::optional<std::string> previous_;
+  test::TSettingsSandbox config_;
 };
 
 TEST_F(EnginesCli, ListsEveryEngineThenBrokenFiles) {
@@ -67,7 +37,7 @@ TEST_F(EnginesCli, ListsEveryEngineThenBrokenFiles) {
       "wiki.json", test::SimWikipediaDefinition("127.0.0.1:1").replace(10, 7, "wikipedia"));
   const std::string broken = AddUserDefinition("broken.json", "{\n  \"name\": \"Broken\"\n  ,,\n}");
   const std::string big = AddUserDefinition("big.json", std::string(kMaxDefinitionSize + 1, ' '));
-  const TRun run = RunWith({"engines"});
+  const TCliRun run = RunCli({"engines"});
   EXPECT_EQ(run.status, 0);
   const std::string shipped = ShippedEngineFolder();
   EXPECT_EQ(Lines(run.out),
@@ -95,8 +65,8 @@ TEST_F(EnginesCli, SearchRunsUserDefinitionsAgainstTheSimulator) {
   AddUserDefinition("searx.json",
                     test::SimSearxngDefinition(simulator.LayoutHost(TSimLayout::Searxng)));
 
-  const TRun run =
-      RunWith({"search", "--engines", "simduck,SIMSEARX", "--max-sites", "100", "new york"});
+  const TCliRun run =
+      RunCli({"search", "--engines", "simduck,SIMSEARX", "--max-sites", "100", "new york"});
   EXPECT_EQ(run.status, 0) << run.err;
   const std::vector<std::string> lines = Lines(run.out);
   ASSERT_EQ(lines.size(), 15u) << run.out;
@@ -136,7 +106,7 @@ TEST_F(EnginesCli, WithoutEnginesTheWindowsStoredTicksAreSearched) {
     args.push_back(std::string(engine) + "=127.0.0.1:9");
   }
   args.push_back("x");
-  const TRun run = RunWith(args);
+  const TCliRun run = RunCli(args);
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(Lines(run.out).size(), 2u) << run.out;
   EXPECT_EQ(simulator.LayoutRequests(TSimLayout::Searxng).size(), 2u);
@@ -156,7 +126,7 @@ TEST_F(EnginesCli, UnknownInvalidOrSwitchedOffNamesAreBadUsage) {
       {"searxng", "engine 'SearXNG' is switched off"},
   };
   for (const auto& c : cases) {
-    const TRun run = RunWith({"search", "--engines", c.list, "x"});
+    const TCliRun run = RunCli({"search", "--engines", c.list, "x"});
     EXPECT_EQ(run.status, 2) << c.list;
     EXPECT_EQ(run.out, "");
     EXPECT_EQ(run.err.rfind(std::string("quellion-cli: ") + c.message, 0), 0u) << run.err;
@@ -170,25 +140,26 @@ TEST_F(EnginesCli, ExtractWithADefinitionPrintsTheExtractFormat) {
   sim.Total = 3;
   sim.Overlap = 1;
   const std::string page =
-      config_.Write("page.html", tools::SimLayoutPage(TSimLayout::Mojeek, sim, 0, 3));
-  const TRun run = RunWith({"extract", "--definition", definition, "--max-sites", "2", page, page});
+      config_.Dir().Write("page.html", tools::SimLayoutPage(TSimLayout::Mojeek, sim, 0, 3));
+  const TCliRun run =
+      RunCli({"extract", "--definition", definition, "--max-sites", "2", page, page});
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(Lines(run.out),
             (std::vector<std::string>{
                 "+\tmojeek result 0\twww.shared0.example/page.html\tDescription 0 from mojeek",
                 "+\tmojeek result 1\twww.mojeek1.example/page.html\tDescription 1 from mojeek"}));
 
-  const std::string bad = config_.Write("bad.json", "{\"name\": 1}");
-  const TRun invalid = RunWith({"extract", "--definition", bad, page});
+  const std::string bad = config_.Dir().Write("bad.json", "{\"name\": 1}");
+  const TCliRun invalid = RunCli({"extract", "--definition", bad, page});
   EXPECT_EQ(invalid.status, 1);
   EXPECT_EQ(invalid.err, "quellion-cli: " + bad + ": 'name' must be a string\n");
 
   // Relative links resolve against --url.
-  const std::string rel = config_.Write("rel.html",
-                                        "<ul class='results-standard'><li><a class='ob' "
-                                        "href='/r'>x</a><h2><a>T</a></h2></li></ul>");
-  const TRun relative =
-      RunWith({"extract", "--definition", definition, "--url", "https://m.test/search?q=a", rel});
+  const std::string rel = config_.Dir().Write("rel.html",
+                                              "<ul class='results-standard'><li><a class='ob' "
+                                              "href='/r'>x</a><h2><a>T</a></h2></li></ul>");
+  const TCliRun relative =
+      RunCli({"extract", "--definition", definition, "--url", "https://m.test/search?q=a", rel});
   EXPECT_EQ(relative.out, "+\tT\thttps://m.test/r\t\n");
 }
 

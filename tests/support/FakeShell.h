@@ -9,13 +9,15 @@
 
 namespace quellion::test {
 
-// Records what would have been opened, started and shown; answers as told.
+// The desktop shell for the window's tests: records what would have been opened, started
+// and shown, and answers as told.
 class TFakeShell final : public TDesktopShell {
  public:
   bool openSucceeds = true;
   QStringList programsThatStart;
 
   std::vector<std::string> opened;
+  std::vector<QString> messages;
   QStringList calls;  // "open <address>", "start <program> <argument>", "message <text>"
 
   bool ShellOpen(const std::string& address) override {
@@ -28,6 +30,7 @@ class TFakeShell final : public TDesktopShell {
     return programsThatStart.contains(program);
   }
   void ShowMessage(QWidget*, const QString& text) override {
+    messages.push_back(text);
     calls << QStringLiteral("message ") + text;
   }
 };

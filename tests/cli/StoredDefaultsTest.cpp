@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "SettingsSandbox.h"
 #include "cli/StoredDefaults.h"
+#include "tests/support/SettingsSandbox.h"
 
 namespace quellion {
 namespace {

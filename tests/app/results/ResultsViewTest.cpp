@@ -16,7 +16,7 @@
 #include "app/results/ResultsModel.h"
 #include "app/results/ResultsPanel.h"
 #include "search/ResultTable.h"
-#include "tests/app-results/FakeShell.h"
+#include "tests/support/FakeShell.h"
 
 namespace quellion {
 namespace {

@@ -8,28 +8,19 @@
 #include <string>
 #include <vector>
 
-#include "cli/CliCommon.h"
+#include "tests/support/CliRunner.h"
+#include "tests/support/TempDir.h"
 
 namespace quellion {
 namespace {
 
-struct TCliRun {
-  int status;
-  std::string out;
-  std::string err;
-};
-
-TCliRun RunCommand(const std::vector<std::string>& args, const std::string& input = "") {
-  std::istringstream in(input);
-  std::ostringstream out, err;
-  const int status = cli::RunCli(args, in, out, err);
-  return {status, out.str(), err.str()};
-}
+using test::RunCli;
+using test::TCliRun;
 
 const std::string kPage = "<A HREF=\"x\">\n<br/>t\"\\\x01</a></q><!-- c -->\xe9<i>tail";
 
 TEST(HtmlCliTest, ParsePrintsTheTreeIndentedWithWarningsOnStderr) {
-  const TCliRun r = RunCommand({"parse"}, kPage);
+  const TCliRun r = RunCli({"parse"}, kPage);
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out,
             "1 \"A\" \"\" \"HREF=x\"\n"
@@ -40,11 +31,11 @@ TEST(HtmlCliTest, ParsePrintsTheTreeIndentedWithWarningsOnStderr) {
             "2 \"PCDATA\" \"\xe9\"\n"
             "1 \"i\" \"\"\n");
   EXPECT_EQ(r.err, "warning: End tag found without matching start tag: </q> [Row:2,Col:17]\n");
-  EXPECT_EQ(RunCommand({"parse", "-"}, kPage).out, r.out);
+  EXPECT_EQ(RunCli({"parse", "-"}, kPage).out, r.out);
 }
 
 TEST(HtmlCliTest, ParseEventsPrintsEventsInOrderInsteadOfTheTree) {
-  const TCliRun r = RunCommand({"parse", "--events"}, kPage);
+  const TCliRun r = RunCli({"parse", "--events"}, kPage);
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out,
             "start \"A\"\n"
@@ -59,9 +50,9 @@ TEST(HtmlCliTest, ParseEventsPrintsEventsInOrderInsteadOfTheTree) {
 }
 
 TEST(HtmlCliTest, ParseNestedAndEmptyPages) {
-  EXPECT_EQ(RunCommand({"parse"}, "<a><b><c>x</c></b></a>").out,
+  EXPECT_EQ(RunCli({"parse"}, "<a><b><c>x</c></b></a>").out,
             "1 \"a\" \"\"\n  1 \"b\" \"\"\n    1 \"c\" \"\"\n      2 \"PCDATA\" \"x\"\n");
-  const TCliRun empty = RunCommand({"parse"}, "");
+  const TCliRun empty = RunCli({"parse"}, "");
   EXPECT_EQ(empty.status, 0);
   EXPECT_EQ(empty.out, "");
   EXPECT_EQ(empty.err, "");
@@ -85,7 +76,7 @@ TEST(HtmlCliTest, SplitPrintsNameThenAttributes) {
       {{"split", "   "}, "", "\"\"\n"},
   };
   for (const auto& c : cases) {
-    const TCliRun r = RunCommand(c.args, c.input);
+    const TCliRun r = RunCli(c.args, c.input);
     EXPECT_EQ(r.status, 0) << c.args.back();
     EXPECT_EQ(r.out, c.out) << c.args.back();
     EXPECT_EQ(r.err, "");
@@ -110,13 +101,13 @@ TEST(HtmlCliTest, BadUsageAndUnreadableFiles) {
       {{"extract", "google", "/tmp"}, 1, "quellion-cli: cannot read /tmp: Is a directory\n"},
   };
   for (const auto& c : cases) {
-    const TCliRun r = RunCommand(c.args);
+    const TCliRun r = RunCli(c.args);
     EXPECT_EQ(r.status, c.status) << c.args.back();
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err, c.err);
   }
   for (const char* command : {"parse", "split"}) {
-    const TCliRun help = RunCommand({command, "--help"});
+    const TCliRun help = RunCli({command, "--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_EQ(help.out.rfind(std::string("Usage: quellion-cli ") + command, 0), 0u);
   }
@@ -124,12 +115,8 @@ TEST(HtmlCliTest, BadUsageAndUnreadableFiles) {
 
 // The built program reads a file and writes exactly what the in-process command does.
 TEST(HtmlCliTest, ProgramParsesAFile) {
-  const std::string path =
-      ::testing::TempDir() + "/html-cli-page-" + std::to_string(::getpid()) + ".html";
-  {
-    std::ofstream file(path, std::ios::binary);
-    file << kPage;
-  }
+  const test::TTempDir folder("html-cli");
+  const std::string path = folder.Write("page.html", kPage);
   const std::string command =
       std::string("'") + QUELLION_CLI_PATH + "' parse '" + path + "' 2>/dev/null";
   FILE* pipe = popen(command.c_str(), "r");
@@ -140,9 +127,8 @@ TEST(HtmlCliTest, ProgramParsesAFile) {
   while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
     out.append(buffer, n);
   const int status = pclose(pipe);
-  std::remove(path.c_str());
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-  EXPECT_EQ(out, RunCommand({"parse"}, kPage).out);
+  EXPECT_EQ(out, RunCli({"parse"}, kPage).out);
 }
 
 }  // namespace

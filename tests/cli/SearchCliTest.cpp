@@ -4,13 +4,13 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <thread>
 
 #include "cli/CliCommon.h"
+#include "tests/support/CliRunner.h"
+#include "tests/support/TempDir.h"
 #include "tests/support/WaitFor.h"
 #include "tools/engine-sim/EngineSimulator.h"
 
@@ -21,42 +21,9 @@ using tools::TEngineSimulator;
 using tools::TSimConfig;
 using tools::TSimMode;
 
-struct TRun {
-  int status;
-  std::string out, err;
-};
-
-TRun RunWith(const std::vector<std::string>& args, const std::string& input = "") {
-  std::istringstream in(input);
-  std::ostringstream out, err;
-  const int status = RunCli(args, in, out, err);
-  return {status, out.str(), err.str()};
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);)
-    lines.push_back(line);
-  return lines;
-}
-
-class TempFiles {
- public:
-  TempFiles() {
-    char pattern[] = "/tmp/quellion-search-cli-XXXXXX";
-    dir_ = ::mkdtemp(pattern);
-  }
-  ~TempFiles() { std::filesystem::remove_all(dir_); }
-  std::string Add(const std::string& name, const std::string& content) {
-    const std::string path = dir_ + "/" + name;
-    std::ofstream(path, std::ios::binary) << content;
-    return path;
-  }
-
- private:
-  std::string dir_;
-};
+using test::Lines;
+using test::RunCli;
+using test::TCliRun;
 
 TEST(UrlCommand, PrintsOneRequestAddress) {
   const struct {
@@ -79,7 +46,7 @@ TEST(UrlCommand, PrintsOneRequestAddress) {
        "http://www.google.com/search?as_qt=w&as_q=--q&lr=&num=10&btnG=Google+Search&start=10"},
   };
   for (const auto& c : cases) {
-    const TRun run = RunWith(c.args);
+    const TCliRun run = RunCli(c.args);
     EXPECT_EQ(kExitOk, run.status) << run.err;
     EXPECT_EQ(c.line + "\n", run.out);
     EXPECT_EQ("", run.err);
@@ -105,7 +72,7 @@ TEST(SearchCommands, BadUsageExitsTwo) {
       {"search", "--json", "--csv", "q"},
   };
   for (const auto& args : cases) {
-    const TRun run = RunWith(args);
+    const TCliRun run = RunCli(args);
     EXPECT_EQ(kExitUsage, run.status) << args[0] << " " << run.err;
     EXPECT_EQ(0u, run.err.rfind("quellion-cli: ", 0)) << run.err;
     EXPECT_EQ("", run.out);
@@ -117,14 +84,15 @@ std::string GoogleBlock(const std::string& url, const std::string& title) {
 }
 
 TEST(ExtractCommand, OffersEveryHitAndCarriesTaskStateAcrossFiles) {
-  TempFiles files;
-  const std::string first = files.Add(
+  const test::TTempDir files("search-cli");
+  const std::string first = files.Write(
       "1.html", GoogleBlock("a.example/", "A \"q\"") + GoogleBlock("b.example/", "B") +
                     GoogleBlock("a.example/", "A again") + GoogleBlock("c.example/", "C"));
   // A block with an empty URL sets the stop mark: nothing of the next file is read.
-  const std::string second = files.Add("2.html", "<p><A HREF=x>stop</A>" + GoogleBlock("d/", "D"));
-  const std::string third = files.Add("3.html", GoogleBlock("e.example/", "E"));
-  const TRun run = RunWith({"extract", "google", "--max-sites", "3", first, second, third});
+  const std::string second =
+      files.Write("2.html", "<p><A HREF=x>stop</A>" + GoogleBlock("d/", "D"));
+  const std::string third = files.Write("3.html", GoogleBlock("e.example/", "E"));
+  const TCliRun run = RunCli({"extract", "google", "--max-sites", "3", first, second, third});
   EXPECT_EQ(kExitOk, run.status) << run.err;
   EXPECT_EQ(
       (std::vector<std::string>{"+\tA \\\"q\\\"\ta.example/\td\\t1", "+\tB\tb.example/\td\\t1",
@@ -134,20 +102,20 @@ TEST(ExtractCommand, OffersEveryHitAndCarriesTaskStateAcrossFiles) {
 }
 
 TEST(ExtractCommand, TaskEndedStopsAtThatFile) {
-  TempFiles files;
-  const std::string good = files.Add(
+  const test::TTempDir files("search-cli");
+  const std::string good = files.Write(
       "good.html", "<html><body>\n<li><a>T</a><span>D</span><font>Location -- www.t/</font>");
-  const std::string bad = files.Add("bad.html", "no html here");
-  const TRun run = RunWith({"extract", "hotbot", good, bad, good});
+  const std::string bad = files.Write("bad.html", "no html here");
+  const TCliRun run = RunCli({"extract", "hotbot", good, bad, good});
   EXPECT_EQ(kExitTaskEnded, run.status);
   EXPECT_EQ("+\tT\twww.t/\tD\n", run.out);
   EXPECT_EQ("task ended\n", run.err);
 
-  const TRun fromStdin = RunWith({"extract", "hotbot"}, "<html><body>\n<li><a>S</a></li>");
+  const TCliRun fromStdin = RunCli({"extract", "hotbot"}, "<html><body>\n<li><a>S</a></li>");
   EXPECT_EQ(kExitOk, fromStdin.status);
   EXPECT_EQ("", fromStdin.out);
 
-  const TRun missing = RunWith({"extract", "hotbot", "/nonexistent/page.html"});
+  const TCliRun missing = RunCli({"extract", "hotbot", "/nonexistent/page.html"});
   EXPECT_EQ(kExitFailed, missing.status);
 }
 
@@ -170,8 +138,8 @@ TEST_F(SearchCommand, PrintsTheTableAndTheStatusTexts) {
   TSimConfig config;
   config[EngineIndex(TEngine::Hotbot)].Total = 4;
   StartSimulator(config);
-  const TRun run = RunWith({"search", "--engines", "Hotbot", "--max-sites", "5", "--host",
-                            HostArg(TEngine::Hotbot), "new york"});
+  const TCliRun run = RunCli({"search", "--engines", "Hotbot", "--max-sites", "5", "--host",
+                              HostArg(TEngine::Hotbot), "new york"});
   EXPECT_EQ(kExitOk, run.status) << run.err;
   EXPECT_EQ((std::vector<std::string>{
                 "0\tHotbot\tHotbot result 0\twww.hotbot0.example/page.html\tDescription 0 from "
@@ -197,9 +165,9 @@ TEST_F(SearchCommand, JsonDecodesTextForDisplayAndMaxSitesIsBroughtIntoRange) {
   config[EngineIndex(TEngine::Excite)].TitleSuffix = " caf\xc3\xa9";  // UTF-8
   config[EngineIndex(TEngine::Excite)].DelayMs = 200;
   StartSimulator(config);
-  const TRun run =
-      RunWith({"search", "--json", "--engines", "google,excite", "--max-sites", "3", "--host",
-               HostArg(TEngine::Google), "--host", HostArg(TEngine::Excite), "q"});
+  const TCliRun run =
+      RunCli({"search", "--json", "--engines", "google,excite", "--max-sites", "3", "--host",
+              HostArg(TEngine::Google), "--host", HostArg(TEngine::Excite), "q"});
   ASSERT_EQ(kExitOk, run.status) << run.err;
   const auto list = nlohmann::json::parse(run.out);
   ASSERT_TRUE(list.is_array());
@@ -219,8 +187,8 @@ TEST_F(SearchCommand, CsvPrintsAHeaderAndOneQuotedRecordPerRow) {
   config[EngineIndex(TEngine::Hotbot)].Total = 3;
   config[EngineIndex(TEngine::Hotbot)].TitleSuffix = ", \"caf\xe9\"";  // Windows-1252
   StartSimulator(config);
-  const TRun run =
-      RunWith({"search", "--csv", "--engines", "hotbot", "--host", HostArg(TEngine::Hotbot), "q"});
+  const TCliRun run =
+      RunCli({"search", "--csv", "--engines", "hotbot", "--host", HostArg(TEngine::Hotbot), "q"});
   ASSERT_EQ(kExitOk, run.status) << run.err;
   EXPECT_EQ(
       "index,engine,title,url,description\r\n"
@@ -247,8 +215,8 @@ TEST_F(SearchCommand, InterruptStopsTheSearchAndPrintsWhatWasFound) {
             10000))
       ::kill(::getpid(), SIGINT);
   });
-  const TRun run = RunWith({"search", "--engines", "excite,google", "--max-sites", "20", "--host",
-                            HostArg(TEngine::Excite), "--host", HostArg(TEngine::Google), "q"});
+  const TCliRun run = RunCli({"search", "--engines", "excite,google", "--max-sites", "20", "--host",
+                              HostArg(TEngine::Excite), "--host", HostArg(TEngine::Google), "q"});
   interrupter.join();
   EXPECT_EQ(kExitOk, run.status) << run.err;
   const auto statuses = Lines(run.err);
