@@ -292,7 +292,7 @@ void TCustomWSocket::HandleFd(int fd, short revents) {
     }
     if ((revents & POLLIN) && readArmed_) {
       readArmed_ = false;
-      ReadLoop(0);
+      ReadLoop(0, true);
       if (!stillHere())
         return;
       // Bytes read ahead raise no readiness of their own: when the loop left some
@@ -348,7 +348,7 @@ void TCustomWSocket::HandleMessage(TMessage& message) {
             !readArmed_ || tlsHandshaking_ || !BytesHeld())
           break;
         readArmed_ = false;
-        ReadLoop(0);
+        ReadLoop(0, true);
         if (*alive && fd_ >= 0 && readArmed_ && BytesHeld() && message.WParam == connSerial_)
           window_->Post(kMsgRead, static_cast<uintptr_t>(connSerial_));
         if (*alive)
@@ -413,7 +413,7 @@ void TCustomWSocket::CloseEvent(uint16_t error) {
   auto alive = alive_;
   const int fd = fd_;
   const uint64_t connection = connSerial_;
-  ReadLoop(0);  // whatever is still waiting goes first
+  ReadLoop(0, false);  // whatever is still waiting goes first
   if (!*alive || fd_ != fd || connSerial_ != connection)
     return;
   if (!closeReported_)
@@ -430,8 +430,9 @@ void TCustomWSocket::FireSessionClosed(uint16_t error) {
     OnSessionClosed(*this, error);
 }
 
-void TCustomWSocket::ReadLoop(uint16_t error) {
+void TCustomWSocket::ReadLoop(uint16_t error, bool bounded) {
   auto alive = alive_;
+  const auto startCount = static_cast<uint32_t>(readCount_);
   for (;;) {
     lastError_ = 0;
     try {
@@ -450,6 +451,8 @@ void TCustomWSocket::ReadLoop(uint16_t error) {
     if (ComponentOptions & (1u << wsoNoReceiveLoop))
       return;
     if (lastError_ != 0)
+      return;
+    if (bounded && static_cast<uint32_t>(readCount_) - startCount >= kReadLoopBudget)
       return;
     if (BytesHeld())
       continue;  // bytes read ahead (or held by the TLS session) are waiting

@@ -92,6 +92,7 @@ class TCustomWSocket {
   const std::string& DnsResult() const { return dnsResult_; }
   const std::vector<std::string>& DnsResultList() const { return dnsResultList_; }
   TSocketState State() const { return state_; }
+  // Bytes received since the last reset; wraps around past 2^31 - 1 as a 32-bit count.
   int32_t ReadCount() const { return readCount_; }
   // Bytes waiting to be read, asked from the system.
   int32_t RcvdCount();
@@ -165,7 +166,14 @@ class TCustomWSocket {
   void HandleBgException(const std::exception& e);
   void ConnectEvent(uint16_t error);
   void CloseEvent(uint16_t error);
-  void ReadLoop(uint16_t error);
+  // Passes of OnDataAvailable while bytes wait. A read notification's loop stops once
+  // it has received kReadLoopBudget bytes: a peer that sends without end would otherwise
+  // keep it (and the thread's event loop) going for ever; the descriptor still reads as
+  // ready, so the next notification goes on. The close's loop takes everything.
+  static constexpr uint32_t kReadLoopBudget = 1u << 20;
+  void ReadLoop(uint16_t error, bool bounded);
+  // ReadCount grows by n, wrapping around as a 32-bit count does.
+  void CountRead(int64_t n);
   void TryToSend();
   void UpdateWatch();
   void Unwatch();

@@ -136,7 +136,7 @@ int TCustomWSocket::Receive(void* buffer, int len) {
     TTlsSession::TStep step;
     const int n = tls_->Read(buffer, len, step);
     if (n > 0) {
-      readCount_ += n;
+      CountRead(n);
       return n;
     }
     if (step == TTlsSession::tlsClosed) {
@@ -183,8 +183,12 @@ int TCustomWSocket::Receive(void* buffer, int len) {
       return -1;
     }
   }
-  readCount_ += static_cast<int32_t>(n);
+  CountRead(n);
   return static_cast<int>(n);
+}
+
+void TCustomWSocket::CountRead(int64_t n) {
+  readCount_ = static_cast<int32_t>(static_cast<uint32_t>(readCount_) + static_cast<uint32_t>(n));
 }
 
 // ---- TLS

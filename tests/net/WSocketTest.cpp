@@ -1,10 +1,18 @@
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "net/WSocket.h"
+#include "platform/ThreadQueue.h"
 #include "tests/net/NetTestSupport.h"
 #include "tests/support/peers/PeerProcess.h"
 #include "tests/support/peers/ScriptServer.h"
@@ -244,6 +252,79 @@ TEST_F(WSocketTest, OnePassPerNotificationStillDeliversEverything) {
   ASSERT_TRUE(WaitFor([&] { return s.received.size() == payload.size(); }));
   EXPECT_EQ(s.received, payload);
   EXPECT_FALSE(s.Has("SessionClosed 0"));
+}
+
+// A peer that sends as fast as it can until the client closes or `seconds` pass, then
+// closes: without a bound, one read notification would take all of it.
+class TEndlessSender {
+ public:
+  explicit TEndlessSender(int seconds) {
+    listenFd_ = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (::bind(listenFd_, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
+        ::listen(listenFd_, 1) != 0 ||
+        ::getsockname(listenFd_, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+      throw std::runtime_error("endless sender: cannot listen");
+    port_ = ntohs(address.sin_port);
+    thread_ = std::thread([this, seconds] {
+      const int fd = ::accept(listenFd_, nullptr, nullptr);
+      if (fd < 0)
+        return;
+      const std::string block(64 * 1024, 'e');
+      const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+      while (!stop_ && std::chrono::steady_clock::now() < end)
+        if (::send(fd, block.data(), block.size(), MSG_NOSIGNAL) < 0)
+          break;
+      ::close(fd);
+    });
+  }
+  ~TEndlessSender() {
+    stop_ = true;
+    ::shutdown(listenFd_, SHUT_RDWR);
+    thread_.join();
+    ::close(listenFd_);
+  }
+  uint16_t Port() const { return port_; }
+
+ private:
+  int listenFd_ = -1;
+  uint16_t port_ = 0;
+  std::atomic<bool> stop_{false};
+  std::thread thread_;
+};
+
+TEST_F(WSocketTest, AnEndlessPeerLeavesTheEventLoopItsTurns) {
+  TEndlessSender peer(5);
+  TLoggedSocket s;
+  s.readChunk = 8192;
+  size_t total = 0;
+  s.socket->OnDataAvailable = [&total, &s](TCustomWSocket& socket, uint16_t) {
+    char buffer[8192];
+    const int n = socket.Receive(buffer, s.readChunk);
+    if (n > 0)
+      total += static_cast<size_t>(n);
+  };
+  s.ConnectTo(peer.Port());
+  // Each pump must come back after a bounded amount of data, long before the peer gives up
+  // (a pump runs at most 16 rounds; in each the readiness and the socket's own read
+  // notice take at most about 1 MiB apiece). Unbounded, a pump takes hundreds of MiB.
+  size_t mostInOnePump = 0;
+  int pumpsWithData = 0;
+  auto& queue = TThreadQueue::Current();
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+  while (std::chrono::steady_clock::now() < deadline && pumpsWithData < 20) {
+    const size_t before = total;
+    queue.WaitForWork(50);
+    queue.Pump();
+    mostInOnePump = std::max(mostInOnePump, total - before);
+    pumpsWithData += total > before;
+  }
+  EXPECT_GE(pumpsWithData, 20);
+  EXPECT_LE(mostInOnePump, size_t{128} << 20);
+  s.socket->Abort();
 }
 
 TEST_F(WSocketTest, ResetByPeerEndsTheSessionOnce) {
