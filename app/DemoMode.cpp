@@ -1,6 +1,7 @@
 #include "app/DemoMode.h"
 
 #include "engines/DefinedEngine.h"
+#include "platform/TextUtil.h"
 #include "tools/engine-sim/EngineSimulator.h"
 
 namespace quellion {
@@ -30,13 +31,6 @@ tools::TSimLayoutConfig DemoLayoutConfig() {
   return config;
 }
 
-std::string LowerCase(std::string text) {
-  for (char& c : text)
-    if (c >= 'A' && c <= 'Z')
-      c = static_cast<char>(c + 32);
-  return text;
-}
-
 // "https://{lang}.example.org/path?q" with host "127.0.0.1:8" -> "http://127.0.0.1:8/path?q".
 std::string ReplaceSchemeAndHost(const std::string& address, const std::string& host) {
   const size_t scheme = address.find("://");
@@ -51,7 +45,7 @@ std::vector<std::shared_ptr<const TPageEngine>> DemoDefinedEngines(
     const std::vector<TEngineDefinition>& ticked, const TDemoDefinedHosts& hosts) {
   std::vector<std::shared_ptr<const TPageEngine>> engines;
   for (const TEngineDefinition& definition : ticked) {
-    const auto host = hosts.find(LowerCase(definition.Name));
+    const auto host = hosts.find(ToLowerAscii(definition.Name));
     if (host == hosts.end())
       continue;
     TEngineDefinition demo = definition;

@@ -2,10 +2,10 @@
 // per engine that took part, after the search, on stderr.
 #include <gtest/gtest.h>
 
-#include <cctype>
 #include <memory>
 
 #include "cli/CliCommon.h"
+#include "platform/TextUtil.h"
 #include "tests/engines/SimDefinitions.h"
 #include "tests/support/CliRunner.h"
 #include "tests/support/SettingsSandbox.h"
@@ -46,10 +46,7 @@ class SearchReport : public ::testing::Test {
   void TearDown() override { simulator_.reset(); }
 
   std::string HostArg(TEngine engine) const {
-    std::string name = EngineName(engine);
-    for (char& c : name)
-      c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return name + "=" + simulator_->Host(engine);
+    return ToLowerAscii(EngineName(engine)) + "=" + simulator_->Host(engine);
   }
 
   test::TSettingsSandbox settings_;

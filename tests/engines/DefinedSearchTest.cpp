@@ -9,6 +9,7 @@
 #include "engines/EngineDefinition.h"
 #include "platform/MainThread.h"
 #include "search/SearchControl.h"
+#include "tests/engines/EngineTestSupport.h"
 #include "tests/engines/SimDefinitions.h"
 #include "tests/support/WaitFor.h"
 #include "tools/engine-sim/EngineSimulator.h"
@@ -22,9 +23,7 @@ using tools::TSimLayout;
 using tools::TSimLayoutConfig;
 
 std::shared_ptr<const TPageEngine> Engine(const std::string& text) {
-  TDefinitionLoad load = ParseDefinition(text);
-  EXPECT_TRUE(load.Definition) << load.Error;
-  return load.Definition ? MakeDefinedEngine(*load.Definition) : nullptr;
+  return test::DefinedEngine(text);
 }
 
 class DefinedSearch : public ::testing::Test {

@@ -1,9 +1,14 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "engines/DefinedEngine.h"
 #include "engines/DefinitionExtractor.h"
+#include "engines/EngineDefinition.h"
 #include "search/Hit.h"
 #include "tests/support/TempDir.h"
 
@@ -18,6 +23,14 @@ inline std::vector<THit> ExtractAll(TDefinitionExtractor& extractor, const std::
       page, contentType, pageUrl, [] { return true; },
       [&hits](const THit& hit) { hits.push_back(hit); });
   return hits;
+}
+
+// A definition's text as an engine for search control; a definition that does not load
+// fails the test (and gives no engine).
+inline std::shared_ptr<const TPageEngine> DefinedEngine(const std::string& text) {
+  TDefinitionLoad load = ParseDefinition(text);
+  EXPECT_TRUE(load.Definition) << load.Error;
+  return load.Definition ? MakeDefinedEngine(*load.Definition) : nullptr;
 }
 
 }  // namespace quellion::test

@@ -10,6 +10,7 @@
 #include "engines/EngineDefinition.h"
 #include "platform/MainThread.h"
 #include "search/SearchControl.h"
+#include "tests/engines/EngineTestSupport.h"
 #include "tests/engines/SimDefinitions.h"
 #include "tests/support/WaitFor.h"
 #include "tests/support/peers/ScriptServer.h"
@@ -28,9 +29,7 @@ using tools::TSimLayoutConfig;
 using tools::TSimMode;
 
 std::shared_ptr<const TPageEngine> Defined(const std::string& text) {
-  TDefinitionLoad load = ParseDefinition(text);
-  EXPECT_TRUE(load.Definition) << load.Error;
-  return load.Definition ? MakeDefinedEngine(*load.Definition) : nullptr;
+  return test::DefinedEngine(text);
 }
 
 std::string GoogleBlock(const std::string& url) {
