@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "platform/TextUtil.h"
 #include "settings/Registry.h"
 
 #ifndef QUELLION_SOURCE_ENGINES_DIR
@@ -53,7 +54,7 @@ std::vector<TEngineDefinition> LoadFolder(const std::string& folder, TEngineCata
       continue;
     }
     auto same = std::find_if(loaded.begin(), loaded.end(), [&](const TEngineDefinition& d) {
-      return SameNameIgnoringCase(d.Name, load.Definition->Name);
+      return SameTextAscii(d.Name, load.Definition->Name);
     });
     if (same != loaded.end()) {
       catalog.Invalid.push_back(
@@ -65,24 +66,18 @@ std::vector<TEngineDefinition> LoadFolder(const std::string& folder, TEngineCata
   return loaded;
 }
 
-bool LessIgnoringCase(const std::string& a, const std::string& b) {
-  auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-  return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
-                                      [&](char x, char y) { return lower(x) < lower(y); });
-}
-
 }  // namespace
 
 const TEngineDefinition* TEngineCatalog::Find(std::string_view name) const {
   for (const TEngineDefinition& d : Engines)
-    if (SameNameIgnoringCase(d.Name, name))
+    if (SameTextAscii(d.Name, name))
       return &d;
   return nullptr;
 }
 
 const TInvalidDefinition* TEngineCatalog::FindInvalid(std::string_view name) const {
   for (const TInvalidDefinition& d : Invalid)
-    if (!d.Name.empty() && SameNameIgnoringCase(d.Name, name))
+    if (!d.Name.empty() && SameTextAscii(d.Name, name))
       return &d;
   return nullptr;
 }
@@ -108,7 +103,7 @@ TEngineCatalog LoadEngineCatalog(const std::string& shippedFolder, const std::st
   std::vector<TEngineDefinition> user = LoadFolder(userFolder, catalog);
   for (TEngineDefinition& d : shipped) {
     const bool replaced = std::any_of(user.begin(), user.end(), [&](const TEngineDefinition& u) {
-      return SameNameIgnoringCase(u.Name, d.Name);
+      return SameTextAscii(u.Name, d.Name);
     });
     if (!replaced)
       catalog.Engines.push_back(std::move(d));
@@ -117,7 +112,7 @@ TEngineCatalog LoadEngineCatalog(const std::string& shippedFolder, const std::st
     catalog.Engines.push_back(std::move(d));
   std::stable_sort(catalog.Engines.begin(), catalog.Engines.end(),
                    [](const TEngineDefinition& a, const TEngineDefinition& b) {
-                     return LessIgnoringCase(a.Name, b.Name);
+                     return LessTextAscii(a.Name, b.Name);
                    });
   return catalog;
 }

@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "engines/LibXml.h"
+#include "platform/TextUtil.h"
 #include "search/Engines.h"
 
 namespace quellion {
@@ -98,7 +99,7 @@ void CheckHeader(const std::string& name, const std::string& value) {
       throw TInvalid{"header '" + name + "' has a line break in its value"};
   static const char* const kReserved[] = {"host", "proxy-authorization", "content-length"};
   for (const char* reserved : kReserved)
-    if (SameNameIgnoringCase(name, reserved))
+    if (SameTextAscii(name, reserved))
       throw TInvalid{"header '" + name + "' is set by the program and cannot be given"};
 }
 
@@ -224,17 +225,6 @@ TEngineDefinition Read(const json& root, TDefinitionLoad& load) {
 }
 
 }  // namespace
-
-bool SameNameIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size())
-    return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-    if (lower(a[i]) != lower(b[i]))
-      return false;
-  }
-  return true;
-}
 
 TDefinitionLoad ParseDefinition(std::string_view text) {
   TDefinitionLoad load;

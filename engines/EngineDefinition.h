@@ -54,7 +54,4 @@ TDefinitionLoad ParseDefinition(std::string_view text);
 // Reads a definition file: over kMaxDefinitionSize bytes or unreadable is invalid.
 TDefinitionLoad LoadDefinitionFile(const std::string& path);
 
-// ASCII letter case ignored.
-bool SameNameIgnoringCase(std::string_view a, std::string_view b);
-
 }  // namespace quellion

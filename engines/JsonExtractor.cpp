@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 #include <vector>
 
+#include "engines/Placeholders.h"
 #include "engines/TextTools.h"
 
 namespace quellion {
@@ -105,27 +106,18 @@ void TJsonExtractor::Extract(const std::string& page, const std::function<bool()
       href = JsonText(Walk(*result, definition_.UrlQuery), false);
     } else {
       // url_template: every {field} is the result's field, percent-encoded.
-      const std::string& pattern = definition_.UrlTemplate;
       bool missing = false;
-      size_t pos = 0;
-      while (pos < pattern.size()) {
-        const size_t open = pattern.find('{', pos);
-        const size_t close = open == std::string::npos ? open : pattern.find('}', open);
-        if (close == std::string::npos) {
-          href.append(pattern, pos, std::string::npos);
-          break;
-        }
-        href.append(pattern, pos, open - pos);
-        const std::string field = pattern.substr(open + 1, close - open - 1);
-        const std::vector<const json*> values = Walk(*result, field);
-        std::string value = JsonText(values, false);
-        if (values.empty() && field == "lang")
-          value = langValue_;
-        else if (value.empty())
-          missing = true;
-        href += PercentEncode(value);
-        pos = close + 1;
-      }
+      href = ExpandPlaceholders(
+          definition_.UrlTemplate, [&](std::string_view field, std::string& out) {
+            const std::vector<const json*> values = Walk(*result, std::string(field));
+            std::string value = JsonText(values, false);
+            if (values.empty() && field == "lang")
+              value = langValue_;
+            else if (value.empty())
+              missing = true;
+            out += PercentEncode(value);
+            return true;
+          });
       if (missing)
         continue;  // an address without its field would point elsewhere
     }

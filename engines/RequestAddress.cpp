@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "engines/Placeholders.h"
+#include "platform/TextUtil.h"
 #include "search/LanguageTable.h"
 #include "search/QueryBuilder.h"
 
@@ -12,26 +14,14 @@ std::string DefinitionLanguage(const TEngineDefinition& definition, int language
     return definition.LangAll;
   const TLanguage& language = LanguageTable[languageIndex];
   for (const auto& [name, code] : definition.Languages)
-    if (SameNameIgnoringCase(name, language.Name) || SameNameIgnoringCase(name, language.Code))
+    if (SameTextAscii(name, language.Name) || SameTextAscii(name, language.Code))
       return code;
   return definition.LangAll;
 }
 
 std::string RequestAddress(const TEngineDefinition& definition, const std::string& keywords,
                            int languageIndex, int pageIndex) {
-  const std::string& pattern = definition.SearchUrl;
-  std::string out;
-  out.reserve(pattern.size() + keywords.size() + 16);
-  size_t pos = 0;
-  while (pos < pattern.size()) {
-    const size_t open = pattern.find('{', pos);
-    const size_t close = open == std::string::npos ? open : pattern.find('}', open);
-    if (close == std::string::npos) {
-      out.append(pattern, pos, std::string::npos);
-      break;
-    }
-    out.append(pattern, pos, open - pos);
-    const std::string_view name(pattern.data() + open + 1, close - open - 1);
+  return ExpandPlaceholders(definition.SearchUrl, [&](std::string_view name, std::string& out) {
     if (name == "query")
       out += EncodeKeywords(keywords);
     else if (name == "pageno")
@@ -41,10 +31,9 @@ std::string RequestAddress(const TEngineDefinition& definition, const std::strin
     else if (name == "lang")
       out += DefinitionLanguage(definition, languageIndex);
     else
-      out.append(pattern, open, close - open + 1);
-    pos = close + 1;
-  }
-  return out;
+      return false;
+    return true;
+  });
 }
 
 }  // namespace quellion

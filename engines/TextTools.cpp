@@ -3,32 +3,11 @@
 #include <cstdint>
 #include <cstring>
 
+#include "platform/TextEncoding.h"
 #include "platform/TextUtil.h"
 
 namespace quellion {
 namespace {
-
-bool IsSpace(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
-}
-
-void AppendUtf8(std::string& out, uint32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
 
 // Decodes the character reference at text[pos] ('&'); returns its length, 0 when
 // it is not one this reads.
@@ -88,10 +67,7 @@ bool SeparatesWords(std::string_view tag) {
          ((tag[len] >= 'a' && tag[len] <= 'z') || (tag[len] >= 'A' && tag[len] <= 'Z') ||
           (tag[len] >= '0' && tag[len] <= '9')))
     ++len;
-  std::string name(tag.substr(0, len));
-  for (char& c : name)
-    if (c >= 'A' && c <= 'Z')
-      c = static_cast<char>(c + 32);
+  const std::string name = ToLowerAscii(tag.substr(0, len));
   static const char* const kBlocks[] = {"br", "p", "div", "li", "tr", "td", "h1", "h2", "h3", "hr"};
   for (const char* block : kBlocks)
     if (name == block)
@@ -110,13 +86,13 @@ std::string CollapseWhiteSpace(std::string_view text) {
 void TCollapsedText::Append(std::string_view piece) {
   size_t pos = 0;
   while (pos < piece.size()) {
-    if (IsSpace(piece[pos])) {
+    if (IsSpaceAscii(piece[pos])) {
       pendingSpace_ = !text_.empty();
       ++pos;
       continue;
     }
     size_t end = pos + 1;
-    while (end < piece.size() && !IsSpace(piece[end]))
+    while (end < piece.size() && !IsSpaceAscii(piece[end]))
       ++end;
     if (pendingSpace_)
       text_ += ' ';

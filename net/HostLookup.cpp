@@ -12,6 +12,8 @@
 #include <map>
 #include <mutex>
 
+#include "platform/TextUtil.h"
+
 namespace quellion {
 namespace {
 
@@ -31,18 +33,9 @@ void EnsureResolverLibrary() {
   aresStarted = true;
 }
 
-std::string Trim(const std::string& s) {
-  size_t b = 0, e = s.size();
-  while (b < e && std::isspace(static_cast<unsigned char>(s[b])))
-    ++b;
-  while (e > b && std::isspace(static_cast<unsigned char>(s[e - 1])))
-    --e;
-  return s.substr(b, e - b);
-}
-
 // Four decimal numbers of at most 255 joined by three dots, blanks allowed around.
 bool LooksLikeDottedAddress(const std::string& value) {
-  const std::string s = Trim(value);
+  const std::string s(TrimSpaceAscii(value));
   int parts = 0, digits = 0, number = 0;
   for (char c : s) {
     if (c >= '0' && c <= '9') {
@@ -142,7 +135,7 @@ uint32_t WSocketResolveHost(const std::string& host) {
     throw ESocketException("WSocketResolveHost: '" + host + "' Invalid Hostname.");
   if (LooksLikeDottedAddress(host)) {
     in_addr a{};
-    const std::string trimmed = Trim(host);
+    const std::string trimmed(TrimSpaceAscii(host));
     if (inet_aton(trimmed.c_str(), &a) == 0 && trimmed != "255.255.255.255")
       throw ESocketException("WSocketResolveHost: '" + host + "' Invalid IP address.");
     return a.s_addr;

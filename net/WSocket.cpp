@@ -9,28 +9,16 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstring>
 
 #include "net/WSocketEvents.h"
+#include "platform/TextUtil.h"
 
 namespace quellion {
 
 using namespace socket_events;
-namespace {
-
-std::string Trim(const std::string& s) {
-  size_t b = 0, e = s.size();
-  while (b < e && std::isspace(static_cast<unsigned char>(s[b])))
-    ++b;
-  while (e > b && std::isspace(static_cast<unsigned char>(s[e - 1])))
-    --e;
-  return s.substr(b, e - b);
-}
-
-}  // namespace
 
 // ---------------------------------------------------------------- TBuffer
 
@@ -145,7 +133,7 @@ void TCustomWSocket::SocketErrorCode(const std::string& step, int code) {
 
 void TCustomWSocket::SetAddr(const std::string& value) {
   QUELLION_REFUSE_UNLESS_CLOSED("Addr");
-  const std::string v = Trim(value);
+  const std::string v(TrimSpaceAscii(value));
   if (v != addr_)
     addrResolved_ = false;
   addr_ = v;
@@ -154,7 +142,7 @@ void TCustomWSocket::SetAddr(const std::string& value) {
 
 void TCustomWSocket::SetPort(const std::string& value) {
   QUELLION_REFUSE_UNLESS_CLOSED("Port");
-  const std::string v = Trim(value);
+  const std::string v(TrimSpaceAscii(value));
   if (v != port_)
     portResolved_ = false;
   port_ = v;
@@ -163,7 +151,7 @@ void TCustomWSocket::SetPort(const std::string& value) {
 
 void TCustomWSocket::SetProto(const std::string& value) {
   QUELLION_REFUSE_UNLESS_CLOSED("Proto");
-  const std::string v = Trim(value);
+  const std::string v(TrimSpaceAscii(value));
   if (v != proto_)
     protoResolved_ = false;
   proto_ = v;
@@ -171,12 +159,13 @@ void TCustomWSocket::SetProto(const std::string& value) {
 
 void TCustomWSocket::SetLocalAddr(const std::string& value) {
   QUELLION_REFUSE_UNLESS_CLOSED("LocalAddr");
-  localAddr_ = Trim(value).empty() ? "0.0.0.0" : Trim(value);
+  const std::string_view v = TrimSpaceAscii(value);
+  localAddr_ = v.empty() ? "0.0.0.0" : std::string(v);
 }
 
 void TCustomWSocket::SetLocalPort(const std::string& value) {
   QUELLION_REFUSE_UNLESS_CLOSED("LocalPort");
-  const std::string v = Trim(value);
+  const std::string v(TrimSpaceAscii(value));
   if (v != localPort_)
     localPortResolved_ = false;
   localPort_ = v;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace quellion {
@@ -9,5 +10,7 @@ bool IsValidUtf8(const std::string& bytes);
 // The bytes themselves when they are valid UTF-8, else their Windows-1252 reading
 // converted to UTF-8.
 std::string DecodeForDisplay(const std::string& bytes);
+// Appends the code point cp (at most U+10FFFF) to out as UTF-8.
+void AppendUtf8(std::string& out, uint32_t cp);
 
 }  // namespace quellion

@@ -37,6 +37,20 @@ bool StartsWithTextAscii(std::string_view text, std::string_view prefix) {
   return text.size() >= prefix.size() && SameTextAscii(text.substr(0, prefix.size()), prefix);
 }
 
+bool LessTextAscii(std::string_view a, std::string_view b) {
+  return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+    return ToLowerAscii(x) < ToLowerAscii(y);
+  });
+}
+
+std::string_view TrimSpaceAscii(std::string_view text) {
+  while (!text.empty() && IsSpaceAscii(text.front()))
+    text.remove_prefix(1);
+  while (!text.empty() && IsSpaceAscii(text.back()))
+    text.remove_suffix(1);
+  return text;
+}
+
 std::string_view TrimBlanks(std::string_view text) {
   while (!text.empty() && IsBlankChar(text.front()))
     text.remove_prefix(1);

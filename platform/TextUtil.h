@@ -24,6 +24,8 @@ void ToLowerAsciiInto(std::string_view text, std::string& out);
 bool SameTextAscii(std::string_view a, std::string_view b);
 // True when text begins with prefix, ignoring the case of the ASCII letters.
 bool StartsWithTextAscii(std::string_view text, std::string_view prefix);
+// Byte-wise ordering with the ASCII letters compared as lower case (sorting names).
+bool LessTextAscii(std::string_view a, std::string_view b);
 
 // The value of a hexadecimal digit (either letter case), or -1 for any other byte.
 constexpr int HexDigitValue(char c) {
@@ -42,6 +44,13 @@ constexpr bool IsBlankChar(char c) {
 }
 // text without its leading and trailing blanks. The view points into text.
 std::string_view TrimBlanks(std::string_view text);
+
+// ASCII white space: space, tab, line feed, vertical tab, form feed, carriage return.
+constexpr bool IsSpaceAscii(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+// text without its leading and trailing ASCII white space. The view points into text.
+std::string_view TrimSpaceAscii(std::string_view text);
 // True when text is empty or holds blanks only.
 bool IsBlankText(std::string_view text);
 

@@ -1,10 +1,9 @@
 #include "search/ResultExport.h"
 
-#include <algorithm>
-#include <cctype>
 #include <nlohmann/json.hpp>
 
 #include "platform/TextEncoding.h"
+#include "platform/TextUtil.h"
 
 namespace quellion {
 namespace {
@@ -137,11 +136,9 @@ std::optional<TExportFormat> ExportFormatForFileName(std::string_view fileName) 
   const size_t dot = fileName.rfind('.');
   if (dot == std::string_view::npos)
     return std::nullopt;
-  std::string suffix(fileName.substr(dot + 1));
+  const std::string suffix = ToLowerAscii(fileName.substr(dot + 1));
   if (suffix.find('/') != std::string::npos)
     return std::nullopt;  // a dot in a folder's name, not in the file's
-  std::transform(suffix.begin(), suffix.end(), suffix.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
   if (suffix == "csv")
     return TExportFormat::Csv;
   if (suffix == "json")

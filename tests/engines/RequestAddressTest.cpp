@@ -33,5 +33,25 @@ TEST(RequestAddress, PlaceholdersForEachPage) {
   EXPECT_EQ(RequestAddress(d, "x", 9, 3), "http://de-DE.e.test/?q=x&page=3");
 }
 
+// A placeholder the address does not know, and a brace that is never closed, are
+// sent as written.
+TEST(RequestAddress, UnknownPlaceholdersStayAsWritten) {
+  TEngineDefinition d;
+  d.FirstPageNum = 1;
+  const struct {
+    const char* pattern;
+    const char* address;
+  } cases[] = {
+      {"http://e.test/{other}?q={query}", "http://e.test/{other}?q=x"},
+      {"http://e.test/?q={query}&a={", "http://e.test/?q=x&a={"},
+      {"http://e.test/?q={query&p={pageno}", "http://e.test/?q={query&p={pageno}"},
+      {"http://e.test/?q={}{query}", "http://e.test/?q={}x"},
+  };
+  for (const auto& c : cases) {
+    d.SearchUrl = c.pattern;
+    EXPECT_EQ(RequestAddress(d, "x", 0, 0), c.address) << c.pattern;
+  }
+}
+
 }  // namespace
 }  // namespace quellion

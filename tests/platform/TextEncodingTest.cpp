@@ -20,4 +20,27 @@ TEST(TextEncoding, DecodesUtf8AsIsAndEverythingElseAsWindows1252) {
     EXPECT_EQ(c.shown, DecodeForDisplay(c.raw)) << c.raw;
 }
 
+// Each length at its bounds.
+TEST(TextEncoding, AppendsUtf8OfEveryLength) {
+  struct Case {
+    uint32_t cp;
+    std::string utf8;
+  } cases[] = {
+      {0x41, "A"},
+      {0x7F, "\x7f"},
+      {0x80, "\xc2\x80"},
+      {0x7FF, "\xdf\xbf"},
+      {0x800, "\xe0\xa0\x80"},
+      {0x20AC, "\xe2\x82\xac"},
+      {0xFFFF, "\xef\xbf\xbf"},
+      {0x10000, "\xf0\x90\x80\x80"},
+      {0x10FFFF, "\xf4\x8f\xbf\xbf"},
+  };
+  for (const auto& c : cases) {
+    std::string out = "x";
+    AppendUtf8(out, c.cp);
+    EXPECT_EQ("x" + c.utf8, out) << c.cp;
+  }
+}
+
 }  // namespace quellion

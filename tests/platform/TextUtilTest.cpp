@@ -31,6 +31,10 @@ TEST(TextUtil, CaseIsAsciiOnly) {
   EXPECT_EQ(ToUpperAscii("azAZ\xE9`{"), "AZAZ\xE9`{");
   EXPECT_TRUE(StartsWithTextAscii("HTTP://host", "http:"));
   EXPECT_FALSE(StartsWithTextAscii("http", "http:"));
+  EXPECT_TRUE(LessTextAscii("apple", "Banana"));
+  EXPECT_FALSE(LessTextAscii("Banana", "apple"));
+  EXPECT_FALSE(LessTextAscii("ABC", "abc"));
+  EXPECT_TRUE(LessTextAscii("ab", "ABC"));
 }
 
 // Blanks are the bytes 0 to 32, as the classic Trim has them.
@@ -41,6 +45,14 @@ TEST(TextUtil, BlanksAreControlsAndSpace) {
   EXPECT_TRUE(IsBlankText(std::string(" \t\r\n\0\x1F", 6)));
   EXPECT_FALSE(IsBlankText("  x "));
   EXPECT_FALSE(IsBlankText("\xA0"));
+}
+
+// White space is the six ASCII white-space bytes only, whatever the locale.
+TEST(TextUtil, SpaceIsAsciiWhiteSpace) {
+  EXPECT_EQ(TrimSpaceAscii(" \t\v\f\r\n127.0.0.1 \n"), "127.0.0.1");
+  EXPECT_EQ(TrimSpaceAscii("\x01x\x1F"), "\x01x\x1F");
+  EXPECT_EQ(TrimSpaceAscii("\xA0x\xA0"), "\xA0x\xA0");
+  EXPECT_EQ(TrimSpaceAscii("  "), "");
 }
 
 }  // namespace
