@@ -3,6 +3,7 @@
 #include <libxml/uri.h>
 
 #include "engines/TextTools.h"
+#include "search/RowAddress.h"
 
 namespace quellion {
 namespace {

@@ -188,10 +188,4 @@ std::string QueryParameter(std::string_view address, std::string_view name) {
   return {};
 }
 
-std::string StoredAddress(std::string address) {
-  if (address.rfind("http://", 0) == 0)
-    address.erase(0, 7);
-  return address;
-}
-
 }  // namespace quellion

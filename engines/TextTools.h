@@ -37,7 +37,4 @@ std::string PercentEncode(std::string_view text);
 // "" when it is absent.
 std::string QueryParameter(std::string_view address, std::string_view name);
 
-// The address as a results row stores it: without a leading "http://".
-std::string StoredAddress(std::string address);
-
 }  // namespace quellion

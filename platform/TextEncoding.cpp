@@ -72,6 +72,18 @@ bool IsValidUtf8(const std::string& bytes) {
   return true;
 }
 
+std::string CutText(const std::string& text, size_t maxBytes) {
+  if (text.size() <= maxBytes)
+    return text;
+  size_t length = maxBytes;
+  if (IsValidUtf8(text)) {
+    // Step back over continuation bytes to the start of the character cut in two.
+    while (length > 0 && (static_cast<unsigned char>(text[length]) & 0xC0) == 0x80)
+      --length;
+  }
+  return text.substr(0, length);
+}
+
 std::string DecodeForDisplay(const std::string& bytes) {
   if (IsValidUtf8(bytes))
     return bytes;

@@ -10,6 +10,10 @@ bool IsValidUtf8(const std::string& bytes);
 // The bytes themselves when they are valid UTF-8, else their Windows-1252 reading
 // converted to UTF-8.
 std::string DecodeForDisplay(const std::string& bytes);
+// text cut to at most maxBytes. When text is valid UTF-8 the cut falls between two
+// characters, so what is kept stays valid UTF-8; other text is cut by bytes (one byte
+// per character).
+std::string CutText(const std::string& text, size_t maxBytes);
 // Appends the code point cp (at most U+10FFFF) to out as UTF-8.
 void AppendUtf8(std::string& out, uint32_t cp);
 

@@ -4,6 +4,7 @@
 
 #include "platform/TextEncoding.h"
 #include "platform/TextUtil.h"
+#include "search/RowAddress.h"
 
 namespace quellion {
 namespace {
@@ -69,7 +70,8 @@ std::string ResultsToCsv(const std::vector<TResultRecord>& rows) {
   std::string out = "index,engine,title,url,description\r\n";
   for (const TResultRecord& row : rows) {
     out += std::to_string(row.Index);
-    for (const std::string* field : {&row.SearchEngine, &row.Title, &row.URL, &row.Description}) {
+    const std::string address = FullAddress(row.URL);
+    for (const std::string* field : {&row.SearchEngine, &row.Title, &address, &row.Description}) {
       out += ',';
       AppendCsvField(out, Shown(*field));
     }
@@ -84,7 +86,7 @@ std::string ResultsToJson(const std::vector<TResultRecord>& rows) {
     list.push_back({{"index", row.Index},
                     {"engine", Shown(row.SearchEngine)},
                     {"title", Shown(row.Title)},
-                    {"url", Shown(row.URL)},
+                    {"url", Shown(FullAddress(row.URL))},
                     {"description", Shown(row.Description)}});
   }
   return list.dump();
@@ -107,7 +109,7 @@ std::string ResultsToHtml(const std::vector<TResultRecord>& rows, std::string_vi
       "<h1>" +
       title + "</h1>\n<ol>\n";
   for (const TResultRecord& row : rows) {
-    const std::string address = HtmlEscaped(Shown("http://" + row.URL));
+    const std::string address = HtmlEscaped(Shown(FullAddress(row.URL)));
     const std::string text = row.Title.empty() ? address : HtmlEscaped(Shown(row.Title));
     out += "<li><a href=\"" + address + "\" rel=\"noreferrer noopener\">" + text +
            "</a> <span class=\"engine\">" + HtmlEscaped(Shown(row.SearchEngine)) + "</span>";

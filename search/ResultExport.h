@@ -11,7 +11,8 @@ namespace quellion {
 
 // Writers of result rows for saving and printing. Stored text is raw 8-bit; every text
 // written here is decoded first (UTF-8 where the bytes are valid UTF-8, Windows-1252
-// otherwise), so the output is always valid UTF-8.
+// otherwise), so the output is always valid UTF-8. Every format writes a row's whole
+// address, with its scheme (FullAddress), so that it can be followed as it is.
 enum class TExportFormat { Csv, Json, Html };
 
 // RFC 4180: a header line "index,engine,title,url,description", then one record per row;
@@ -23,7 +24,7 @@ std::string ResultsToCsv(const std::vector<TResultRecord>& rows);
 // description: what `quellion-cli search --json` prints.
 std::string ResultsToJson(const std::vector<TResultRecord>& rows);
 
-// A small UTF-8 HTML page: the heading, then a numbered list of links ("http://" + URL,
+// A small UTF-8 HTML page: the heading, then a numbered list of links (the whole address,
 // titled by the row's title or, when it is empty, its address), each with its engine
 // and description. Every text and attribute is escaped.
 std::string ResultsToHtml(const std::vector<TResultRecord>& rows, std::string_view heading);

@@ -1,12 +1,17 @@
 #include "search/ResultTable.h"
 
 #include <algorithm>
+#include <string_view>
+
+#include "platform/TextEncoding.h"
+#include "search/RowAddress.h"
 
 namespace quellion {
 namespace {
 
-std::string Cut(const std::string& text, size_t width) {
-  return text.size() > width ? text.substr(0, width) : text;
+// Two addresses that agree in their first kURLWidth bytes are the same address.
+bool SameAddress(std::string_view a, std::string_view b) {
+  return a.substr(0, TResultTable::kURLWidth) == b.substr(0, TResultTable::kURLWidth);
 }
 
 }  // namespace
@@ -93,18 +98,20 @@ bool TResultTable::AppendUnique(const std::string& title, const std::string& url
       return false;
     if (static_cast<long>(rows_.size()) >= limit)
       return false;
-    const std::string storedURL = Cut(url, kURLWidth);
-    const bool present = std::any_of(rows_.begin(), rows_.end(),
-                                     [&](const TResultRecord& r) { return r.URL == storedURL; });
+    if (!IsWebAddress(url))
+      return false;
+    const bool present = std::any_of(rows_.begin(), rows_.end(), [&](const TResultRecord& r) {
+      return SameAddress(r.URL, url);
+    });
     if (present)
       return false;
     TResultRecord row;
-    row.Title = Cut(title, kTitleWidth);
-    row.URL = storedURL;
-    row.Description = Cut(description, kDescriptionWidth);
+    row.Title = CutText(title, kTitleWidth);
+    row.URL = url;
+    row.Description = CutText(description, kDescriptionWidth);
     row.Color = 0;
     row.Index = nextIndex_++;
-    row.SearchEngine = Cut(engine, kSearchEngineWidth);
+    row.SearchEngine = CutText(engine, kSearchEngineWidth);
     rows_.push_back(std::move(row));
     if (current_ < 0)
       current_ = 0;
@@ -130,7 +137,7 @@ void TResultTable::SetColor(int i, int32_t color) {
 void TResultTable::SetDescription(int i, const std::string& description) {
   std::lock_guard lock(mutex_);
   if (i >= 0 && i < static_cast<int>(rows_.size()))
-    rows_[i].Description = Cut(description, kDescriptionWidth);
+    rows_[i].Description = CutText(description, kDescriptionWidth);
 }
 
 }  // namespace quellion

@@ -11,8 +11,8 @@ namespace quellion {
 
 // One row of the results table.
 struct TResultRecord {
-  std::string Title;            // at most 200 bytes
-  std::string URL;              // at most 250 bytes, without the leading "http://"
+  std::string Title;            // at most 200 bytes (see TResultTable)
+  std::string URL;              // whole; an http address without its "http://" (RowAddress.h)
   std::string Description;      // at most 250 bytes
   int32_t Color = 0;            // 0 when added; 16776960 once the hit was opened
   int32_t Index = 0;            // assigned on append: 0, 1, 2, ... since the table was opened
@@ -31,7 +31,7 @@ struct TResultRecord {
 class TResultTable {
  public:
   static constexpr size_t kTitleWidth = 200;
-  static constexpr size_t kURLWidth = 250;
+  static constexpr size_t kURLWidth = 250;  // compared in the duplicate test, not cut
   static constexpr size_t kDescriptionWidth = 250;
   static constexpr size_t kSearchEngineWidth = 50;
   static constexpr int32_t kVisitedColor = 16776960;
@@ -51,10 +51,12 @@ class TResultTable {
   void SetCurrentRow(int i);  // clamped to the rows present
   void MoveBy(int delta);     // moves the current row by delta, clamped
 
-  // Appends a row unless one with the same URL (as stored, cut to 250) is present
-  // or the table holds limit rows or more; fields are cut to their widths. Returns
-  // whether it appended. The current row stays where it was (the first row becomes
-  // current when the table was empty). The duplicate test and the append are one
+  // Appends a row unless the table holds limit rows or more, the address is not a
+  // web address (IsWebAddress: http or https only), or a row's address agrees with
+  // it in the first kURLWidth bytes. Returns whether it appended. The address is
+  // kept whole (a cut address is a broken link); the texts are cut to their widths
+  // by CutText, between characters when they are UTF-8. The current row stays where it was (the
+  // first row becomes current when the table was empty). The duplicate test and the append are one
   // step under the table's mutex.
   bool AppendUnique(const std::string& title, const std::string& url,
                     const std::string& description, const std::string& engine, int limit);
@@ -62,7 +64,7 @@ class TResultTable {
   // Edits of one row from the window (no effect for a row that does not exist).
   void SetChecked(int i, bool checked);
   void SetColor(int i, int32_t color);
-  void SetDescription(int i, const std::string& description);  // cut to 250
+  void SetDescription(int i, const std::string& description);  // cut as on append
 
   // Called after rows were appended (argument: the new row count) and after the
   // table was emptied or closed (argument: 0). May be called on any thread.

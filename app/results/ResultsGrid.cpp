@@ -18,6 +18,7 @@
 #include "app/results/ResultsModel.h"
 #include "app/widgets/DesktopShell.h"
 #include "platform/TextEncoding.h"
+#include "search/RowAddress.h"
 
 namespace quellion {
 namespace {
@@ -202,10 +203,7 @@ void TResultsGrid::URLListBoxDblClick() {
   const auto record = table.Row(row);
   if (!record)
     return;
-  // Rows keep their address without "http://"; a defined engine's https address
-  // keeps its scheme and is opened as it is.
-  const std::string address =
-      record->URL.rfind("https://", 0) == 0 ? record->URL : "http://" + record->URL;
+  const std::string address = FullAddress(record->URL);
   table.SetColor(row, TResultTable::kVisitedColor);
   table.SetChecked(row, true);
   model_->RowEdited(row);
@@ -217,7 +215,7 @@ void TResultsGrid::CopyCurrentAddress() {
     return;
   if (const auto record = model_->Table()->Row(model_->Table()->CurrentRow()))
     QGuiApplication::clipboard()->setText(
-        QString::fromStdString(DecodeForDisplay("http://" + record->URL)));
+        QString::fromStdString(DecodeForDisplay(FullAddress(record->URL))));
 }
 
 void TResultsGrid::CopyCurrentTitle() {

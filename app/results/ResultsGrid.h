@@ -57,14 +57,14 @@ class TResultsGrid : public QTableView {
   // current one, that row becomes current and the hint is rebuilt from its
   // description and/or address.
   void URLListBoxMouseMove(Qt::KeyboardModifiers shift, const QPoint& pos);
-  // URLListBoxDblClick: opens "http://" + the current row's URL and marks the row
+  // URLListBoxDblClick: opens the current row's whole address (FullAddress) and marks the row
   // visited (Color 16776960, ticked). Without a current row: nothing.
   void URLListBoxDblClick();
 
   // Toggles the current row's tick (Space, "Tick"/"Untick"; the Checked column's
   // click). Without a current row: nothing.
   void ToggleCurrentTick();
-  // Put the current row's address ("http://" + URL, as opened) or title on the
+  // Put the current row's whole address (as opened) or title on the
   // clipboard, decoded for display. Without a current row: nothing.
   void CopyCurrentAddress();
   void CopyCurrentTitle();

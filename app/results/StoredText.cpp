@@ -64,13 +64,7 @@ std::string EncodeForStorage(const QString& text, size_t maxBytes) {
       return *cp1252;
   }
   const QByteArray utf8 = text.toUtf8();
-  size_t length = std::min(static_cast<size_t>(utf8.size()), maxBytes);
-  // Step back over continuation bytes so no character is cut in two.
-  if (length < static_cast<size_t>(utf8.size())) {
-    while (length > 0 && (static_cast<unsigned char>(utf8[length]) & 0xC0) == 0x80)
-      --length;
-  }
-  return std::string(utf8.constData(), length);
+  return CutText(std::string(utf8.constData(), static_cast<size_t>(utf8.size())), maxBytes);
 }
 
 }  // namespace quellion

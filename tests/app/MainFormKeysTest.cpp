@@ -138,8 +138,8 @@ TEST_F(MainFormSave, SavesAllOrTheTickedRowsInTheChosenFormat) {
   EXPECT_EQ(asked_, (std::vector<bool>{false, true}));
   const auto list = nlohmann::json::parse(ReadFile(Path("ticked.json")));
   ASSERT_EQ(list.size(), 2u);
-  EXPECT_EQ(list[0]["url"], all[1].URL);
-  EXPECT_EQ(list[1]["url"], all[3].URL);
+  EXPECT_EQ(list[0]["url"], "http://" + all[1].URL);  // whole addresses
+  EXPECT_EQ(list[1]["url"], "http://" + all[3].URL);
 
   next_ = TSaveChoice{QString::fromStdString(Path("page.html")), TExportFormat::Html, false};
   SaveAction()->trigger();

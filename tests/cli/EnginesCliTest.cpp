@@ -163,5 +163,28 @@ TEST_F(EnginesCli, ExtractWithADefinitionPrintsTheExtractFormat) {
   EXPECT_EQ(relative.out, "+\tT\thttps://m.test/r\t\n");
 }
 
+// Only http and https addresses become rows, also after unwrapping; the others are
+// printed as refused.
+TEST_F(EnginesCli, ExtractRefusesAddressesThatAreNotWebAddresses) {
+  std::string text = test::SimMojeekDefinition("m.test");
+  text.insert(text.rfind('}'), ", \"url_unwrap_param\": \"uddg\"");
+  const std::string definition = AddUserDefinition("m.json", text);
+  auto entry = [](const std::string& href, const std::string& title) {
+    return "<li><a class='ob' href='" + href + "'>x</a><h2><a>" + title + "</a></h2></li>";
+  };
+  const std::string page = config_.Dir().Write(
+      "unsafe.html", "<ul class='results-standard'>" + entry("javascript:alert(1)", "J") +
+                         entry("DATA:text/html,x", "D") + entry("file:///etc/passwd", "F") +
+                         entry("/l/?uddg=vbscript%3Amsgbox(1)", "V") +
+                         entry("/l/?uddg=https%3A%2F%2Fm.test%2Fok", "H") +
+                         entry("http://m.test:8080/p", "P") + "</ul>");
+  const TCliRun run = RunCli({"extract", "--definition", definition, page});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(Lines(run.out),
+            (std::vector<std::string>{"-\tJ\tjavascript:alert(1)\t", "-\tD\tDATA:text/html,x\t",
+                                      "-\tF\tfile:///etc/passwd\t", "-\tV\tvbscript:msgbox(1)\t",
+                                      "+\tH\thttps://m.test/ok\t", "+\tP\tm.test:8080/p\t"}));
+}
+
 }  // namespace
 }  // namespace quellion

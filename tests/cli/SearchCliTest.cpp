@@ -178,7 +178,8 @@ TEST_F(SearchCommand, JsonDecodesTextForDisplayAndMaxSitesIsBroughtIntoRange) {
     const std::string title = list[i]["title"];
     EXPECT_EQ(title.substr(title.size() - 6), " caf\xc3\xa9") << title;
     EXPECT_TRUE(engine == "Google" || engine == "Excite");
-    EXPECT_TRUE(list[i].contains("url") && list[i].contains("description"));
+    EXPECT_EQ(0u, list[i]["url"].get<std::string>().rfind("http://www.", 0)) << list[i]["url"];
+    EXPECT_TRUE(list[i].contains("description"));
   }
 }
 
@@ -192,11 +193,11 @@ TEST_F(SearchCommand, CsvPrintsAHeaderAndOneQuotedRecordPerRow) {
   ASSERT_EQ(kExitOk, run.status) << run.err;
   EXPECT_EQ(
       "index,engine,title,url,description\r\n"
-      "0,Hotbot,\"Hotbot result 0, \"\"caf\xc3\xa9\"\"\",www.hotbot0.example/page.html,"
+      "0,Hotbot,\"Hotbot result 0, \"\"caf\xc3\xa9\"\"\",http://www.hotbot0.example/page.html,"
       "Description 0 from Hotbot\r\n"
-      "1,Hotbot,\"Hotbot result 1, \"\"caf\xc3\xa9\"\"\",www.hotbot1.example/page.html,"
+      "1,Hotbot,\"Hotbot result 1, \"\"caf\xc3\xa9\"\"\",http://www.hotbot1.example/page.html,"
       "Description 1 from Hotbot\r\n"
-      "2,Hotbot,\"Hotbot result 2, \"\"caf\xc3\xa9\"\"\",www.hotbot2.example/page.html,"
+      "2,Hotbot,\"Hotbot result 2, \"\"caf\xc3\xa9\"\"\",http://www.hotbot2.example/page.html,"
       "Description 2 from Hotbot\r\n",
       run.out);
   EXPECT_EQ("Search Complete  -  Found 3 sites", Lines(run.err).back());

@@ -213,8 +213,6 @@ TEST(TextTools, PlainTextAndPercentCoding) {
   EXPECT_EQ(PercentEncode("a b/c~"), "a%20b%2Fc~");
   EXPECT_EQ(QueryParameter("http://x/l/?a=1&uddg=http%3A%2F%2Fy%2F#frag", "uddg"), "http://y/");
   EXPECT_EQ(QueryParameter("http://x/l/?xuddg=1", "uddg"), "");
-  EXPECT_EQ(StoredAddress("http://a.test/"), "a.test/");
-  EXPECT_EQ(StoredAddress("https://a.test/"), "https://a.test/");
 }
 
 }  // namespace

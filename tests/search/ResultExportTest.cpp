@@ -82,47 +82,56 @@ TEST(ResultExport, CsvQuotesWhatNeedsItAndDecodesText) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.stored);
     const std::string csv = ResultsToCsv({Row(7, "Google", c.stored, "u.example/", "d")});
-    EXPECT_EQ("index,engine,title,url,description\r\n7,Google," + c.written + ",u.example/,d\r\n",
-              csv);
+    EXPECT_EQ(
+        "index,engine,title,url,description\r\n7,Google," + c.written + ",http://u.example/,d\r\n",
+        csv);
     const auto records = ReadCsv(csv);
     ASSERT_EQ(2u, records.size());
-    EXPECT_EQ((std::vector<std::string>{"7", "Google", c.read, "u.example/", "d"}), records[1]);
+    EXPECT_EQ((std::vector<std::string>{"7", "Google", c.read, "http://u.example/", "d"}),
+              records[1]);
   }
 }
 
+// Addresses are written whole: an http row gets its "http://" back, an https row keeps
+// its own scheme, a row without an address stays empty.
 TEST(ResultExport, CsvOfSeveralRowsReadsBackFieldForField) {
   const std::vector<TResultRecord> rows = {
       Row(0, "Altavista", "A, \"quoted\"", "a.example/?q=1,2", "line one\nline two"),
-      Row(1, "Excite", "", "", ""), Row(12, "AllTheWeb", "\xe9t\xe9", "b.example/\xe9", "\"")};
+      Row(1, "Excite", "", "", ""), Row(12, "AllTheWeb", "\xe9t\xe9", "b.example/\xe9", "\""),
+      Row(13, "Wikipedia", "W", "https://c.example/wiki/X", "w")};
   const auto records = ReadCsv(ResultsToCsv(rows));
-  ASSERT_EQ(4u, records.size());
+  ASSERT_EQ(5u, records.size());
   EXPECT_EQ((std::vector<std::string>{"index", "engine", "title", "url", "description"}),
             records[0]);
-  EXPECT_EQ((std::vector<std::string>{"0", "Altavista", "A, \"quoted\"", "a.example/?q=1,2",
+  EXPECT_EQ((std::vector<std::string>{"0", "Altavista", "A, \"quoted\"", "http://a.example/?q=1,2",
                                       "line one\nline two"}),
             records[1]);
   EXPECT_EQ((std::vector<std::string>{"1", "Excite", "", "", ""}), records[2]);
-  EXPECT_EQ((std::vector<std::string>{"12", "AllTheWeb", "\xc3\xa9t\xc3\xa9", "b.example/\xc3\xa9",
-                                      "\""}),
+  EXPECT_EQ((std::vector<std::string>{"12", "AllTheWeb", "\xc3\xa9t\xc3\xa9",
+                                      "http://b.example/\xc3\xa9", "\""}),
             records[3]);
+  EXPECT_EQ((std::vector<std::string>{"13", "Wikipedia", "W", "https://c.example/wiki/X", "w"}),
+            records[4]);
   EXPECT_EQ("index,engine,title,url,description\r\n", ResultsToCsv({}));
 }
 
 TEST(ResultExport, JsonHasTheMembersOfTheCliAndDecodesText) {
   const std::vector<TResultRecord> rows = {
       Row(3, "Google", "caf\xe9 \"q\"", "x.example/", "ctl\x01\n"),
-      Row(4, "Excite", "caf\xc3\xa9", "y.example/", "")};
+      Row(4, "Excite", "caf\xc3\xa9", "y.example/", ""),
+      Row(5, "Wikipedia", "W", "https://z.example/w", "")};
   const std::string text = ResultsToJson(rows);
   EXPECT_EQ(std::string::npos, text.find('\n'));
   const auto list = nlohmann::json::parse(text);
-  ASSERT_EQ(2u, list.size());
+  ASSERT_EQ(3u, list.size());
   EXPECT_EQ(nlohmann::json({{"index", 3},
                             {"engine", "Google"},
                             {"title", "caf\xc3\xa9 \"q\""},
-                            {"url", "x.example/"},
+                            {"url", "http://x.example/"},
                             {"description", "ctl\x01\n"}}),
             list[0]);
   EXPECT_EQ("caf\xc3\xa9", list[1]["title"]);
+  EXPECT_EQ("https://z.example/w", list[2]["url"]);
   EXPECT_EQ("[]", ResultsToJson({}));
   EXPECT_EQ(text + "\n", ExportResults(rows, TExportFormat::Json));
 }
@@ -131,7 +140,8 @@ TEST(ResultExport, HtmlEscapesEveryText) {
   const std::vector<TResultRecord> rows = {Row(0, "Go<o>gle", "<script>alert('x')</script> & co",
                                                "a.example/\"><b>x", "<i>desc</i>\x01"),
                                            Row(1, "Excite", "", "b.example/?a=1&b=2", ""),
-                                           Row(2, "AllTheWeb", "caf\xe9", "c.example/", "plain")};
+                                           Row(2, "AllTheWeb", "caf\xe9", "c.example/", "plain"),
+                                           Row(3, "Wikipedia", "W", "https://d.example/w", "")};
   const std::string html = ResultsToHtml(rows, "Results for <q> & \"r\"");
   EXPECT_EQ(0u, html.find("<!DOCTYPE html>\n"));
   EXPECT_NE(std::string::npos, html.find("<meta charset=\"utf-8\">"));
@@ -150,6 +160,9 @@ TEST(ResultExport, HtmlEscapesEveryText) {
                       "class=\"engine\">Excite</span></li>"))
       << html;
   EXPECT_NE(std::string::npos, html.find(">caf\xc3\xa9</a>"));
+  // An https row keeps its own scheme.
+  EXPECT_NE(std::string::npos, html.find("<a href=\"https://d.example/w\" "));
+  EXPECT_EQ(std::string::npos, html.find("http://https:"));
   EXPECT_EQ(std::string::npos, html.find("<script"));
   EXPECT_EQ(std::string::npos, html.find("<b>"));
   EXPECT_EQ(html.size() - 16, html.rfind("</body>\n</html>\n"));

@@ -5,6 +5,7 @@
 
 #include "platform/MainThread.h"
 #include "search/ResultTable.h"
+#include "search/RowAddress.h"
 #include "search/SearchControl.h"
 
 namespace quellion {
@@ -38,12 +39,14 @@ TEST(ResultTable, LimitDuplicateAndCutRules) {
                                  std::string(60, 'E'), 10));
   const TResultRecord row = *table.Row(0);
   EXPECT_EQ(std::string(200, 'T'), row.Title);
-  EXPECT_EQ(std::string(250, 'a'), row.URL);
+  // The address is kept whole: a cut address would be a broken link.
+  EXPECT_EQ(long300a, row.URL);
   EXPECT_EQ(std::string(250, 'D'), row.Description);
   EXPECT_EQ(std::string(50, 'E'), row.SearchEngine);
-  // Agrees in the first 250 characters: the same address as stored.
+  // Agrees in the first 250 characters: the same address for the duplicate test.
   EXPECT_FALSE(table.AppendUnique("t", long300b, "d", "Excite", 10));
   EXPECT_FALSE(table.AppendUnique("t", std::string(250, 'a'), "d", "Excite", 10));
+  EXPECT_TRUE(table.AppendUnique("t", std::string(249, 'a'), "d", "Excite", 10));
   // Letter case counts.
   EXPECT_TRUE(table.AppendUnique("t", "www.a.example/X", "d", "Altavista", 10));
   EXPECT_TRUE(table.AppendUnique("t", "www.a.example/x", "d", "Altavista", 10));
@@ -53,6 +56,91 @@ TEST(ResultTable, LimitDuplicateAndCutRules) {
   EXPECT_TRUE(table.AppendUnique("t", "brand-new", "d", "Google", 20));  // limit raised
   EXPECT_FALSE(table.AppendUnique("t", "other", "d", "Google", 5));      // lowered below count
   EXPECT_EQ(11, table.RowCount());
+}
+
+// Texts are cut between characters when they are UTF-8, so the kept part still reads
+// as UTF-8; other text is cut by bytes.
+TEST(ResultTable, TextIsCutBetweenCharacters) {
+  const std::string e2 = "\xC3\xA9";          // é, two bytes
+  const std::string e3 = "\xE2\x82\xAC";      // €, three bytes
+  const std::string e4 = "\xF0\x9F\x98\x80";  // an emoji, four bytes
+  struct Case {
+    const char* name;
+    std::string title, stored;
+  } cases[] = {
+      {"two-byte across the end", std::string(199, 'a') + e2, std::string(199, 'a')},
+      {"two-byte inside", std::string(198, 'a') + e2 + "b", std::string(198, 'a') + e2},
+      {"three-byte across the end", std::string(198, 'a') + e3, std::string(198, 'a')},
+      {"four-byte across the end", std::string(197, 'a') + e4 + "z", std::string(197, 'a')},
+      {"Windows-1252 by bytes", std::string(199, 'a') + "\xC3\xE9x",
+       std::string(199, 'a') + "\xC3"},
+      {"short stays", "caf" + e2, "caf" + e2},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TResultTable table;
+    table.Empty();
+    ASSERT_TRUE(table.AppendUnique(c.title, "u", std::string(249, 'd') + e2,
+                                   std::string(49, 'e') + e3, 10));
+    EXPECT_EQ(c.stored, table.Row(0)->Title);
+    EXPECT_EQ(std::string(249, 'd'), table.Row(0)->Description);
+    EXPECT_EQ(std::string(49, 'e'), table.Row(0)->SearchEngine);
+    table.SetDescription(0, std::string(248, 'x') + e3);
+    EXPECT_EQ(std::string(248, 'x'), table.Row(0)->Description);
+  }
+}
+
+// Only web addresses become rows: http (stored without its scheme) and https.
+TEST(ResultTable, OnlyWebAddressesBecomeRows) {
+  const struct {
+    const char* url;
+    bool added;
+  } cases[] = {
+      {"www.a.example/x", true},
+      {"https://a.example/", true},
+      {"HTTPS://b.example/", true},
+      {"http://c.example/", true},
+      {"localhost:8080/x", true},
+      {"d.example:80", true},
+      {"", true},
+      {"javascript:alert(1)", false},
+      {"JavaScript:alert(1)", false},
+      {"data:text/html,<script>x</script>", false},
+      {"file:///etc/passwd", false},
+      {"vbscript:msgbox(1)", false},
+      {"mailto:a@b.example", false},
+      {"ftp://e.example/", false},
+      {"about:blank", false},
+  };
+  for (const auto& c : cases) {
+    TResultTable table;
+    table.Empty();
+    EXPECT_EQ(c.added, table.AppendUnique("t", c.url, "d", "Wikipedia", 10)) << c.url;
+    EXPECT_EQ(c.added ? 1 : 0, table.RowCount()) << c.url;
+  }
+}
+
+// The stored form and the whole address: "http://" comes off when a row is stored and
+// back on when it is followed; any other address stays as it is.
+TEST(RowAddress, StoredAndFullAddress) {
+  const struct {
+    const char* given;
+    const char* stored;
+    const char* full;
+  } cases[] = {
+      {"http://a.test/", "a.test/", "http://a.test/"},
+      {"HTTP://a.test/", "a.test/", "http://a.test/"},
+      {"https://a.test/", "https://a.test/", "https://a.test/"},
+      {"HTTPS://a.test/", "HTTPS://a.test/", "HTTPS://a.test/"},
+      {"www.a.test/x?y=1", "www.a.test/x?y=1", "http://www.a.test/x?y=1"},
+      {"localhost:8080/x", "localhost:8080/x", "http://localhost:8080/x"},
+      {"http://https.test:443", "https.test:443", "http://https.test:443"},
+      {"", "", ""},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(StoredAddress(c.given), c.stored) << c.given;
+    EXPECT_EQ(FullAddress(c.stored), c.full) << c.given;
+  }
 }
 
 TEST(ResultTable, AppendKeepsTheCurrentRow) {

@@ -71,9 +71,13 @@ class ResultsKeyboard : public ::testing::Test {
 };
 
 TEST_F(ResultsKeyboard, KeysMoveTickOpenAndCopyTheCurrentRow) {
+  // A defined engine's https row: copied and opened with its own scheme.
+  table.AppendUnique("Secure", "https://www.secure.example/s", "", "Wikipedia", 1000);
+  QApplication::processEvents();
   const int page = grid().viewport()->height() / kRow;
   ASSERT_GT(page, 2);
-  const int last = kRows;  // the extra row at the end
+  const int cafe = kRows;
+  const int last = kRows + 1;  // the https row
   const QString untouched = QStringLiteral("(clipboard untouched)");
   struct Case {
     const char* what;
@@ -104,8 +108,12 @@ TEST_F(ResultsKeyboard, KeysMoveTickOpenAndCopyTheCurrentRow) {
        untouched},
       {"Ctrl+C copies the address", 4, Qt::Key_C, Qt::ControlModifier, false, 4, false, "",
        QString::fromStdString("http://" + Url(4))},
-      {"Ctrl+C decodes", last, Qt::Key_C, Qt::ControlModifier, false, last, false, "",
+      {"Ctrl+C decodes", cafe, Qt::Key_C, Qt::ControlModifier, false, cafe, false, "",
        QStringLiteral("http://www.cafe.example/")},
+      {"Ctrl+C keeps https", last, Qt::Key_C, Qt::ControlModifier, false, last, false, "",
+       QStringLiteral("https://www.secure.example/s")},
+      {"Enter opens https as it is", last, Qt::Key_Return, Qt::NoModifier, false, last, true,
+       "https://www.secure.example/s", untouched},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
