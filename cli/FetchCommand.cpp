@@ -5,7 +5,7 @@
 #include "cli/StoredDefaults.h"
 #include "net/HttpCli.h"
 #include "net/RequestWait.h"
-#include "platform/StringStream.h"
+#include "platform/TextUtil.h"
 
 namespace quellion::cli {
 namespace {
@@ -16,7 +16,12 @@ constexpr const char* kFetchUsage =
     "Fetches URL with the HTTP client as an engine task does (100 ms wait steps, Abort\n"
     "past SECONDS, default 30), writes the body raw to stdout and, to stderr,\n"
     "  error=<CompletionError> status=<StatusCode> reason=<ReasonPhrase>\n"
-    "Exit 0 when the error is 0 and the status below 400, else 1.\n"
+    "Exit 0 when the error is 0 and the status below 400, else 1 (also for a broken or\n"
+    "cut-short answer).\n"
+    "\n"
+    "An http body goes to stdout as it arrives. An https body is held until it is\n"
+    "complete and written only when the fetch succeeded; more than 64 MiB of it ends\n"
+    "the fetch with exit 1 and nothing written.\n"
     "\n"
     "https:// URLs are fetched over TLS (through a proxy by a CONNECT tunnel); the\n"
     "certificate is always verified against the system's trust store (SSL_CERT_FILE and\n"
@@ -24,6 +29,9 @@ constexpr const char* kFetchUsage =
     "\n"
     "Proxy options (defaults: the stored settings):\n"
     "  --proxy HOST[:PORT]  --proxy-port PORT  --proxy-user NAME  --proxy-password PASSWORD\n";
+
+// The most of an https body held back until the fetch is known to have succeeded.
+constexpr size_t kHeldBodyCap = 64u << 20;
 
 struct TFetchOptions {
   std::string proxy, proxyPort, proxyUser, proxyPassword, caFile, url;
@@ -91,9 +99,31 @@ int RunFetch(CommandContext& ctx) {
   const TFetchOptions options = ReadOptions(ctx.args);
 
   THttpCli client;
-  TStringStream stream;
   bool done = false;
-  client.ReceiveStream = &stream;
+  // http bodies stream out as they arrive; https bodies are held (to a bound) so a
+  // failed TLS fetch writes nothing.
+  std::string held;
+  bool holding = false;
+  bool overCap = false;
+  client.OnDocBegin = [&](THttpCli& c) {
+    holding = StartsWithTextAscii(c.Location(), "https:");
+    held.clear();
+  };
+  client.OnDocData = [&](THttpCli&, const char* data, int32_t len) {
+    if (!holding) {
+      ctx.out.write(data, len);
+      return;
+    }
+    if (overCap)
+      return;
+    if (held.size() + static_cast<size_t>(len) > kHeldBodyCap) {
+      overCap = true;
+      held.clear();
+      held.shrink_to_fit();
+      return;  // the wait below aborts at its next step
+    }
+    held.append(data, static_cast<size_t>(len));
+  };
   client.Proxy = options.proxy;
   client.ProxyPort = options.proxyPort;
   client.ProxyUsername = options.proxyUser;
@@ -110,13 +140,18 @@ int RunFetch(CommandContext& ctx) {
   // The engine task's wait; OnRequestDone always follows an Abort at the next pump,
   // so this ends.
   WaitForRequest(
-      client, done, [] { return true; }, options.timeoutSeconds * 10);
+      client, done, [&overCap] { return !overCap; }, options.timeoutSeconds * 10);
 
-  ctx.out.write(stream.DataString().data(), static_cast<std::streamsize>(stream.Size()));
+  const bool ok = client.CompletionError() == 0 && client.StatusCode() < 400 && !overCap;
+  if (holding && client.CompletionError() == 0 && !overCap)
+    ctx.out.write(held.data(), static_cast<std::streamsize>(held.size()));
   ctx.out.flush();
+  if (overCap)
+    ctx.err << "quellion-cli: fetch: the https body is larger than the 64 MiB held before "
+               "it is written; nothing written\n";
   ctx.err << "error=" << client.CompletionError() << " status=" << client.StatusCode()
           << " reason=" << Escape(client.ReasonPhrase()) << "\n";
-  return client.CompletionError() == 0 && client.StatusCode() < 400 ? kExitOk : kExitFailed;
+  return ok ? kExitOk : kExitFailed;
 }
 
 }  // namespace quellion::cli

@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cmath>
 #include <cstring>
 
 #include "net/TlsSession.h"
+#include "platform/Base64.h"
+#include "platform/DecimalText.h"
+#include "platform/RfcDate.h"
 #include "platform/TextUtil.h"
 
 namespace quellion {
@@ -16,148 +18,35 @@ constexpr uint32_t kMsgSetIdle = WM_USER + 1;      // WParam: request serial
 constexpr uint32_t kMsgRequestDone = WM_USER + 2;  // WParam: request serial, LParam: error
 constexpr uint32_t kMsgRestart = WM_USER + 3;      // WParam: request serial
 
-// Decimal text to a 32-bit integer; leading blanks and a sign allowed, nothing
-// after the digits. Anything else is a conversion error.
-int32_t ToInt(const std::string& text) {
-  size_t i = 0;
-  while (i < text.size() && text[i] == ' ')
-    ++i;
-  bool negative = false;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-'))
-    negative = text[i++] == '-';
-  if (i >= text.size())
-    throw EException("'" + text + "' is not a valid integer value");
-  int64_t value = 0;
-  for (; i < text.size(); ++i) {
-    if (text[i] < '0' || text[i] > '9' || value > INT32_MAX)
-      throw EException("'" + text + "' is not a valid integer value");
-    value = value * 10 + (text[i] - '0');
-  }
-  if (negative)
-    value = -value;
-  if (value > INT32_MAX || value < INT32_MIN)
-    throw EException("'" + text + "' is not a valid integer value");
-  return static_cast<int32_t>(value);
+bool HasLineBreakOrNul(const std::string& text) {
+  return text.find_first_of(std::string("\r\n\0", 3)) != std::string::npos;
 }
 
-// "Wkd, DD Mon YYYY HH:MM:SS" of a date-time counted in days from 1899-12-30.
-std::string RfcDate(double dateTime) {
-  const double whole = std::floor(dateTime);
-  const int64_t days = static_cast<int64_t>(whole);
-  int64_t seconds = std::llround((dateTime - whole) * 86400.0);
-  int64_t dayNumber = days;
-  if (seconds >= 86400) {
-    seconds -= 86400;
-    ++dayNumber;
-  }
-  // Civil date from days since 1970-01-01 (1899-12-30 is 25569 days before it).
-  int64_t z = dayNumber - 25569 + 719468;
-  const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-  const int64_t doe = z - era * 146097;
-  const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  int64_t year = yoe + era * 400;
-  const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  const int64_t mp = (5 * doy + 2) / 153;
-  const int64_t day = doy - (153 * mp + 2) / 5 + 1;
-  const int64_t month = mp < 10 ? mp + 3 : mp - 9;
-  if (month <= 2)
-    ++year;
-  // 1899-12-30 was a Saturday; index into Mon..Sun.
-  const int weekday = static_cast<int>(((dayNumber % 7) + 7 + 5) % 7);
-  static const char* kDays = "MonTueWedThuFriSatSun";
-  static const char* kMonths = "JanFebMarAprMayJunJulAugSepOctNovDec";
-  return std::string(kDays + weekday * 3, 3) + ", " +
-         Format("%2.2d %s %4.4d %2.2d:%2.2d:%2.2d", static_cast<int>(day),
-                std::string(kMonths + (month - 1) * 3, 3).c_str(), static_cast<int>(year),
-                static_cast<int>(seconds / 3600), static_cast<int>(seconds / 60 % 60),
-                static_cast<int>(seconds % 60));
+// A header value quoted in a reason, cut so a hostile header cannot flood it.
+std::string Quoted(const std::string& text) {
+  return "'" + (text.size() > 64 ? text.substr(0, 64) + "..." : text) + "'";
 }
 
-void SplitAuthority(const std::string& s, TUrlParts& r) {
-  const size_t slash = s.find('/');
-  const std::string authority = s.substr(0, slash);
-  if (slash != std::string::npos)
-    r.Path = s.substr(slash);
-  const size_t colon = authority.rfind(':');
-  const size_t at = authority.rfind('@');
-  if (colon == std::string::npos && at == std::string::npos) {
-    r.Host = authority;
-    return;
+// The scheme of a "location" value ("" for none). "host:81/x" names a port, not a scheme.
+std::string SchemeOf(const std::string& value) {
+  const size_t colon = value.find(':');
+  if (colon == 0 || colon == std::string::npos)
+    return {};
+  for (size_t i = 0; i < colon; ++i) {
+    const char c = value[i];
+    const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+    if (!letter && (i == 0 || !((c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.')))
+      return {};
   }
-  if (colon != std::string::npos && (at == std::string::npos || colon > at)) {
-    const size_t hostStart = at == std::string::npos ? 0 : at + 1;
-    r.Port = authority.substr(colon + 1);
-    r.Host = authority.substr(hostStart, colon - hostStart);
-  } else {
-    r.Host = authority.substr(at + 1);
-  }
-  if (at != std::string::npos) {
-    const std::string userInfo = authority.substr(0, at);
-    const size_t c = userInfo.find(':');
-    r.User = userInfo.substr(0, c);
-    if (c != std::string::npos)
-      r.Pass = userInfo.substr(c + 1);
-  }
+  size_t end = colon + 1;
+  while (end < value.size() && value[end] >= '0' && value[end] <= '9')
+    ++end;
+  if (end > colon + 1 && (end == value.size() || value[end] == '/'))
+    return {};  // a port
+  return value.substr(0, colon);
 }
 
 }  // namespace
-
-TUrlParts ParseUrl(const std::string& url) {
-  TUrlParts r;
-  if (url.empty())
-    return r;
-  const size_t sep = url.find("://");
-  if (sep != std::string::npos) {
-    r.Proto = url.substr(0, sep);
-    SplitAuthority(url.substr(sep + 3), r);
-  } else if (url[0] == '/') {
-    r.Proto = "http";
-    if (url.size() > 1 && url[1] != '/')
-      r.Path = url;
-    else
-      SplitAuthority(url.substr(1), r);
-  } else if (StartsWithTextAscii(url, "http:")) {
-    r.Proto = "http";
-    if (url.size() > 6 && url[6] != '/')
-      r.Path = url.substr(5);
-    else
-      SplitAuthority(url.size() > 6 ? url.substr(6) : std::string(), r);
-  } else if (StartsWithTextAscii(url, "mailto:")) {
-    r.Proto = "mailto";
-    SplitAuthority(url.substr(url.find(':') + 1), r);
-  } else {
-    SplitAuthority(url, r);
-  }
-  return r;
-}
-
-std::string EncodeBase64(const std::string& data) {
-  static const char* kAlphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-  std::string out;
-  out.reserve((data.size() + 2) / 3 * 4);
-  size_t i = 0;
-  for (; i + 2 < data.size(); i += 3) {
-    const uint32_t v =
-        (uint8_t(data[i]) << 16) | (uint8_t(data[i + 1]) << 8) | uint8_t(data[i + 2]);
-    out += kAlphabet[v >> 18];
-    out += kAlphabet[(v >> 12) & 63];
-    out += kAlphabet[(v >> 6) & 63];
-    out += kAlphabet[v & 63];
-  }
-  if (i + 1 == data.size()) {
-    const uint32_t v = uint8_t(data[i]) << 16;
-    out += kAlphabet[v >> 18];
-    out += kAlphabet[(v >> 12) & 63];
-    out += "==";
-  } else if (i + 2 == data.size()) {
-    const uint32_t v = (uint8_t(data[i]) << 16) | (uint8_t(data[i + 1]) << 8);
-    out += kAlphabet[v >> 18];
-    out += kAlphabet[(v >> 12) & 63];
-    out += kAlphabet[(v >> 6) & 63];
-    out += '=';
-  }
-  return out;
-}
 
 // ---------------------------------------------------------------- THttpCli
 
@@ -221,7 +110,7 @@ void THttpCli::HandleMessage(TMessage& message) {
         // failed lookup instead of leaving it busy for ever.
         completionError_ = WSAEINVAL;
         statusCode_ = 404;
-        reasonPhrase_ = "can't resolve hostname to IP address";
+        reasonPhrase_ = "can't resolve hostname to IP address: " + connectHost_;
         SocketSessionClosed(0);
       }
       break;
@@ -230,7 +119,22 @@ void THttpCli::HandleMessage(TMessage& message) {
 
 void THttpCli::StartGet() {
   if (state_ != httpIdle)
-    throw EHttpException("HTTP component is busy", 1);
+    throw EHttpException::Busy();
+  // Values written into the request must not end a line of it or start another.
+  const std::pair<const char*, const std::string*> written[] = {
+      {"URL", &URL},
+      {"Sender", &Sender},
+      {"Reference", &Reference},
+      {"Accept", &Accept},
+      {"Agent", &Agent},
+      {"Cookie", &Cookie},
+      {"ContentRangeBegin", &ContentRangeBegin},
+      {"ContentRangeEnd", &ContentRangeEnd}};
+  for (const auto& [name, value] : written) {
+    if (HasLineBreakOrNul(*value))
+      throw EHttpException(std::string("request refused: ") + name + " holds CR, LF or NUL",
+                           kHttpErrorUnsafeRequest);
+  }
   ++requestSerial_;
   completedSerial_ = requestSerial_;
   relocationCount_ = 0;
@@ -274,6 +178,10 @@ void THttpCli::StartGet() {
   }
   if (requestPath_.empty())
     requestPath_ = "/";
+  // Credentials belong to the address they came with (or, set by the caller, to the
+  // first address asked for); a relocation elsewhere goes without them.
+  if (!url.User.empty() || authOrigin_.empty())
+    authOrigin_ = CurrentOrigin();
   try {
     StartLookup();
   } catch (...) {
@@ -295,7 +203,7 @@ void THttpCli::SocketDnsLookupDone(uint16_t error) {
       return;
     completionError_ = error;
     statusCode_ = 404;
-    reasonPhrase_ = "can't resolve hostname to IP address";
+    reasonPhrase_ = "can't resolve hostname to IP address: " + connectHost_;
     SocketSessionClosed(0);
     return;
   }
@@ -312,8 +220,8 @@ void THttpCli::SocketDnsLookupDone(uint16_t error) {
     const int code = socket_->LastError();
     completionError_ = static_cast<uint16_t>(code);
     statusCode_ = 404;
-    reasonPhrase_ =
-        "can't connect: " + SocketErrorText(code) + " (Error #" + std::to_string(code) + ")";
+    reasonPhrase_ = "can't connect: " + SocketErrorText(code) + " (Error #" + std::to_string(code) +
+                    "): " + connectHost_ + ":" + connectPort_;
     try {
       socket_->Close();
     } catch (const std::exception&) {
@@ -326,7 +234,8 @@ void THttpCli::SocketSessionConnected(uint16_t error) {
   if (error != 0) {
     completionError_ = error;
     statusCode_ = 404;
-    reasonPhrase_ = SocketErrorText(error) + " (Error #" + std::to_string(error) + ")";
+    reasonPhrase_ = SocketErrorText(error) + " (Error #" + std::to_string(error) +
+                    "): " + connectHost_ + ":" + connectPort_;
     SocketSessionClosed(0);
     return;
   }
@@ -395,7 +304,7 @@ void THttpCli::TunnelLine() {
     try {
       if (line.compare(0, 7, "HTTP/1.") != 0 || line.size() < 12)
         throw EException("no status line");
-      tunnelStatus_ = ToInt(line.substr(9, 3));
+      tunnelStatus_ = DecimalToInt32(line.substr(9, 3));
     } catch (const EException&) {
       tunnelPhase_ = false;
       FailRequest(kHttpErrorTunnelRefused, "proxy refused the tunnel: no HTTP answer");
@@ -451,8 +360,8 @@ void THttpCli::SendRequest() {
   if (NoCache)
     SendCommand("Pragma: no-cache");
   if (ModifiedSince != 0)
-    SendCommand("If-Modified-Since: " + RfcDate(ModifiedSince) + " GMT");
-  if (!Username.empty())
+    SendCommand("If-Modified-Since: " + FormatRfcDate(ModifiedSince) + " GMT");
+  if (!Username.empty() && CurrentOrigin() == authOrigin_)
     SendCommand("Authorization: Basic " + EncodeBase64(Username + ":" + Password));
   if (!Proxy.empty() && !ProxyUsername.empty())
     SendCommand("Proxy-Authorization: Basic " + EncodeBase64(ProxyUsername + ":" + ProxyPassword));
@@ -475,8 +384,16 @@ void THttpCli::SendRequest() {
 void THttpCli::SocketDataAvailable(uint16_t /*error*/) {
   const int space = kBufferSize - receiveLen_;
   if (space <= 0)
-    throw EHttpException("HTTP line too long", 4);
+    throw EHttpException::LineTooLong();
   const int n = socket_->Receive(receiveBuffer_ + receiveLen_, space);
+  if (n < 0 && useTls_ && requestType_ != rqNone && socket_->LastError() != WSAEWOULDBLOCK &&
+      !socket_->TlsErrorText().empty() &&
+      (state_ == httpReadingHeader || state_ == httpReadingBody)) {
+    // A broken TLS session (a forged record, garbage after the handshake) ends the
+    // answer here, not later as if the server had closed normally.
+    FailRequest(static_cast<uint16_t>(socket_->LastError()), socket_->TlsErrorText());
+    return;
+  }
   if (requestType_ == rqNone || n <= 0)
     return;
   receiveLen_ += n;
@@ -547,11 +464,14 @@ void THttpCli::HeaderLine() {
   ++headerLineCount_;
   const std::string line = lastResponse_;
 
+  const bool statusLine =
+      line.compare(0, 8, "HTTP/1.0") == 0 || line.compare(0, 8, "HTTP/1.1") == 0;
   if (ToUpperAscii(line.substr(0, 6)) == "<HTML>") {
     // No header at all: the response is the body. The line goes out with its own
     // line end and whatever follows it, so the body is exactly what was received.
     if (contentType_.empty())
       contentType_ = "text/html";
+    answerBodyBytes_ = 0;
     SetState(httpReadingBody);
     bodyHandlerActive_ = true;
     if (OnHeaderEnd)
@@ -563,10 +483,20 @@ void THttpCli::HeaderLine() {
     return;
   }
 
+  if (headerLineCount_ == 1 && !statusLine) {
+    FailRequest(kHttpErrorBadAnswer, "no status line in the answer: " + Quoted(line));
+    return;
+  }
   if (!line.empty()) {
     responseHeader_.push_back(line);
-    if (line.compare(0, 8, "HTTP/1.0") == 0 || line.compare(0, 8, "HTTP/1.1") == 0) {
-      statusCode_ = ToInt(line.size() > 9 ? line.substr(9, 3) : std::string());
+    if (statusLine) {
+      if (line.size() < 12 || line[8] != ' ' || !std::isdigit(uint8_t(line[9])) ||
+          !std::isdigit(uint8_t(line[10])) || !std::isdigit(uint8_t(line[11])) ||
+          (line.size() > 12 && line[12] != ' ')) {
+        FailRequest(kHttpErrorBadAnswer, "bad status line in the answer: " + Quoted(line));
+        return;
+      }
+      statusCode_ = DecimalToInt32(line.substr(9, 3));
       http11_ = line.compare(0, 8, "HTTP/1.1") == 0;
       chunked_ = false;
       reasonPhrase_ = line.size() > 13 ? line.substr(13) : std::string();
@@ -579,11 +509,25 @@ void THttpCli::HeaderLine() {
           ++i;
         const std::string value = i < line.size() ? line.substr(i) : std::string();
         if (name == "location") {
+          if (!CheckLocation(value))
+            return;
           locationChangeRequested_ = true;
           ResolveLocation(value);
         } else if (name == "content-length") {
-          contentLength_ = ToInt(value);
-          responseLength_ = contentLength_;
+          int64_t length = 0;
+          if (!ParseDecimalLength(value, length)) {
+            FailRequest(kHttpErrorBadAnswer,
+                        "invalid Content-Length in the answer: " + Quoted(value));
+            return;
+          }
+          if (responseLength_ >= 0 && length != responseLength_) {
+            FailRequest(kHttpErrorBadAnswer, "two different Content-Length values in the answer: " +
+                                                 std::to_string(responseLength_) + " and " +
+                                                 std::to_string(length));
+            return;
+          }
+          contentLength_ = static_cast<int32_t>(std::min<int64_t>(length, INT32_MAX));
+          responseLength_ = length;
         } else if (name == "transfer-encoding") {
           chunked_ = ToLowerAscii(value).find("chunked") != std::string::npos;
         } else if (name == "content-range") {
@@ -627,6 +571,7 @@ void THttpCli::HeaderLine() {
     bodyLeft_ = responseLength_;
     framing_ = kFramingLength;
   }
+  answerBodyBytes_ = 0;
   SetState(httpReadingBody);
   bodyHandlerActive_ = true;
   if (OnHeaderEnd)
@@ -687,6 +632,7 @@ void THttpCli::BodyChunk(const char* data, int len) {
     OnDocBegin(*this);
   ++bodyDataCount_;
   receivedCount_ += len;
+  answerBodyBytes_ += len;
   if (ReceiveStream)
     ReceiveStream->Write(data, static_cast<size_t>(len));
   if (OnDocData)
@@ -791,7 +737,61 @@ void THttpCli::LocationSessionClosed(uint16_t /*error*/) {
   window_->Post(kMsgRestart, static_cast<uintptr_t>(requestSerial_));
 }
 
-void THttpCli::SocketSessionClosed(uint16_t /*error*/) {
+bool THttpCli::CheckLocation(const std::string& value) {
+  std::string reason;
+  const std::string scheme = SchemeOf(value);
+  if (value.find_first_of(std::string(" \t\r\n\0", 5)) != std::string::npos ||
+      std::any_of(value.begin(), value.end(), [](char c) { return uint8_t(c) < 32 || c == 127; }))
+    reason = "relocation refused: the location holds a blank or a control character";
+  else if (!scheme.empty() && !SameTextAscii(scheme, "http") && !SameTextAscii(scheme, "https"))
+    reason = "relocation refused: not an http or https address: " + Quoted(value);
+  if (reason.empty())
+    return true;
+  FailRequest(kHttpErrorBadRelocation, reason);
+  return false;
+}
+
+std::string THttpCli::CurrentOrigin() const {
+  if (Proxy.empty())
+    return std::string(useTls_ ? "https" : "http") + "://" + ToLowerAscii(connectHost_) + ":" +
+           connectPort_;
+  const TUrlParts target = ParseUrl(absoluteTarget_);
+  const bool tls = SameTextAscii(target.Proto, "https");
+  return std::string(tls ? "https" : "http") + "://" + ToLowerAscii(target.Host) + ":" +
+         (target.Port.empty() ? (tls ? "443" : "80") : target.Port);
+}
+
+// The connection closed on its own: a request that has not yet failed fails now when
+// the answer is missing or cut short.
+void THttpCli::CheckEndOfAnswer(uint16_t /*socketError*/) {
+  if (completionError_ != 0)
+    return;
+  std::string reason;
+  uint16_t error = kHttpErrorBadAnswer;
+  if (state_ == httpConnected || state_ == httpReadingHeader) {
+    if (statusCode_ >= 400)
+      return;  // closed by the client at the error status line
+    if (state_ == httpConnected || headerLineCount_ == 0)
+      reason = "no answer: the connection closed before a status line";
+    else
+      reason = "answer cut short: the connection closed inside the header";
+  } else if (state_ == httpReadingBody) {
+    error = kHttpErrorBodyCutShort;
+    if (framing_ == kFramingChunked)
+      reason = "body cut short: the chunked body ended without its last chunk";
+    else if (framing_ != kFramingDone && responseLength_ >= 0 && answerBodyBytes_ < responseLength_)
+      reason = "body cut short: " + std::to_string(answerBodyBytes_) + " of " +
+               std::to_string(responseLength_) + " bytes (Content-Length)";
+  }
+  if (reason.empty())
+    return;
+  completionError_ = error;
+  statusCode_ = 404;
+  reasonPhrase_ = reason;
+}
+
+void THttpCli::SocketSessionClosed(uint16_t error) {
+  CheckEndOfAnswer(error);
   if (bodyDataCount_ > 0 && OnDocEnd)
     OnDocEnd(*this);
   window_->Post(kMsgSetIdle, static_cast<uintptr_t>(requestSerial_));

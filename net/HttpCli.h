@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "net/ChunkedDecoder.h"
+#include "net/Url.h"
 #include "net/WSocket.h"
 #include "platform/Exception.h"
 #include "platform/StringStream.h"
@@ -27,6 +28,17 @@ namespace quellion {
 //    after its Content-Length bytes or its last chunk (chunked bodies are decoded),
 //    and the client then closes. Body bytes go to ReceiveStream at the stream's
 //    current position.
+//  - A broken answer fails the request (kHttpErrorBadAnswer, kHttpErrorBodyCutShort)
+//    with a reason that says what was wrong: none at all, no status line, an invalid
+//    or contradictory Content-Length, a body shorter than its Content-Length, a
+//    chunked body without its last chunk, a TLS failure inside the body. The bytes
+//    that did arrive stay in ReceiveStream. A body without Content-Length still ends
+//    at the close.
+//  - Credentials of the URL (or Username set by the caller) go only to the scheme,
+//    host and port they were given for; a relocation elsewhere drops them. The
+//    proxy's credentials always go to the proxy.
+//  - A relocation to anything but an http or https address, or to a "location" with
+//    blanks or control bytes, fails the request (kHttpErrorBadRelocation).
 //  - https:// (default port 443): TLS inside the socket after the connect, through
 //    a proxy inside a CONNECT tunnel; certificates are always verified.
 
@@ -44,29 +56,33 @@ enum THttpCliState {
 enum THttpRequest { rqNone, rqGet, rqPost, rqHead };
 
 // Completion errors of the client itself, beside the socket layer's WinSock numbers
-// and the TLS layer's (net/TlsSession.h).
+// and the TLS layer's (net/TlsSession.h). kHttpErrorBusy, kHttpErrorLineTooLong and
+// kHttpErrorUnsafeRequest are also EHttpException codes.
+inline constexpr uint16_t kHttpErrorBusy = 1;
 inline constexpr uint16_t kHttpErrorAborted = 3;
-inline constexpr uint16_t kHttpErrorLineTooLong = 4;  // also EHttpException's code
+inline constexpr uint16_t kHttpErrorLineTooLong = 4;
 inline constexpr uint16_t kHttpErrorTooManyRelocations = 5;
 inline constexpr uint16_t kHttpErrorBadChunkedBody = 6;
 inline constexpr uint16_t kHttpErrorTunnelRefused = 7;  // a proxy's non-2xx answer below 400
+// No answer, no status line, or a header that cannot frame the body (an invalid or
+// twice different Content-Length).
+inline constexpr uint16_t kHttpErrorBadAnswer = 8;
+// The connection ended before the body did (short of its Content-Length, no last chunk,
+// or a TLS failure in the middle of it).
+inline constexpr uint16_t kHttpErrorBodyCutShort = 9;
+// A "location" that is not an http or https address, or holds a blank or a control byte.
+inline constexpr uint16_t kHttpErrorBadRelocation = 10;
+// A URL or request header value holding CR, LF or NUL (raised by StartGet).
+inline constexpr uint16_t kHttpErrorUnsafeRequest = 11;
 
 class EHttpException : public EException {
  public:
   EHttpException(std::string message, uint16_t code)
       : EException(std::move(message)), ErrorCode(code) {}
+  static EHttpException Busy() { return {"HTTP component is busy", kHttpErrorBusy}; }
+  static EHttpException LineTooLong() { return {"HTTP line too long", kHttpErrorLineTooLong}; }
   uint16_t ErrorCode;
 };
-
-// The parts of a URL as ParseUrl splits them (all empty for an empty input).
-struct TUrlParts {
-  std::string Proto, User, Pass, Host, Port, Path;
-  bool operator==(const TUrlParts&) const = default;
-};
-TUrlParts ParseUrl(const std::string& url);
-
-// Standard Base64 (RFC 2045 alphabet, "=" padding).
-std::string EncodeBase64(const std::string& data);
 
 class THttpCli {
  public:
@@ -113,6 +129,9 @@ class THttpCli {
 
   // --- results ---
   THttpCliState State() const { return state_; }
+  // The last status line's code; 404 after every failure of the client itself (the
+  // lookup, the connect, TLS, a broken answer, a refused relocation) and after Abort,
+  // so only CompletionError tells those apart from a server's own 404.
   int32_t StatusCode() const { return statusCode_; }
   const std::string& ReasonPhrase() const { return reasonPhrase_; }
   uint16_t CompletionError() const { return completionError_; }
@@ -124,13 +143,9 @@ class THttpCli {
   int32_t ReceivedCount() const { return receivedCount_; }
   const std::string& Location() const { return location_; }
   const std::string& DnsResult() const { return dnsResult_; }
-  THttpRequest RequestType() const { return requestType_; }
-  // Where the connection goes and what the request line names (for diagnostics).
+  // Where the connection goes (for diagnostics: the relocation fuzz target).
   const std::string& ConnectHost() const { return connectHost_; }
   const std::string& ConnectPort() const { return connectPort_; }
-  const std::string& TargetHost() const { return targetHost_; }
-  const std::string& RequestPath() const { return requestPath_; }
-  TWSocket& Socket() { return *socket_; }
 
   // --- events (optional) ---
   TNotifyEvent OnStateChange;
@@ -150,8 +165,9 @@ class THttpCli {
   TNotifyEvent OnSendBegin, OnSendData, OnSendEnd, OnTrace;  // posting only; never fired
 
   // --- operations ---
-  // Starts an asynchronous GET of URL. Raises EHttpException(1, "HTTP component is
-  // busy") unless idle; exceptions of starting the lookup also reach the caller.
+  // Starts an asynchronous GET of URL. Raises EHttpException::Busy() unless idle, and
+  // EHttpException(kHttpErrorUnsafeRequest) when URL or a header value holds CR, LF or
+  // NUL (nothing changes then); exceptions of starting the lookup also reach the caller.
   void StartGet();
   // Ends the request in progress at once; OnRequestDone(Error 3) follows from the
   // event loop. While idle only closes a still-open socket.
@@ -176,6 +192,9 @@ class THttpCli {
   void StartRelocation();
   void HandleMessage(TMessage& message);
   void FailRequest(uint16_t error, const std::string& reason);
+  bool CheckLocation(const std::string& value);
+  void CheckEndOfAnswer(uint16_t socketError);
+  std::string CurrentOrigin() const;
   void BeginRequest();
   void SocketTlsDone(uint16_t error);
   void SendTunnelRequest();
@@ -215,6 +234,7 @@ class THttpCli {
   uint64_t requestSerial_ = 0;    // tells set-idle and restart of an ended request apart
   uint64_t completedSerial_ = 0;  // the request whose request-done is still owed
   int relocationCount_ = 0;
+  std::string authOrigin_;  // scheme://host:port that Username and Password belong to
 
   // https and tunnels through the proxy
   bool useTls_ = false;       // the current target is an https address
@@ -229,7 +249,8 @@ class THttpCli {
   enum TFraming { kFramingNone, kFramingLength, kFramingChunked, kFramingDone };
   bool http11_ = false;
   bool chunked_ = false;
-  int32_t responseLength_ = -1;  // this connection's content-length (ContentLength lasts)
+  int64_t responseLength_ = -1;  // this connection's content-length (ContentLength lasts)
+  int64_t answerBodyBytes_ = 0;  // body bytes of this connection's answer
   TFraming framing_ = kFramingNone;
   int64_t bodyLeft_ = 0;
   TChunkedDecoder decoder_;

@@ -111,9 +111,14 @@ SSL_CTX* ClientContext(const std::string& caFile, std::string& error) {
       }
     }
     ERR_clear_error();
+    if (!made.ctx) {
+      // Not kept: a CA file written or mended later must be tried again.
+      error = made.error;
+      return nullptr;
+    }
     it = contexts.emplace(key, std::move(made)).first;
   }
-  error = it->second.error;
+  error.clear();
   return it->second.ctx.get();
 }
 
@@ -177,27 +182,40 @@ TTlsSession::TTlsSession(int fd, const std::string& serverName, const std::strin
 
 TTlsSession::~TTlsSession() = default;
 
-TTlsSession::TStep TTlsSession::Fail(int result, const char* what) {
+TTlsFailure ClassifyTlsFailure(const TTlsFailureFacts& facts) {
+  const std::string what = facts.Established ? "TLS error" : "TLS handshake failed";
+  if (!facts.Established && !facts.VerifyProblem.empty())
+    return {kTlsCertificateFailed, "certificate verify failed: " + facts.VerifyProblem};
+  if (facts.ProtocolError && !facts.ProtocolReason.empty())
+    return {facts.Established ? WSAECONNABORTED : kTlsHandshakeFailed,
+            what + ": " + facts.ProtocolReason};
+  if (facts.SystemErrno != 0) {
+    const int code = ErrnoToWinsock(facts.SystemErrno);
+    return {code, what + ": " + SocketErrorText(code)};
+  }
+  // The peer went away without a close notice.
+  return {facts.Established ? WSAECONNRESET : kTlsHandshakeFailed,
+          what + ": the server closed the connection"};
+}
+
+TTlsSession::TStep TTlsSession::Fail(int result) {
   SSL* ssl = ssl_->ssl;
-  const int sysErrno = errno;
+  TTlsFailureFacts facts;
+  facts.Established = established_;
+  facts.SystemErrno = errno;
   const int kind = SSL_get_error(ssl, result);
   const long verify = SSL_get_verify_result(ssl);
+  if (verify != X509_V_OK)
+    facts.VerifyProblem = X509_verify_cert_error_string(verify);
   const unsigned long code = ERR_peek_error();
-  if (!established_ && verify != X509_V_OK) {
-    error_ = kTlsCertificateFailed;
-    errorText_ = std::string("certificate verify failed: ") + X509_verify_cert_error_string(verify);
-  } else if (kind == SSL_ERROR_SSL && code != 0) {
-    error_ = kTlsHandshakeFailed;
-    errorText_ = std::string(what) + ": " + OpenSslReason(code);
-  } else if (kind == SSL_ERROR_SYSCALL && sysErrno != 0) {
-    error_ = ErrnoToWinsock(sysErrno);
-    errorText_ = std::string(what) + ": " + SocketErrorText(error_);
-  } else {
-    error_ = kTlsHandshakeFailed;
-    errorText_ = std::string(what) + ": the server closed the connection";
-  }
-  if (established_ && error_ == kTlsHandshakeFailed)
-    error_ = WSAECONNABORTED;
+  facts.ProtocolError = kind == SSL_ERROR_SSL;
+  if (code != 0)
+    facts.ProtocolReason = OpenSslReason(code);
+  if (kind != SSL_ERROR_SYSCALL)
+    facts.SystemErrno = 0;
+  const TTlsFailure failure = ClassifyTlsFailure(facts);
+  error_ = failure.Error;
+  errorText_ = failure.Text;
   ERR_clear_error();
   return tlsFailed;
 }
@@ -220,7 +238,7 @@ TTlsSession::TStep TTlsSession::Handshake() {
     case SSL_ERROR_WANT_WRITE:
       return tlsWantWrite;
     default:
-      return Fail(r, "TLS handshake failed");
+      return Fail(r);
   }
 }
 
@@ -252,7 +270,7 @@ int TTlsSession::Read(void* buffer, int len, TStep& step) {
       }
       [[fallthrough]];
     default:
-      step = Fail(n, "TLS error");
+      step = Fail(n);
       return -1;
   }
 }
@@ -276,9 +294,7 @@ int TTlsSession::Write(const void* data, int len, TStep& step) {
       step = tlsWantWrite;
       return -1;
     default:
-      step = Fail(n, "TLS error");
-      if (error_ == 0 || error_ == kTlsHandshakeFailed)
-        error_ = WSAECONNRESET;
+      step = Fail(n);
       return -1;
   }
 }

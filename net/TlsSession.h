@@ -10,6 +10,25 @@ namespace quellion {
 inline constexpr int kTlsHandshakeFailed = 12001;
 inline constexpr int kTlsCertificateFailed = 12002;
 
+// What is known about a failed TLS step, and how it is reported: one mapping for
+// the handshake, reads and writes. Before the handshake ends: a certificate problem
+// is kTlsCertificateFailed, a protocol error or a vanished peer kTlsHandshakeFailed;
+// afterwards a protocol error (a forged or garbled record) is WSAECONNABORTED and a
+// peer gone without a close notice WSAECONNRESET. A system error is its WinSock
+// number either way.
+struct TTlsFailureFacts {
+  bool Established = false;
+  std::string VerifyProblem;  // the certificate check's complaint, if any
+  bool ProtocolError = false;
+  std::string ProtocolReason;  // OpenSSL's reason text for it
+  int SystemErrno = 0;
+};
+struct TTlsFailure {
+  int Error = 0;
+  std::string Text;
+};
+TTlsFailure ClassifyTlsFailure(const TTlsFailureFacts& facts);
+
 // One client-side TLS session (OpenSSL 3) on a connected non-blocking descriptor.
 // It never blocks and owns no thread: each step returns at once and says which
 // readiness of the descriptor lets it go on. Verification is always on: the chain
@@ -47,7 +66,7 @@ class TTlsSession {
   const std::string& ErrorText() const { return errorText_; }
 
  private:
-  TStep Fail(int result, const char* what);
+  TStep Fail(int result);
 
   struct Ssl;
   std::unique_ptr<Ssl> ssl_;

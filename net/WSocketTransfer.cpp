@@ -147,6 +147,7 @@ int TCustomWSocket::Receive(void* buffer, int len) {
       lastError_ = WSAEWOULDBLOCK;
     } else {
       lastError_ = tls_->Error();
+      tlsErrorText_ = tls_->ErrorText();
       tlsEof_ = true;  // a broken session yields nothing more
     }
     return -1;

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "net/HttpCli.h"
+#include "net/Url.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string url(reinterpret_cast<const char*>(data), size);

@@ -258,7 +258,8 @@ TEST_F(HttpCliTest, FailureRowsEndWithTheirTexts) {
   TScriptServer longLine(
       {TPeerAnswer().Send("HTTP/1.0 200 OK\r\nX-Long: " + std::string(400000, 'a')).Hold()});
   TScriptServer loop({TPeerAnswer().Send("HTTP/1.0 302 Found\r\nLocation: /same\r\n\r\n")});
-  const std::string refused = "http://127.0.0.1:" + std::to_string(test::RefusedPort()) + "/";
+  const std::string refusedPort = std::to_string(test::RefusedPort());
+  const std::string refused = "http://127.0.0.1:" + refusedPort + "/";
   const struct {
     const char* name;
     std::string url, proxy, proxyPort;
@@ -268,16 +269,20 @@ TEST_F(HttpCliTest, FailureRowsEndWithTheirTexts) {
     std::string body;
   } cases[] = {
       {"host not found", "http://no-such-host.invalid/", "", "80", 11001, 404,
-       "can't resolve hostname to IP address", ""},
-      {"connect refused", refused, "", "80", 10061, 404, "Connection refused (Error #10061)", ""},
+       "can't resolve hostname to IP address: no-such-host.invalid", ""},
+      {"connect refused", refused, "", "80", 10061, 404,
+       "Connection refused (Error #10061): 127.0.0.1:" + refusedPort, ""},
       {"proxy port empty", "http://www.example.com/", "127.0.0.1", "", 0, 404, "can't connect: *",
        ""},
       {"unknown service port", "http://127.0.0.1:nosuchservice/", "", "80", 0, 404,
        "can't connect: *", ""},
       {"404 with body", notFound.Url("/x"), "", "80", 0, 404, "Not Found", "<html>gone</html>"},
-      {"closed before any response", silentClose.Url("/"), "", "80", 0, 0, "", ""},
-      {"no status line", noStatus.Url("/"), "", "80", 0, 0, "", "rest"},
-      {"status code not a number", badStatus.Url("/"), "", "80", 0, 0, "", ""},
+      {"closed before any response", silentClose.Url("/"), "", "80", kHttpErrorBadAnswer, 404,
+       "no answer: the connection closed before a status line", ""},
+      {"no status line", noStatus.Url("/"), "", "80", kHttpErrorBadAnswer, 404,
+       "no status line in the answer: 'garbage line'", ""},
+      {"status code not a number", badStatus.Url("/"), "", "80", kHttpErrorBadAnswer, 404,
+       "bad status line in the answer: 'HTTP/1.0 abc OK'", ""},
       {"header line longer than the buffer", longLine.Url("/"), "", "80", 4, 404,
        "HTTP line too long", ""},
       {"relocation loop", loop.Url("/same"), "", "80", 5, 404,
@@ -305,6 +310,143 @@ TEST_F(HttpCliTest, FailureRowsEndWithTheirTexts) {
   }
   EXPECT_TRUE(longLine.WaitForClientClose(0));
   EXPECT_EQ(loop.ConnectionCount(), 21u);
+}
+
+TEST_F(HttpCliTest, BrokenAnswersFailWithWhatWasWrong) {
+  const struct {
+    const char* name;
+    std::string answer;
+    uint16_t error;
+    std::string reason, body;  // what arrived stays in the stream
+  } cases[] = {
+      {"HTTP/1.0 body short of its length",
+       "HTTP/1.0 200 OK\r\nContent-Length: 1000\r\n\r\n0123456789", kHttpErrorBodyCutShort,
+       "body cut short: 10 of 1000 bytes (Content-Length)", "0123456789"},
+      {"HTTP/1.1 body short of its length",
+       "HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\n0123456789", kHttpErrorBodyCutShort,
+       "body cut short: 10 of 1000 bytes (Content-Length)", "0123456789"},
+      {"chunked body without its last chunk",
+       "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nhello\r\n",
+       kHttpErrorBodyCutShort, "body cut short: the chunked body ended without its last chunk",
+       "hello"},
+      {"header cut short", "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n", kHttpErrorBadAnswer,
+       "answer cut short: the connection closed inside the header", ""},
+      {"letters after the length", "HTTP/1.0 200 OK\r\nContent-Length: 12abc\r\n\r\nbody",
+       kHttpErrorBadAnswer, "invalid Content-Length in the answer: '12abc'", ""},
+      {"negative length", "HTTP/1.1 200 OK\r\nContent-Length: -1\r\n\r\nbody", kHttpErrorBadAnswer,
+       "invalid Content-Length in the answer: '-1'", ""},
+      {"length of 2^63", "HTTP/1.1 200 OK\r\nContent-Length: 9223372036854775808\r\n\r\nbody",
+       kHttpErrorBadAnswer, "invalid Content-Length in the answer: '9223372036854775808'", ""},
+      {"two different lengths",
+       "HTTP/1.1 200 OK\r\nContent-Length: 10\r\nContent-Length: 12\r\n\r\n0123456789",
+       kHttpErrorBadAnswer, "two different Content-Length values in the answer: 10 and 12", ""},
+      {"the same length twice is fine",
+       "HTTP/1.1 200 OK\r\nContent-Length: 4\r\nContent-Length: 4\r\n\r\nbody", 0, "OK", "body"},
+      {"HTTP/1.0 without a length ends at the close", "HTTP/1.0 200 OK\r\n\r\nall of it", 0, "OK",
+       "all of it"},
+      {"more than the length over HTTP/1.0", "HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\nabcd", 0,
+       "OK", "abcd"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TScriptServer server({Respond(c.answer)});
+    TRecordingClient r(false);
+    ASSERT_TRUE(r.Get(server.Url("/")));
+    EXPECT_EQ(r.doneError, c.error);
+    EXPECT_EQ(r.client.StatusCode(), c.error == 0 ? 200 : 404);
+    EXPECT_EQ(r.client.ReasonPhrase(), c.reason);
+    EXPECT_EQ(r.stream.DataString(), c.body);
+    EXPECT_EQ(r.doneCount, 1);
+  }
+}
+
+TEST_F(HttpCliTest, RelocationsThatCouldBendTheRequestAreRefused) {
+  const struct {
+    const char* name;
+    std::string location, reason;
+  } cases[] = {
+      {"file address", "file:///etc/passwd",
+       "relocation refused: not an http or https address: 'file:///etc/passwd'"},
+      {"javascript", "javascript:alert(1)",
+       "relocation refused: not an http or https address: 'javascript:alert(1)'"},
+      {"blank in the path", "/a HTTP/1.0",
+       "relocation refused: the location holds a blank or a control character"},
+      {"carriage return inside", "/a\rX-Injected: yes",
+       "relocation refused: the location holds a blank or a control character"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TScriptServer server({Respond("HTTP/1.0 302 Found\r\nLocation: " + c.location + "\r\n\r\n")});
+    TRecordingClient r(false);
+    ASSERT_TRUE(r.Get(server.Url("/")));
+    EXPECT_EQ(r.doneError, kHttpErrorBadRelocation);
+    EXPECT_EQ(r.client.ReasonPhrase(), c.reason);
+    test::WaitFor([] { return false; }, 30);
+    EXPECT_EQ(server.ConnectionCount(), 1u);
+  }
+}
+
+TEST_F(HttpCliTest, UnsafeRequestValuesAreRefusedByStartGet) {
+  const struct {
+    const char* name;
+    std::string THttpCli::*field;
+    std::string value;
+  } cases[] = {
+      {"URL with a line feed", &THttpCli::URL, "http://127.0.0.1/a b\nEvil: 1"},
+      {"URL with a NUL", &THttpCli::URL, std::string("http://127.0.0.1/a\0b", 20)},
+      {"agent with CR LF", &THttpCli::Agent, "x\r\nX-Injected: yes"},
+      {"cookie with a line feed", &THttpCli::Cookie, "a=b\nc"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    THttpCli client;
+    client.URL = "http://127.0.0.1/";
+    client.*c.field = c.value;
+    try {
+      client.StartGet();
+      ADD_FAILURE() << "no exception";
+    } catch (const EHttpException& e) {
+      EXPECT_EQ(e.ErrorCode, kHttpErrorUnsafeRequest);
+      EXPECT_NE(std::string(e.what()).find("holds CR, LF or NUL"), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(client.State(), httpIdle);
+  }
+}
+
+TEST_F(HttpCliTest, AddressCredentialsGoOnlyWhereTheyWereGiven) {
+  TScriptServer second({Respond(kOk + "second")});
+  const std::string secondPort = std::to_string(second.Port());
+  const std::string auth = "Authorization: Basic YWxpY2U6czNjcmV0\r\n";
+  const struct {
+    const char* name;
+    std::string location;  // {P}: the first server's port
+    bool keeps;
+  } cases[] = {
+      {"same host and port", "/x", true},
+      {"same address written out", "http://127.0.0.1:{P}/x", true},
+      {"another port", "http://127.0.0.1:" + secondPort + "/x", false},
+      {"another host name", "http://localhost:{P}/x", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TScriptServer first({Respond("HTTP/1.0 302 Found\r\nLocation: {L}\r\n\r\n")});
+    std::string location = c.location;
+    if (const size_t at = location.find("{P}"); at != std::string::npos)
+      location.replace(at, 3, std::to_string(first.Port()));
+    first.SetAnswers({Respond("HTTP/1.0 302 Found\r\nLocation: " + location + "\r\n\r\n"),
+                      Respond(kOk + "first")});
+    const size_t secondBefore = second.ConnectionCount();
+    TRecordingClient r(false);
+    ASSERT_TRUE(r.Get("http://alice:s3cret@" + first.HostPort() + "/"));
+    EXPECT_EQ(r.doneError, 0);
+    ASSERT_TRUE(first.WaitForConnections(1));
+    EXPECT_NE(first.Request(0).find(auth), std::string::npos);
+    const std::string relocated =
+        c.location.find(secondPort) != std::string::npos
+            ? (second.WaitForConnections(secondBefore + 1), second.Request(secondBefore))
+            : (first.WaitForConnections(2), first.Request(1));
+    EXPECT_EQ(relocated.find(auth) != std::string::npos, c.keeps) << relocated;
+  }
 }
 
 TEST_F(HttpCliTest, ErrorStatusClosesAtOnce) {

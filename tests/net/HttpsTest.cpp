@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <memory>
 #include <random>
 #include <string>
@@ -8,6 +9,7 @@
 #include "net/HttpCli.h"
 #include "net/TlsSession.h"
 #include "tests/net/NetTestSupport.h"
+#include "tests/support/TempDir.h"
 #include "tests/support/peers/RealPeers.h"
 #include "tests/support/peers/ScriptServer.h"
 #include "tests/support/peers/TlsPeers.h"
@@ -182,6 +184,98 @@ TEST_F(HttpsTest, HostileTlsPeersEndWithOneCompletion) {
   }
   // The client ended both held connections itself, each with the close notice.
   EXPECT_TRUE(WaitFor([&] { return longer.CloseNotices() == 1 && chunked.CloseNotices() == 1; }));
+}
+
+TEST_F(HttpsTest, BrokenSessionsAfterTheHandshakeFailTheRequest) {
+  // A record with a forged authentication tag, and plain bytes that are no record.
+  const std::string forgedRecord = std::string("\x17\x03\x03\x00\x20", 5) + RandomBytes(32);
+  test::TTlsScriptServer forged(*certificates_, "HTTP/1.0 200 OK\r\n\r\npartial", true,
+                                forgedRecord);
+  test::TTlsScriptServer garbage(*certificates_, "HTTP/1.0 200 OK\r\n\r\npartial", true,
+                                 RandomBytes(100));
+  test::TTlsScriptServer noStatus(*certificates_, "ICY 200 OK\r\n\r\nmusic", false);
+  const struct {
+    const char* name;
+    std::string url;
+    uint16_t error;
+    std::string reason;
+  } cases[] = {
+      {"forged record", forged.Url(), 10053, "TLS error: "},
+      {"bytes that are no record", garbage.Url(), 10053, "TLS error: "},
+      {"no status line inside the session", noStatus.Url(), kHttpErrorBadAnswer,
+       "no status line in the answer: "},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto r = Client();
+    ASSERT_TRUE(r->Get(c.url, 5000));
+    EXPECT_EQ(r->doneError, c.error);
+    EXPECT_EQ(r->client.StatusCode(), 404);
+    EXPECT_TRUE(StartsWith(r->client.ReasonPhrase(), c.reason)) << r->client.ReasonPhrase();
+  }
+}
+
+TEST_F(HttpsTest, FailedTrustSetUpIsTriedAgain) {
+  test::TTempDir dir;
+  const std::string later = dir.File("later-ca.pem");
+  auto r = Client();
+  r->client.CaFile = later;
+  ASSERT_TRUE(r->Get(nginx_->Url("good", "/index.html")));
+  EXPECT_EQ(r->doneError, kTlsHandshakeFailed);
+  EXPECT_TRUE(StartsWith(r->client.ReasonPhrase(), "cannot use CA file " + later))
+      << r->client.ReasonPhrase();
+  dir.Write("later-ca.pem", test::ReadFile(certificates_->CaFile()));
+  ASSERT_TRUE(r->Get(nginx_->Url("good", "/index.html")));
+  EXPECT_EQ(r->doneError, 0) << r->client.ReasonPhrase();
+  EXPECT_EQ(r->stream.DataString(), "<html>nginx</html>\n");
+}
+
+TEST(TlsFailureTest, OneMappingForHandshakeReadsAndWrites) {
+  const struct {
+    const char* name;
+    TTlsFailureFacts facts;
+    int error;
+    std::string text;
+  } cases[] = {
+      {"certificate",
+       {false, "certificate has expired", true, "x", 0},
+       kTlsCertificateFailed,
+       "certificate verify failed: certificate has expired"},
+      {"handshake protocol error",
+       {false, "", true, "wrong version number", 0},
+       kTlsHandshakeFailed,
+       "TLS handshake failed: wrong version number"},
+      {"handshake reset",
+       {false, "", false, "", ECONNRESET},
+       10054,
+       "TLS handshake failed: Connection reset by peer"},
+      {"handshake peer gone",
+       {false, "", false, "", 0},
+       kTlsHandshakeFailed,
+       "TLS handshake failed: the server closed the connection"},
+      {"forged record later",
+       {true, "", true, "bad record mac", 0},
+       10053,
+       "TLS error: bad record mac"},
+      {"write to a reset peer",
+       {true, "", false, "", EPIPE},
+       10054,
+       "TLS error: Connection reset by peer"},
+      {"peer gone later",
+       {true, "", false, "", 0},
+       10054,
+       "TLS error: the server closed the connection"},
+      {"a late certificate complaint is no certificate failure",
+       {true, "certificate has expired", true, "bad record mac", 0},
+       10053,
+       "TLS error: bad record mac"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const TTlsFailure f = ClassifyTlsFailure(c.facts);
+    EXPECT_EQ(f.Error, c.error);
+    EXPECT_EQ(f.Text, c.text);
+  }
 }
 
 TEST_F(HttpsTest, TunnelRequestAndProxyRefusals) {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "net/HttpCli.h"
+#include "net/Url.h"
 
 namespace quellion {
 namespace {
@@ -41,16 +41,6 @@ TEST(ParseUrlTest, SplitsEveryForm) {
     EXPECT_EQ(p.Port, c.parts.Port);
     EXPECT_EQ(p.Path, c.parts.Path);
   }
-}
-
-TEST(Base64Test, EncodesWithPadding) {
-  EXPECT_EQ(EncodeBase64(""), "");
-  EXPECT_EQ(EncodeBase64("f"), "Zg==");
-  EXPECT_EQ(EncodeBase64("fo"), "Zm8=");
-  EXPECT_EQ(EncodeBase64("foo"), "Zm9v");
-  EXPECT_EQ(EncodeBase64("Aladdin:open sesame"), "QWxhZGRpbjpvcGVuIHNlc2FtZQ==");
-  EXPECT_EQ(EncodeBase64("user:"), "dXNlcjo=");
-  EXPECT_EQ(EncodeBase64(std::string("\xff\xfe\x00", 3)), "//4A");
 }
 
 }  // namespace

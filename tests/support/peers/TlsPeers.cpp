@@ -163,10 +163,11 @@ std::string TTlsNginxPeer::Url(const std::string& certificate, const std::string
 // ---------------------------------------------------------------- scripted TLS server
 
 TTlsScriptServer::TTlsScriptServer(const TTestCertificates& certificates, std::string raw,
-                                   bool hold)
+                                   bool hold, std::string forged)
     : cert_(certificates.Cert("good")),
       key_(certificates.Key("good")),
       raw_(std::move(raw)),
+      forged_(std::move(forged)),
       hold_(hold) {
   listenFd_ = ListenOnLoopback(port_);
   if (::pipe2(wake_, O_CLOEXEC) != 0)
@@ -215,6 +216,8 @@ void TTlsScriptServer::Serve() {
         request.append(buffer, static_cast<size_t>(n));
       }
       SSL_write(ssl, raw_.data(), static_cast<int>(raw_.size()));
+      if (!forged_.empty())
+        (void)!::write(fd, forged_.data(), forged_.size());
       if (hold_) {
         // Until the client closes (or the server stops).
         while (!stopped(fd, 50)) {

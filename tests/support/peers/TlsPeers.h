@@ -58,7 +58,10 @@ class TTlsNginxPeer {
 // then closes (or, with hold, keeps the connection until the client closes it).
 class TTlsScriptServer {
  public:
-  TTlsScriptServer(const TTestCertificates& certificates, std::string raw, bool hold);
+  // forged: bytes written to the connection itself after raw, outside the session
+  // (a record the client must refuse).
+  TTlsScriptServer(const TTestCertificates& certificates, std::string raw, bool hold,
+                   std::string forged = {});
   ~TTlsScriptServer();
   uint16_t Port() const { return port_; }
   std::string Url(const std::string& path = "/") const;
@@ -68,7 +71,7 @@ class TTlsScriptServer {
  private:
   void Serve();
   std::atomic<int> closeNotices_{0};
-  std::string cert_, key_, raw_;
+  std::string cert_, key_, raw_, forged_;
   bool hold_;
   int listenFd_ = -1;
   uint16_t port_ = 0;
