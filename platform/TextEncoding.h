@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace quellion {
 
@@ -9,5 +10,10 @@ bool IsValidUtf8(const std::string& bytes);
 // The bytes themselves when they are valid UTF-8, else their Windows-1252 reading
 // converted to UTF-8.
 std::string DecodeForDisplay(const std::string& bytes);
+// DecodeForDisplay(bytes) fit for a terminal: C0 controls (but those in `keep`), DEL and
+// the C1 controls U+0080..U+009F become U+FFFD, so no page or file can move the cursor,
+// ring, or switch the terminal's modes. Bytes 0x80..0x9F of text that is not UTF-8 are
+// Windows-1252 characters and stay such (its five unassigned ones are C1 controls).
+std::string ShownOnTerminal(const std::string& bytes, std::string_view keep = "\t");
 
 }  // namespace quellion

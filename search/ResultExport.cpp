@@ -72,7 +72,9 @@ std::string ResultsToCsv(const std::vector<TResultRecord>& rows) {
     out += std::to_string(row.Index);
     for (const std::string* field : {&row.SearchEngine, &row.Title, &row.URL, &row.Description}) {
       out += ',';
-      AppendCsvField(out, Shown(*field));
+      // CSV is often read on a terminal: controls other than TAB and the line breaks that
+      // quoting carries are replaced.
+      AppendCsvField(out, ShownOnTerminal(*field, "\t\r\n"));
     }
     out += "\r\n";
   }
