@@ -1,17 +1,19 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "engines/EngineDefinition.h"
-#include "engines/LibXml.h"
+#include "engines/HtmlExtractor.h"
+#include "engines/JsonExtractor.h"
 #include "search/Hit.h"
 
 namespace quellion {
 
-// Runs one definition's rules on result pages: HTML through libxml2's HTML reader
-// and XPath 1.0, JSON through member paths. Holds its own compiled XPaths, so each
-// task (thread) uses its own extractor.
+// Runs one definition's rules on result pages (HTML: THtmlExtractor, JSON:
+// TJsonExtractor) and turns each result's address into the stored one. Holds its own
+// compiled XPaths, so each task (thread) uses its own extractor.
 class TDefinitionExtractor {
  public:
   // langValue fills a {lang} in url_template that names no field of the result.
@@ -31,22 +33,13 @@ class TDefinitionExtractor {
   const TEngineDefinition& Definition() const { return definition_; }
 
  private:
-  void ExtractHtml(const std::string& page, const std::string& contentType,
-                   const std::string& pageUrl, const std::function<bool()>& mayGoOn,
-                   const THitSink& sink);
-  void ExtractJson(const std::string& page, const std::string& pageUrl,
-                   const std::function<bool()>& mayGoOn, const THitSink& sink);
   // The address as a row stores it: resolved, unwrapped, without "http://"; "" for none.
   std::string FinalAddress(const std::string& href, const std::string& pageUrl) const;
 
   TEngineDefinition definition_;
-  std::string langValue_;
-  TXPathPtr results_, url_, title_, content_;
+  // One of the two, by the definition's type.
+  std::unique_ptr<THtmlExtractor> html_;
+  std::unique_ptr<TJsonExtractor> json_;
 };
-
-// The charset a Content-Type header names ("" for none), e.g. "text/html; charset=UTF-8".
-std::string CharsetOfContentType(const std::string& contentType);
-// The charset the page's own meta element declares in its first 4 KiB ("" for none).
-std::string CharsetOfMeta(const std::string& page);
 
 }  // namespace quellion

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "engines/EngineDefinition.h"
+#include "engines/LibXml.h"
+#include "search/Hit.h"
+
+namespace quellion {
+
+// Reads an HTML result page with libxml2's HTML reader and a definition's XPath 1.0
+// rules. Holds its own compiled XPaths, so each task (thread) uses its own.
+class THtmlExtractor {
+ public:
+  explicit THtmlExtractor(const TEngineDefinition& definition);
+  ~THtmlExtractor();
+  THtmlExtractor(const THtmlExtractor&) = delete;
+  THtmlExtractor& operator=(const THtmlExtractor&) = delete;
+
+  // Hands each result to sink in page order, asking mayGoOn before each (false: the
+  // page ends). addressOf turns the result's raw address into the one handed on; a
+  // result whose address comes back empty is dropped. contentType's charset is the
+  // page's encoding; else the page's meta; else UTF-8. Relative addresses in the
+  // document are based on pageUrl. A page that cannot be read yields nothing.
+  void Extract(const std::string& page, const std::string& contentType, const std::string& pageUrl,
+               const std::function<bool()>& mayGoOn,
+               const std::function<std::string(const std::string& href)>& addressOf,
+               const THitSink& sink);
+
+ private:
+  TXPathPtr results_, url_, title_, content_;
+};
+
+}  // namespace quellion
