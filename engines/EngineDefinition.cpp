@@ -112,7 +112,31 @@ void CheckRequestText(const char* key, const std::string& value) {
       throw TInvalid{std::string("'") + key + "' has a line break or NUL in a value"};
 }
 
+// Bounds on what goes into a built address: a value (encoded, up to three times as long)
+// and the patterns with their placeholders, so no address grows beyond some ten KiB.
+constexpr size_t kMaxDefinitionValue = 256;
+constexpr size_t kMaxPattern = 2048;
+constexpr size_t kMaxPlaceholders = 8;
+
+void CheckLength(const char* key, const std::string& value, size_t limit) {
+  if (value.size() > limit)
+    throw TInvalid{std::string("'") + key + "' has a value longer than " + std::to_string(limit) +
+                   " bytes"};
+}
+
+// The number of {...} in a pattern, refused above kMaxPlaceholders.
+void CheckPlaceholderCount(const char* key, const std::string& pattern) {
+  size_t count = 0;
+  for (size_t pos = pattern.find('{'); pos != std::string::npos; pos = pattern.find('{', pos + 1))
+    ++count;
+  if (count > kMaxPlaceholders)
+    throw TInvalid{std::string("'") + key + "' has more than " + std::to_string(kMaxPlaceholders) +
+                   " placeholders"};
+}
+
 void CheckSearchUrl(const std::string& url) {
+  CheckLength("search_url", url, kMaxPattern);
+  CheckPlaceholderCount("search_url", url);
   if (url.rfind("http://", 0) != 0 && url.rfind("https://", 0) != 0)
     throw TInvalid{"'search_url' must start with http:// or https://"};
   for (char c : url)
@@ -215,6 +239,9 @@ TEngineDefinition Read(const json& root, TDefinitionLoad& load) {
   d.PageSize = Int(root, "page_size", 10, 1, 1000000);
   d.Languages = StringMap(root, "languages");
   d.LangAll = String(root, "lang_all", false);
+  CheckLength("lang_all", d.LangAll, kMaxDefinitionValue);
+  for (const auto& [name, code] : d.Languages)
+    CheckLength("languages", code, kMaxDefinitionValue);
   CheckRequestText("lang_all", d.LangAll);
   for (const auto& [name, code] : d.Languages)
     CheckRequestText("languages", code);
@@ -222,6 +249,8 @@ TEngineDefinition Read(const json& root, TDefinitionLoad& load) {
   for (const auto& [name, value] : d.Headers)
     CheckHeader(name, value);
   d.UrlTemplate = String(root, "url_template", false);
+  CheckLength("url_template", d.UrlTemplate, kMaxPattern);
+  CheckPlaceholderCount("url_template", d.UrlTemplate);
   d.UrlUnwrapParam = String(root, "url_unwrap_param", false);
   d.Enabled = Bool(root, "enabled", true);
 

@@ -70,6 +70,9 @@ std::string Html(const std::string& extra) {
 }
 
 TEST(DefinitionLoad, InvalidDefinitionsSayWhy) {
+  std::string nineLangs;
+  for (int i = 0; i < 9; ++i)
+    nineLangs += "{lang}";
   const TInvalidCase cases[] = {
       {"bad JSON", "{\n  \"name\": \"X\",\n  \"type\" \"html\"\n}",
        "bad JSON: parse error at line 3, column "},
@@ -138,6 +141,13 @@ TEST(DefinitionLoad, InvalidDefinitionsSayWhy) {
       {"lang_all that would add a header line",
        Html(R"(, "lang_all": "x HTTP/1.0\r\nX-Injected: yes\r\nY:")"),
        "'lang_all' has a line break"},
+      {"search_url that expands without bound",
+       R"({"name": "X", "type": "html", "url_xpath": "//a/@href", "title_xpath": "//a",
+           "search_url": "http://e/?q={query})" +
+           nineLangs + R"("})",
+       "more than 8 placeholders"},
+      {"lang_all too long", Html(R"(, "lang_all": ")" + std::string(257, 'x') + "\""),
+       "'lang_all' has a value longer than 256 bytes"},
       {"language code with NUL", Html(R"(, "languages": {"English": "en\u0000"})"),
        "'languages' has a line break or NUL"},
   };
