@@ -14,6 +14,7 @@
 #include <QRegularExpressionValidator>
 #include <QTextBrowser>
 #include <QVBoxLayout>
+#include <cstdio>
 
 #include "app/ControlAlign.h"
 #include "app/DefinedEnginesBox.h"
@@ -311,7 +312,15 @@ bool TMainForm::StoreSettings() {
   SetRootKey(HKEY_CURRENT_USER);
   SetKeyName(SettingsKeyName());
   const bool written = TAppBar::StoreSettings();
-  FlushSettings();
+  std::string error;
+  if (!FlushSettings(&error)) {
+    // The window is going away: the status bar would not be seen, so say it on stderr and
+    // in a message that has no parent.
+    std::fprintf(stderr, "quellion: %s\n", error.c_str());
+    ShowStatusText(error);
+    (shell_ != nullptr ? *shell_ : DefaultDesktopShell())
+        .ShowMessage(nullptr, QString::fromStdString(error));
+  }
   return written;
 }
 

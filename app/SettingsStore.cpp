@@ -27,8 +27,12 @@ void StoreWindowChoices(const QWidget& form) {
   StoreFormChoices(form, TRegistry::CurrentUser());
 }
 
-bool FlushSettings() {
-  return TRegistry::CurrentUser().Flush();
+bool FlushSettings(std::string* error) {
+  TRegistry& registry = TRegistry::CurrentUser();
+  const bool written = registry.Flush();
+  if (!written && error)
+    *error = registry.LastError();
+  return written;
 }
 
 }  // namespace quellion

@@ -25,7 +25,8 @@ TEngineHosts ReadEngineHosts();
 void RestoreWindowChoices(QWidget& form);
 void StoreWindowChoices(const QWidget& form);
 
-// Writes the store to its file; false when that failed (the old file then stays).
-bool FlushSettings();
+// Writes the store to its file; false when that failed (the old file then stays), with
+// `error` saying why when given.
+bool FlushSettings(std::string* error = nullptr);
 
 }  // namespace quellion

@@ -36,8 +36,12 @@ std::string Escape(std::string_view s);
 // "\"" + Escape(s) + "\""
 std::string Quoted(std::string_view s);
 
+// The most ReadInput() takes: 64 MiB.
+inline constexpr std::size_t kMaxInputSize = 64u * 1024 * 1024;
+
 // Reads a whole file as raw bytes; "-" or an empty name reads the input stream.
-// Throws EException("cannot read <name>: <reason>") when it cannot be read.
+// Throws EException("cannot read <name>: <reason>") when it cannot be read or holds more
+// than kMaxInputSize bytes.
 std::string ReadInput(const std::string& name, std::istream& in);
 
 // Parses a decimal 32-bit integer (optional sign); throws EUsageError naming the

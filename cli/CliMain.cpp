@@ -10,6 +10,7 @@
 
 #include "cli/CliCommon.h"
 #include "cli/Commands.h"
+#include "platform/TextEncoding.h"
 
 // The build passes the project's version (cli/CMakeLists.txt).
 #ifndef QUELLION_VERSION
@@ -82,21 +83,35 @@ std::string Quoted(std::string_view s) {
 }
 
 std::string ReadInput(const std::string& name, std::istream& in) {
-  if (name.empty() || name == "-") {
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  const std::string shown = name.empty() || name == "-" ? std::string("standard input") : name;
+  std::ifstream file;
+  std::istream* source = &in;
+  if (!name.empty() && name != "-") {
+    // A folder opens like a file and reads as nothing: refuse it by name.
+    std::error_code ignored;
+    if (std::filesystem::is_directory(name, ignored))
+      throw EException("cannot read " + name + ": " + std::strerror(EISDIR));
+    file.open(name, std::ios::binary);
+    if (!file)
+      throw EException("cannot read " + name + ": " + std::strerror(errno));
+    source = &file;
   }
-  // A folder opens like a file and reads as nothing: refuse it by name.
-  std::error_code ignored;
-  if (std::filesystem::is_directory(name, ignored))
-    throw EException("cannot read " + name + ": " + std::strerror(EISDIR));
-  std::ifstream file(name, std::ios::binary);
-  if (!file)
-    throw EException("cannot read " + name + ": " + std::strerror(errno));
-  std::ostringstream data;
-  data << file.rdbuf();
-  if (file.bad())
-    throw EException("cannot read " + name + ": read error");
-  return data.str();
+  // Read in pieces up to one byte past the cap: /dev/zero or an endless pipe ends here
+  // instead of taking all memory.
+  std::string data;
+  char buffer[65536];
+  while (data.size() <= kMaxInputSize) {
+    source->read(buffer, sizeof buffer);
+    const std::streamsize got = source->gcount();
+    data.append(buffer, static_cast<std::size_t>(got));
+    if (got < static_cast<std::streamsize>(sizeof buffer))
+      break;
+  }
+  if (source->bad())
+    throw EException("cannot read " + shown + ": read error");
+  if (data.size() > kMaxInputSize)
+    throw EException("cannot read " + shown + ": larger than 64 MiB");
+  return data;
 }
 
 int ParseNumber(const std::string& text, const std::string& option) {
@@ -150,10 +165,12 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
       return RunEngines(ctx);
     throw EUsageError("unknown command '" + command + "' (try --help)");
   } catch (const EUsageError& e) {
-    err << "quellion-cli: " << e.Message << "\n";
+    // Messages may quote a file's, a page's or a server's text: no control reaches the
+    // terminal.
+    err << "quellion-cli: " << ShownOnTerminal(e.Message) << "\n";
     return kExitUsage;
   } catch (const std::exception& e) {
-    err << "quellion-cli: " << e.what() << "\n";
+    err << "quellion-cli: " << ShownOnTerminal(e.what()) << "\n";
     return kExitFailed;
   }
 }

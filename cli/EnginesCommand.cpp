@@ -1,5 +1,6 @@
 #include "cli/Commands.h"
 #include "engines/EngineCatalog.h"
+#include "platform/TextEncoding.h"
 #include "search/Engines.h"
 
 namespace quellion::cli {
@@ -22,15 +23,18 @@ int RunEngines(CommandContext& ctx) {
 
   for (TEngine engine : kAllEngines)
     ctx.out << EngineName(engine) << "\tclassic\tbuilt in\n";
+  // Names, paths and warnings come from files: no control of theirs (not even a TAB, the
+  // column separator here) reaches the terminal.
+  const auto shown = [](const std::string& text) { return ShownOnTerminal(text, ""); };
   const TEngineCatalog catalog = LoadEngineCatalog();
   for (const TEngineDefinition& d : catalog.Engines) {
-    ctx.out << d.Name << '\t' << (d.Type == TDefinitionType::Html ? "html" : "json")
-            << (d.Enabled ? "" : ", disabled") << '\t' << d.SourceFile << '\n';
+    ctx.out << shown(d.Name) << '\t' << (d.Type == TDefinitionType::Html ? "html" : "json")
+            << (d.Enabled ? "" : ", disabled") << '\t' << shown(d.SourceFile) << '\n';
   }
   for (const TInvalidDefinition& bad : catalog.Invalid)
-    ctx.out << "invalid\t" << bad.File << '\t' << Escape(bad.Reason) << '\n';
+    ctx.out << "invalid\t" << shown(bad.File) << '\t' << Escape(bad.Reason) << '\n';
   for (const std::string& warning : catalog.Warnings)
-    ctx.err << "warning: " << warning << '\n';
+    ctx.err << "warning: " << shown(warning) << '\n';
   return kExitOk;
 }
 

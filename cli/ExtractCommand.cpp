@@ -4,6 +4,7 @@
 #include "cli/SearchOptions.h"
 #include "engines/DefinitionExtractor.h"
 #include "engines/RequestAddress.h"
+#include "platform/TextEncoding.h"
 #include "search/PageExtractor.h"
 #include "search/ResultTable.h"
 
@@ -18,7 +19,7 @@ int RunDefinitionExtract(CommandContext& ctx, const std::string& definitionFile,
                          std::vector<std::string> pages) {
   const TDefinitionLoad load = LoadDefinitionFile(definitionFile);
   for (const std::string& warning : load.Warnings)
-    ctx.err << "warning: " << definitionFile << ": " << warning << "\n";
+    ctx.err << "warning: " << ShownOnTerminal(definitionFile + ": " + warning, "") << "\n";
   if (!load.Definition)
     throw EException(definitionFile + ": " + load.Error);
   const TEngineDefinition& definition = *load.Definition;
@@ -50,7 +51,8 @@ int RunExtract(CommandContext& ctx) {
                "for '-') as successive pages of one engine task, offering every hit to an\n"
                "empty results table of at most N rows (default 1000). One line per hit:\n"
                "'+' (added) or '-' (refused), then title, URL and description, tab-separated.\n"
-               "Exit 3 when the rule ends the task.\n"
+               "Exit 3 when the rule ends the task. A page larger than 64 MiB is refused\n"
+               "(exit 1).\n"
                "\n"
                "Usage: quellion-cli extract --definition FILE [--url ADDRESS] [--max-sites N]\n"
                "                            [PAGE...]\n"

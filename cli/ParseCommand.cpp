@@ -14,7 +14,8 @@ constexpr const char* kParseUsage =
     "Parses the HTML page in FILE (or standard input when FILE is absent or '-') and\n"
     "prints the tree below the root, one node per line, indented two spaces per depth:\n"
     "  <NodeType> \"<Name>\" \"<Text>\"[ /][ \"<attribute>\"]...\n"
-    "Syntax warnings go to standard error as 'warning: <text>'.\n"
+    "Syntax warnings go to standard error as 'warning: <text>'. Input larger than\n"
+    "64 MiB is refused (exit 1).\n"
     "\n"
     "Options:\n"
     "  --events   print the parser's events in the order fired instead of the tree\n";

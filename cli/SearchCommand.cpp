@@ -249,7 +249,7 @@ int RunSearch(CommandContext& ctx) {
 
   if (report) {
     for (const TEngineOutcome& outcome : control.EngineOutcomes())
-      err << "report: " << outcome.Line() << "\n";
+      err << "report: " << ShownOnTerminal(outcome.Line(), "") << "\n";  // a server's words
     err << std::flush;
   }
 

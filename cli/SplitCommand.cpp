@@ -12,7 +12,8 @@ constexpr const char* kSplitUsage =
     "\n"
     "Runs the tag splitter on TEXT (or on all of standard input when TEXT is absent)\n"
     "and prints the name on the first line and each attribute on its own line after\n"
-    "it, each as a quoted, escaped string. Use '--' before a TEXT that starts with '--'.\n";
+    "it, each as a quoted, escaped string. Use '--' before a TEXT that starts with '--'.\n"
+    "Standard input larger than 64 MiB is refused (exit 1).\n";
 
 }  // namespace
 

@@ -3,12 +3,14 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
 
 #include "engines/LibXml.h"
+#include "platform/TextEncoding.h"
 #include "platform/TextUtil.h"
 #include "search/Engines.h"
 
@@ -103,7 +105,39 @@ void CheckHeader(const std::string& name, const std::string& value) {
       throw TInvalid{"header '" + name + "' is set by the program and cannot be given"};
 }
 
+// A value that goes into a request (it is percent-encoded there, but a line break or NUL in
+// it is a mistake or an attack, never a language code).
+void CheckRequestText(const char* key, const std::string& value) {
+  for (char c : value)
+    if (c == '\r' || c == '\n' || c == '\0')
+      throw TInvalid{std::string("'") + key + "' has a line break or NUL in a value"};
+}
+
+// Bounds on what goes into a built address: a value (encoded, up to three times as long)
+// and the patterns with their placeholders, so no address grows beyond some ten KiB.
+constexpr size_t kMaxDefinitionValue = 256;
+constexpr size_t kMaxPattern = 2048;
+constexpr size_t kMaxPlaceholders = 8;
+
+void CheckLength(const char* key, const std::string& value, size_t limit) {
+  if (value.size() > limit)
+    throw TInvalid{std::string("'") + key + "' has a value longer than " + std::to_string(limit) +
+                   " bytes"};
+}
+
+// The number of {...} in a pattern, refused above kMaxPlaceholders.
+void CheckPlaceholderCount(const char* key, const std::string& pattern) {
+  size_t count = 0;
+  for (size_t pos = pattern.find('{'); pos != std::string::npos; pos = pattern.find('{', pos + 1))
+    ++count;
+  if (count > kMaxPlaceholders)
+    throw TInvalid{std::string("'") + key + "' has more than " + std::to_string(kMaxPlaceholders) +
+                   " placeholders"};
+}
+
 void CheckSearchUrl(const std::string& url) {
+  CheckLength("search_url", url, kMaxPattern);
+  CheckPlaceholderCount("search_url", url);
   if (url.rfind("http://", 0) != 0 && url.rfind("https://", 0) != 0)
     throw TInvalid{"'search_url' must start with http:// or https://"};
   for (char c : url)
@@ -130,6 +164,27 @@ void CheckXPath(const char* key, const std::string& expression) {
     throw TInvalid{std::string("'") + key + "' is not a valid XPath: " + expression};
 }
 
+// Characters that make one name look like another, or hide where it ends: C1 controls,
+// bidirectional marks, embeddings, overrides and isolates, zero-width and other invisible
+// characters, the byte order mark. `text` is UTF-8.
+bool HasHiddenCharacter(const std::string& text) {
+  for (size_t i = 0; i < text.size();) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    const size_t len = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+    uint32_t cp = len == 1 ? c : len == 2 ? (c & 0x1F) : len == 3 ? (c & 0x0F) : (c & 0x07);
+    for (size_t k = 1; k < len && i + k < text.size(); ++k)
+      cp = (cp << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+    i += len;
+    if ((cp >= 0x80 && cp <= 0x9F) || cp == 0xAD || cp == 0x34F || cp == 0x61C ||
+        (cp >= 0x115F && cp <= 0x1160) || cp == 0x180E || (cp >= 0x200B && cp <= 0x200F) ||
+        (cp >= 0x202A && cp <= 0x202E) || (cp >= 0x2060 && cp <= 0x206F) || cp == 0x3164 ||
+        (cp >= 0xFE00 && cp <= 0xFE0F) || cp == 0xFEFF || (cp >= 0xFFF0 && cp <= 0xFFFB) ||
+        (cp >= 0xE0000 && cp <= 0xE0FFF))
+      return true;
+  }
+  return false;
+}
+
 void CheckName(const std::string& name) {
   if (name.empty())
     throw TInvalid{"'name' is empty"};
@@ -138,6 +193,8 @@ void CheckName(const std::string& name) {
   for (char c : name)
     if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F || c == ',')
       throw TInvalid{"'name' must not contain commas or control characters"};
+  if (HasHiddenCharacter(DecodeForDisplay(name)))
+    throw TInvalid{"'name' must not contain control, direction-changing or invisible characters"};
   if (name.front() == ' ' || name.back() == ' ')
     throw TInvalid{"'name' must not start or end with a blank"};
   if (ParseEngineName(name))
@@ -183,10 +240,18 @@ TEngineDefinition Read(const json& root, TDefinitionLoad& load) {
   d.PageSize = Int(root, "page_size", 10, 1, 1000000);
   d.Languages = StringMap(root, "languages");
   d.LangAll = String(root, "lang_all", false);
+  CheckLength("lang_all", d.LangAll, kMaxDefinitionValue);
+  for (const auto& [name, code] : d.Languages)
+    CheckLength("languages", code, kMaxDefinitionValue);
+  CheckRequestText("lang_all", d.LangAll);
+  for (const auto& [name, code] : d.Languages)
+    CheckRequestText("languages", code);
   d.Headers = StringMap(root, "headers");
   for (const auto& [name, value] : d.Headers)
     CheckHeader(name, value);
   d.UrlTemplate = String(root, "url_template", false);
+  CheckLength("url_template", d.UrlTemplate, kMaxPattern);
+  CheckPlaceholderCount("url_template", d.UrlTemplate);
   d.UrlUnwrapParam = String(root, "url_unwrap_param", false);
   d.Enabled = Bool(root, "enabled", true);
 

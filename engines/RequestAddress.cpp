@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "engines/Placeholders.h"
+#include "engines/TextTools.h"
 #include "platform/TextUtil.h"
 #include "search/LanguageTable.h"
 #include "search/QueryBuilder.h"
@@ -28,8 +29,8 @@ std::string RequestAddress(const TEngineDefinition& definition, const std::strin
       out += std::to_string(int64_t{definition.FirstPageNum} + pageIndex);
     else if (name == "offset")
       out += std::to_string(int64_t{pageIndex} * definition.PageSize);
-    else if (name == "lang")
-      out += DefinitionLanguage(definition, languageIndex);
+    else if (name == "lang")  // a value, never a piece of the address's syntax
+      out += PercentEncode(DefinitionLanguage(definition, languageIndex));
     else
       return false;
     return true;

@@ -13,7 +13,8 @@ std::string DefinitionLanguage(const TEngineDefinition& definition, int language
 
 // search_url with its placeholders filled: {query} the keywords encoded as the
 // classic engines encode them, {pageno} first_page_num + pageIndex, {offset}
-// pageIndex * page_size, {lang} DefinitionLanguage.
+// pageIndex * page_size, {lang} DefinitionLanguage percent-encoded (all but letters,
+// digits and - . _ ~).
 std::string RequestAddress(const TEngineDefinition& definition, const std::string& keywords,
                            int languageIndex, int pageIndex);
 

@@ -98,4 +98,24 @@ std::string DecodeForDisplay(const std::string& bytes) {
   return out;
 }
 
+std::string ShownOnTerminal(const std::string& bytes, std::string_view keep) {
+  const std::string text = DecodeForDisplay(bytes);
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if ((c < 0x20 && keep.find(static_cast<char>(c)) == std::string_view::npos) || c == 0x7F) {
+      out += "\xEF\xBF\xBD";
+    } else if (c == 0xC2 && i + 1 < text.size() &&
+               static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
+               static_cast<unsigned char>(text[i + 1]) <= 0x9F) {
+      out += "\xEF\xBF\xBD";  // U+0080..U+009F
+      ++i;
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out;
+}
+
 }  // namespace quellion

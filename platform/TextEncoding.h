@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace quellion {
 
@@ -16,5 +17,10 @@ std::string DecodeForDisplay(const std::string& bytes);
 std::string CutText(const std::string& text, size_t maxBytes);
 // Appends the code point cp (at most U+10FFFF) to out as UTF-8.
 void AppendUtf8(std::string& out, uint32_t cp);
+// DecodeForDisplay(bytes) fit for a terminal: C0 controls (but those in `keep`), DEL and
+// the C1 controls U+0080..U+009F become U+FFFD, so no page or file can move the cursor,
+// ring, or switch the terminal's modes. Bytes 0x80..0x9F of text that is not UTF-8 are
+// Windows-1252 characters and stay such (its five unassigned ones are C1 controls).
+std::string ShownOnTerminal(const std::string& bytes, std::string_view keep = "\t");
 
 }  // namespace quellion

@@ -23,7 +23,15 @@ std::string EncodeKeywords(const std::string& keywords) {
         out += "%2B";
         break;
       default:
-        out += c;
+        // A control byte copied raw would end the request line (CR, LF) or cut it (NUL).
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
+          static const char kHex[] = "0123456789ABCDEF";
+          out += '%';
+          out += kHex[static_cast<unsigned char>(c) >> 4];
+          out += kHex[c & 0x0F];
+        } else {
+          out += c;
+        }
     }
   }
   return out;

@@ -17,7 +17,8 @@ namespace quellion {
 bool KeywordsAreBlank(std::string_view keywords);
 
 // Keyword text in query form, byte by byte: space -> "+", '"' -> "%22", '\'' -> "%27",
-// '+' -> "%2B"; every other byte unchanged. Not trimmed.
+// '+' -> "%2B", control bytes (below 0x20, and 0x7F) -> "%XX"; every other byte unchanged.
+// Not trimmed.
 std::string EncodeKeywords(const std::string& keywords);
 
 // The language value the engine sends for language index i; an index outside 0..25

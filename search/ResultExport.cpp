@@ -73,7 +73,9 @@ std::string ResultsToCsv(const std::vector<TResultRecord>& rows) {
     const std::string address = FullAddress(row.URL);
     for (const std::string* field : {&row.SearchEngine, &row.Title, &address, &row.Description}) {
       out += ',';
-      AppendCsvField(out, Shown(*field));
+      // CSV is often read on a terminal: controls other than TAB and the line breaks that
+      // quoting carries are replaced.
+      AppendCsvField(out, ShownOnTerminal(*field, "\t\r\n"));
     }
     out += "\r\n";
   }

@@ -106,17 +106,17 @@ bool WriteFileAtomically(const std::string& path, const std::string& bytes, std:
   return true;
 }
 
-// The file a store writes: a symbolic link (settings kept elsewhere) is written through
-// rather than replaced; a dangling one is replaced.
-std::string WritePathFor(const std::string& path) {
+// Why the entry at path may not be replaced, or empty when it may: only a regular file (or
+// nothing) is ours to replace. A symbolic link is never followed, so the store cannot be
+// turned into a write to some other file, a FIFO or a device.
+std::string NotOursToReplace(const std::string& path) {
   struct stat st {};
-  if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-    std::error_code ec;
-    std::filesystem::path resolved = std::filesystem::canonical(path, ec);
-    if (!ec)
-      return resolved.string();
-  }
-  return path;
+  if (::lstat(path.c_str(), &st) != 0 || S_ISREG(st.st_mode))
+    return {};
+  const char* what = S_ISLNK(st.st_mode)   ? "a symbolic link"
+                     : S_ISDIR(st.st_mode) ? "a folder"
+                                           : "not a regular file";
+  return path + " is " + what + "; settings not saved";
 }
 
 std::unique_ptr<TRegistry>& CurrentUserSlot() {
@@ -143,7 +143,8 @@ std::string HomeFolder() {
 TRegistry::TRegistry(std::string filePath)
     : filePath_(std::move(filePath)), root_(std::make_unique<TRegistryKey>(kCurrentUserRootName)) {
   // Non-blocking open: a FIFO or device in the file's place must not hang the program.
-  int fd = ::open(filePath_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  // Nor is a symbolic link followed: the file is read only where it would be written.
+  int fd = ::open(filePath_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW);
   if (fd < 0) {
     if (errno != ENOENT && errno != ENOTDIR) {
       loadReport_.Damaged = true;
@@ -231,6 +232,7 @@ bool TRegistry::DeleteKey(HKEY root, const std::string& path) {
 
 bool TRegistry::KeepDamagedFileAside(const std::string& path) {
   std::string bad = path + ".bad";
+  // unlink and link act on the names themselves: a link in either place is not followed.
   if (::unlink(bad.c_str()) != 0 && errno != ENOENT) {
     lastError_ = ErrnoText("cannot replace " + bad, errno);
     return false;
@@ -238,7 +240,11 @@ bool TRegistry::KeepDamagedFileAside(const std::string& path) {
   // A hard link keeps the damaged file whole, however large; the loaded bytes are the
   // fallback where links are not possible.
   if (::link(path.c_str(), bad.c_str()) == 0) {
-    ::chmod(bad.c_str(), 0600);
+    int fd = ::open(bad.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY);
+    if (fd >= 0) {
+      ::fchmod(fd, 0600);
+      ::close(fd);
+    }
     return true;
   }
   // Nothing left to keep, or nothing readable was in its place.
@@ -249,13 +255,16 @@ bool TRegistry::KeepDamagedFileAside(const std::string& path) {
 
 bool TRegistry::Flush() {
   lastError_.clear();
-  const std::string path = WritePathFor(filePath_);
+  const std::string& path = filePath_;
+  lastError_ = NotOursToReplace(path);
+  if (!lastError_.empty())
+    return false;
   std::string text = FormatRegistryText(*root_);
   // Storing is a chain of steps that may each flush; what is already on disk is not
   // written again.
   if (writtenOnce_ && text == lastWritten_) {
     struct stat st {};
-    if (::stat(path.c_str(), &st) == 0 && st.st_ino == writtenInode_ &&
+    if (::lstat(path.c_str(), &st) == 0 && st.st_ino == writtenInode_ &&
         st.st_dev == writtenDevice_) {
       return true;
     }
@@ -267,7 +276,7 @@ bool TRegistry::Flush() {
   if (!WriteFileAtomically(path, text, lastError_))
     return false;
   struct stat st {};
-  writtenOnce_ = ::stat(path.c_str(), &st) == 0;
+  writtenOnce_ = ::lstat(path.c_str(), &st) == 0;
   writtenInode_ = st.st_ino;
   writtenDevice_ = st.st_dev;
   damagedFilePending_ = false;

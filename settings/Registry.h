@@ -49,6 +49,8 @@ class TRegistry {
   // Writes the whole registry to the file: temporary file in the same folder (mode 0600),
   // fsync, rename over the file, fsync of the folder. Creates the folder (0700) if needed.
   // False (with LastError() saying why) when it could not; the old file is then untouched.
+  // Only a regular file is replaced: anything else in its place (a symbolic link, a folder,
+  // a FIFO, a device) is left alone, nothing is written, and Flush() says so.
   // Nothing is written when nothing changed since this store's last successful Flush() and
   // the file it wrote is still in place.
   bool Flush();

@@ -12,12 +12,14 @@
 #include <QTest>
 #include <QTextBrowser>
 #include <QTimer>
+#include <filesystem>
 
 #include "app/MainForm.h"
 #include "app/SettingsStore.h"
 #include "search/SearchControl.h"
 #include "settings/Registry.h"
 #include "tests/app/AppTestSupport.h"
+#include "tests/support/FakeShell.h"
 #include "ui_MainForm.h"
 
 namespace quellion {
@@ -199,6 +201,22 @@ TEST_F(MainFormWindow, HelpShowsTheBundledContents) {
   auto* browser = form.HelpWindow()->findChild<QTextBrowser*>();
   ASSERT_NE(browser, nullptr);
   EXPECT_TRUE(browser->toPlainText().contains(QStringLiteral("Begin Search")));
+}
+
+TEST_F(MainFormWindow, SettingsThatCannotBeSavedAreReportedAtDestruction) {
+  const std::string elsewhere = settings_.Folder() + "/elsewhere.reg";
+  std::filesystem::create_directories(settings_.Folder() + "/tarnwick-quellion");
+  std::filesystem::create_symlink(elsewhere, settings_.FilePath());
+  TRegistry::ResetCurrentUser();
+  test::TFakeShell shell;
+  {
+    TMainForm form;
+    form.SetShell(&shell);
+  }
+  ASSERT_EQ(shell.messages.size(), 1u);
+  EXPECT_TRUE(shell.messages[0].contains(QStringLiteral("symbolic link")))
+      << shell.messages[0].toStdString();
+  EXPECT_FALSE(std::filesystem::exists(elsewhere));
 }
 
 TEST_F(MainFormWindow, SettingsAreReadAtCreationAndRebuiltAtDestruction) {

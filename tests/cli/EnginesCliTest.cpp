@@ -54,6 +54,22 @@ TEST_F(EnginesCli, ListsEveryEngineThenBrokenFiles) {
                     "object key - unexpected ','; expected string literal"}));
 }
 
+// File names and warnings come from the user's files: their controls never reach the
+// terminal.
+TEST_F(EnginesCli, ControlCharactersOfFilesAreReplaced) {
+  const std::string bad = AddUserDefinition("red\x1b[31m.json", "{}");
+  std::string withKey = test::SimWikipediaDefinition("127.0.0.1:1");
+  withKey.insert(withKey.find('{') + 1, "\"k\\u0007\": 1, ");
+  AddUserDefinition("bell.json", withKey);
+  const TCliRun run = RunCli({"engines"});
+  EXPECT_EQ(run.status, 0);
+  const std::string shownBad = bad.substr(0, bad.rfind('/') + 1) + "red\xef\xbf\xbd[31m.json";
+  EXPECT_NE(run.out.find("invalid\t" + shownBad + "\t"), std::string::npos) << run.out;
+  EXPECT_NE(run.err.find("unknown key 'k\xef\xbf\xbd'"), std::string::npos) << run.err;
+  EXPECT_EQ(run.out.find('\x1b'), std::string::npos);
+  EXPECT_EQ(run.err.find('\x07'), std::string::npos);
+}
+
 TEST_F(EnginesCli, SearchRunsUserDefinitionsAgainstTheSimulator) {
   TSimLayoutConfig layouts;
   layouts[0].Total = 12;

@@ -99,9 +99,15 @@ TEST(HtmlCliTest, BadUsageAndUnreadableFiles) {
        "quellion-cli: cannot read /nonexistent/page.html: No such file or directory\n"},
       {{"parse", "/tmp"}, 1, "quellion-cli: cannot read /tmp: Is a directory\n"},
       {{"extract", "google", "/tmp"}, 1, "quellion-cli: cannot read /tmp: Is a directory\n"},
+      {{"parse", "/dev/zero"}, 1, "quellion-cli: cannot read /dev/zero: larger than 64 MiB\n"},
+      {{"extract", "google", "/dev/zero"},
+       1,
+       "quellion-cli: cannot read /dev/zero: larger than 64 MiB\n"},
+      {{"split"}, 1, "quellion-cli: cannot read standard input: larger than 64 MiB\n"},
   };
+  const std::string endless(64 * 1024 * 1024 + 1, '<');  // standard input of the split row
   for (const auto& c : cases) {
-    const TCliRun r = RunCli(c.args);
+    const TCliRun r = RunCli(c.args, c.args.size() == 1 ? endless : std::string());
     EXPECT_EQ(r.status, c.status) << c.args.back();
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err, c.err);

@@ -70,6 +70,9 @@ std::string Html(const std::string& extra) {
 }
 
 TEST(DefinitionLoad, InvalidDefinitionsSayWhy) {
+  std::string nineLangs;
+  for (int i = 0; i < 9; ++i)
+    nineLangs += "{lang}";
   const TInvalidCase cases[] = {
       {"bad JSON", "{\n  \"name\": \"X\",\n  \"type\" \"html\"\n}",
        "bad JSON: parse error at line 3, column "},
@@ -105,6 +108,22 @@ TEST(DefinitionLoad, InvalidDefinitionsSayWhy) {
        R"({"name": "a,b", "type": "html", "search_url": "http://e/?q={query}",
            "url_xpath": "//a/@href", "title_xpath": "//a"})",
        "commas"},
+      {"name with a tab and a line feed",
+       R"({"name": "a\n\tb", "type": "html", "search_url": "http://e/?q={query}",
+           "url_xpath": "//a/@href", "title_xpath": "//a"})",
+       "control characters"},
+      {"name with a zero-width space",
+       R"({"name": "Goo\u200bgle", "type": "html", "search_url": "http://e/?q={query}",
+           "url_xpath": "//a/@href", "title_xpath": "//a"})",
+       "invisible"},
+      {"name with a right-to-left override",
+       R"({"name": "abc\u202Egnp.exe", "type": "html", "search_url": "http://e/?q={query}",
+           "url_xpath": "//a/@href", "title_xpath": "//a"})",
+       "direction-changing"},
+      {"name with a C1 control",
+       R"({"name": "x\u009by", "type": "html", "search_url": "http://e/?q={query}",
+           "url_xpath": "//a/@href", "title_xpath": "//a"})",
+       "control"},
       {"search_url without scheme",
        R"({"name": "X", "type": "html", "search_url": "e.test/?q={query}",
            "url_xpath": "//a/@href", "title_xpath": "//a"})",
@@ -119,6 +138,18 @@ TEST(DefinitionLoad, InvalidDefinitionsSayWhy) {
        "set by the program"},
       {"languages not strings", Html(R"(, "languages": {"English": 1})"),
        "'languages' must be an object of strings"},
+      {"lang_all that would add a header line",
+       Html(R"(, "lang_all": "x HTTP/1.0\r\nX-Injected: yes\r\nY:")"),
+       "'lang_all' has a line break"},
+      {"search_url that expands without bound",
+       R"({"name": "X", "type": "html", "url_xpath": "//a/@href", "title_xpath": "//a",
+           "search_url": "http://e/?q={query})" +
+           nineLangs + R"("})",
+       "more than 8 placeholders"},
+      {"lang_all too long", Html(R"(, "lang_all": ")" + std::string(257, 'x') + "\""),
+       "'lang_all' has a value longer than 256 bytes"},
+      {"language code with NUL", Html(R"(, "languages": {"English": "en\u0000"})"),
+       "'languages' has a line break or NUL"},
   };
   for (const TInvalidCase& c : cases) {
     const TDefinitionLoad load = ParseDefinition(c.text);

@@ -31,6 +31,11 @@ TEST(RequestAddress, PlaceholdersForEachPage) {
   d.FirstPageNum = 0;
   d.SearchUrl = "http://{lang}.e.test/?q={query}&page={pageno}";
   EXPECT_EQ(RequestAddress(d, "x", 9, 3), "http://de-DE.e.test/?q=x&page=3");
+  // A value substituted is never syntax: what would start a new key, a new header line or
+  // another request line is percent-encoded.
+  d.LangAll = "x HTTP/1.0\r\nX: y&k=v";
+  EXPECT_EQ(RequestAddress(d, "a\nb", -1, 0),
+            "http://x%20HTTP%2F1.0%0D%0AX%3A%20y%26k%3Dv.e.test/?q=a%0Ab&page=0");
 }
 
 // A placeholder the address does not know, and a brace that is never closed, are

@@ -78,6 +78,18 @@ TEST(ResultExport, CsvQuotesWhatNeedsItAndDecodesText) {
       {"caf\xe9 \x80", "caf\xc3\xa9 \xe2\x82\xac", "caf\xc3\xa9 \xe2\x82\xac"},  // Windows-1252
       {"caf\xc3\xa9", "caf\xc3\xa9", "caf\xc3\xa9"},                             // UTF-8 kept
       {"tab\there", "tab\there", "tab\there"},
+      // Controls that would drive a terminal, C1 ones too (valid UTF-8 U+009B), are replaced.
+      {std::string("esc\x1b[2Jbel\x07nul\0del\x7f", 19),
+       "esc\xef\xbf\xbd[2Jbel\xef\xbf\xbdnul\xef\xbf\xbd"
+       "del\xef\xbf\xbd",
+       "esc\xef\xbf\xbd[2Jbel\xef\xbf\xbdnul\xef\xbf\xbd"
+       "del\xef\xbf\xbd"},
+      {"csi\xc2\x9b"
+       "31m",
+       "csi\xef\xbf\xbd"
+       "31m",
+       "csi\xef\xbf\xbd"
+       "31m"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.stored);

@@ -2,6 +2,10 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <filesystem>
+#include <functional>
+#include <vector>
+
 #include "platform/Exception.h"
 #include "settings/Registry.h"
 #include "tests/support/SettingsSandbox.h"
@@ -380,39 +384,64 @@ TEST_F(SettingsSandbox, HealthyFileIsReplacedWithoutACopy) {
   EXPECT_EQ(names, std::vector<std::string>{"registry.reg"});  // no temporary left behind
 }
 
-TEST_F(SettingsSandbox, SomethingOtherThanAFileInItsPlaceNeitherBlocksNorCrashes) {
-  std::filesystem::create_directories(Folder + "/tarnwick-quellion");
-  ASSERT_EQ(::mkfifo(FilePath.c_str(), 0600), 0);
-  {
+// Anything but a regular file in the store's place (or a link to one) is neither read nor
+// followed nor replaced: the flush fails saying what is there, and nothing is written.
+TEST_F(SettingsSandbox, SomethingOtherThanAFileInItsPlaceIsLeftAloneAndReported) {
+  const std::string elsewhere = Folder + "/dotfiles/quellion.reg";
+  const std::string fifo = Folder + "/dotfiles/fifo";
+  const std::string header = "Windows Registry Editor Version 5.00\n";
+  struct Case {
+    const char* what;
+    std::function<void()> make;
+    const char* reported;
+  };
+  const std::vector<Case> cases = {
+      {"link to a file", [&] { std::filesystem::create_symlink(elsewhere, FilePath); },
+       "a symbolic link"},
+      {"link to a FIFO", [&] { std::filesystem::create_symlink(fifo, FilePath); },
+       "a symbolic link"},
+      {"dangling link", [&] { std::filesystem::create_symlink(Folder + "/gone", FilePath); },
+       "a symbolic link"},
+      {"FIFO", [&] { ASSERT_EQ(::mkfifo(FilePath.c_str(), 0600), 0); }, "not a regular file"},
+      {"folder", [&] { std::filesystem::create_directories(FilePath + "/inside"); }, "a folder"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::filesystem::remove_all(Folder + "/tarnwick-quellion");
+    std::filesystem::remove_all(Folder + "/dotfiles");
+    WriteFile(elsewhere, header);
+    ::chmod(elsewhere.c_str(), 0644);
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    std::filesystem::create_directories(Folder + "/tarnwick-quellion");
+    c.make();
     TRegistry reg(FilePath);  // a FIFO without a writer would block a plain open
     EXPECT_TRUE(reg.LoadReport().Damaged);
-    ASSERT_TRUE(reg.Flush()) << reg.LastError();
+    reg.OpenKey(HKEY_CURRENT_USER, kQuellionKeyName, true)->WriteDword("MaxSites", 20);
+    EXPECT_FALSE(reg.Flush());
+    EXPECT_NE(reg.LastError().find(c.reported), std::string::npos) << reg.LastError();
+    EXPECT_NE(reg.LastError().find("not saved"), std::string::npos) << reg.LastError();
+    EXPECT_FALSE(Exists(FilePath + ".bad"));
+    EXPECT_EQ(ReadFile(elsewhere), header);
+    EXPECT_EQ(Mode(elsewhere), 0644u);
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(Folder + "/tarnwick-quellion"))
+      names.push_back(entry.path().filename().string());
+    EXPECT_EQ(names, std::vector<std::string>{"registry.reg"});  // no temporary left behind
   }
-  EXPECT_TRUE(Exists(FilePath + ".bad"));
-  EXPECT_EQ(ReadFile(FilePath), "Windows Registry Editor Version 5.00\n");
-
-  std::filesystem::remove(FilePath);
-  std::filesystem::create_directories(FilePath + "/inside");
-  TRegistry reg(FilePath);
-  EXPECT_TRUE(reg.LoadReport().Damaged);
-  reg.OpenKey(HKEY_CURRENT_USER, kQuellionKeyName, true)->WriteDword("MaxSites", 20);
-  EXPECT_FALSE(reg.Flush());
-  EXPECT_FALSE(reg.LastError().empty());
-  EXPECT_TRUE(Exists(FilePath + "/inside"));
-  EXPECT_FALSE(Exists(FilePath + ".bad"));  // nothing readable was there to keep
 }
 
-TEST_F(SettingsSandbox, LinkedFileIsWrittenThroughItsLink) {
-  const std::string elsewhere = Folder + "/dotfiles/quellion.reg";
-  WriteFile(elsewhere, "Windows Registry Editor Version 5.00\n");
-  std::filesystem::create_directories(Folder + "/tarnwick-quellion");
-  std::filesystem::create_symlink(elsewhere, FilePath);
+// A damaged file's .bad copy is made beside it, never through a link in the copy's place.
+TEST_F(SettingsSandbox, DamagedFileIsKeptAsideWithoutFollowingALinkNamedBad) {
+  const std::string elsewhere = Folder + "/elsewhere";
+  WriteFile(elsewhere, "precious\n");
+  WriteFile(FilePath, "garbage\n");
+  std::filesystem::create_symlink(elsewhere, FilePath + ".bad");
   TRegistry reg(FilePath);
-  reg.OpenKey(HKEY_CURRENT_USER, kQuellionKeyName, true)->WriteDword("MaxSites", 20);
+  ASSERT_TRUE(reg.LoadReport().Damaged);
   ASSERT_TRUE(reg.Flush()) << reg.LastError();
-  EXPECT_TRUE(std::filesystem::is_symlink(FilePath));
-  EXPECT_NE(ReadFile(elsewhere).find("\"MaxSites\"=dword:00000014"), std::string::npos);
-  EXPECT_EQ(Mode(elsewhere), 0600u);
+  EXPECT_FALSE(std::filesystem::is_symlink(FilePath + ".bad"));
+  EXPECT_EQ(ReadFile(FilePath + ".bad"), "garbage\n");
+  EXPECT_EQ(ReadFile(elsewhere), "precious\n");
 }
 
 TEST_F(SettingsSandbox, UnwritableFolderReportsFailureAndKeepsTheOldFile) {
