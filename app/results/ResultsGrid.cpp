@@ -206,10 +206,14 @@ void TResultsGrid::URLListBoxDblClick() {
   // keeps its scheme and is opened as it is.
   const std::string address =
       record->URL.rfind("https://", 0) == 0 ? record->URL : "http://" + record->URL;
+  // Only a row that was really opened counts as visited.
+  if (!Shell().ShellOpen(address)) {
+    emit openFailed(QString::fromStdString(DecodeForDisplay(address)));
+    return;
+  }
   table.SetColor(row, TResultTable::kVisitedColor);
   table.SetChecked(row, true);
   model_->RowEdited(row);
-  Shell().ShellOpen(address);
 }
 
 void TResultsGrid::CopyCurrentAddress() {
