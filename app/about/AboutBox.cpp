@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QShowEvent>
+#include <algorithm>
 
 #include "app/widgets/DesignFont.h"
 #include "app/widgets/DesktopShell.h"
@@ -47,6 +48,12 @@ TAboutBox::TAboutBox(QWidget* parent, TDesktopShell* shell, const TVersionInfo& 
   }
   for (TUrlLabel* link : {ui_->FPUrlLabel1, ui_->FPUrlLabel2})
     link->adjustSize();
+  // The web link and its heading keep a margin from the right edge, whatever the font.
+  const int linkWidth = std::max(ui_->Label3->width(), ui_->FPUrlLabel1->width());
+  const int linkLeft = std::max(ui_->Label5->geometry().right() + 8, kClientWidth - 8 - linkWidth);
+  ui_->Label3->move(linkLeft, ui_->Label3->y());
+  ui_->FPUrlLabel1->move(linkLeft, ui_->FPUrlLabel1->y());
+  ui_->CloseButton->setFocus();
   ui_->FPUrlLabel1->OnClick = [this](TUrlLabel&) { OpenWebLink(); };
   ui_->FPUrlLabel2->OnClick = [this](TUrlLabel&) { OpenMailLink(); };
 }
