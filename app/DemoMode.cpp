@@ -73,9 +73,4 @@ TDemoDefinedHosts TDemoEngines::DefinedHosts() const {
   return hosts;
 }
 
-bool TDemoEngines::Requested(const QStringList& arguments) {
-  // The first argument is the program.
-  return arguments.indexOf(QStringLiteral("--demo"), 1) >= 1;
-}
-
 }  // namespace quellion

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QStringList>
 #include <map>
 #include <memory>
 #include <string>
@@ -42,9 +41,6 @@ class TDemoEngines {
   TEngineHosts Hosts() const;
   // The simulated layouts of today's engines, for DemoDefinedEngines.
   TDemoDefinedHosts DefinedHosts() const;
-
-  // Whether the program's arguments (as left by QApplication) ask for the demo.
-  static bool Requested(const QStringList& arguments);
 
  private:
   std::unique_ptr<tools::TEngineSimulator> simulator_;

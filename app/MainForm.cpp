@@ -195,6 +195,19 @@ void TMainForm::WireControls() {
                                        [this] { return ui_->HintURLCheckBox->isChecked(); });
 
   definedEngines_ = new TDefinedEnginesBox(ui_->GroupBox1, LoadEngineCatalog());
+
+  connect(ui_->Panel4->Grid(), &TResultsGrid::openFailed, this, [this](const QString& address) {
+    ui_->dfsStatusBar1->setStatusText(
+        QStringLiteral("Could not open %1: no web browser could be started").arg(address));
+  });
+
+  // Typing on the Search page goes to the keyword box.
+  connect(ui_->PageControl, &QTabWidget::currentChanged, this, [this] { FocusKeywords(); });
+}
+
+void TMainForm::FocusKeywords() {
+  if (ui_->PageControl->currentWidget() == ui_->SearchTabSheet)
+    ui_->Edit1->setFocus(Qt::OtherFocusReason);
 }
 
 void TMainForm::WireSearchControl() {
@@ -262,6 +275,10 @@ void TMainForm::ReadEngineHosts() {
 
 void TMainForm::FormShow() {
   banner_->Command(2, 1, 1);
+  // A freshly started window asks for the keyboard, so that typing at once reaches the
+  // keyword box.
+  activateWindow();
+  FocusKeywords();
 }
 
 void TMainForm::FormClose() {

@@ -132,6 +132,8 @@ class TMainForm : public TAppBar {
   void FillLanguageBox();
   void LanguageTextEdited(const QString& text);
   void SetSearchingLook(bool searching);
+  // The keyword box takes the focus while the Search page is shown.
+  void FocusKeywords();
   void ShowStatusText(const std::string& text);
   TSearchRequest Snapshot() const;
   void ReadEngineHosts();

@@ -1,5 +1,7 @@
 #include "app/ScreenshotHook.h"
 
+#include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPixmap>
 #include <QPushButton>
@@ -27,7 +29,9 @@ TScreenshotHook* TScreenshotHook::Install(TMainForm& form) {
   QString keywords = qEnvironmentVariable("QUELLION_SCREENSHOT_KEYWORDS");
   if (keywords.isEmpty())
     keywords = QStringLiteral("quellion");
-  return new TScreenshotHook(form, path, keywords);
+  auto* hook = new TScreenshotHook(form, path, keywords);
+  hook->typed_ = !qEnvironmentVariableIsEmpty("QUELLION_SCREENSHOT_TYPE");
+  return hook;
 }
 
 TScreenshotHook::TScreenshotHook(TMainForm& form, QString path, QString keywords)
@@ -38,8 +42,24 @@ TScreenshotHook::TScreenshotHook(TMainForm& form, QString path, QString keywords
 }
 
 void TScreenshotHook::Start() {
-  form_.Controls().Edit1->setText(keywords_);
-  form_.SearchButtonClick();
+  if (typed_) {
+    // As a user typing right after start: the keys go wherever the focus is.
+    auto send = [](QEvent::Type type, int key, const QString& text) {
+      if (QObject* target = QGuiApplication::focusObject()) {
+        QKeyEvent event(type, key, Qt::NoModifier, text);
+        QCoreApplication::sendEvent(target, &event);
+      }
+    };
+    for (const QChar c : keywords_) {
+      send(QEvent::KeyPress, 0, QString(c));
+      send(QEvent::KeyRelease, 0, QString(c));
+    }
+    send(QEvent::KeyPress, Qt::Key_Return, QStringLiteral("\r"));
+    send(QEvent::KeyRelease, Qt::Key_Return, QStringLiteral("\r"));
+  } else {
+    form_.Controls().Edit1->setText(keywords_);
+    form_.SearchButtonClick();
+  }
   started_ = true;
   poll_.start();
 }
@@ -61,9 +81,10 @@ void TScreenshotHook::Finish(bool searchEnded) {
   const bool saved = form_.grab().save(path_, "PNG");
   exitCode_ = (saved && searchEnded) ? 0 : 2;
   // For the test that reads it: what the picture shows.
-  std::fprintf(stderr, "screenshot: %d rows; title \"%s\"; status \"%s\"\n",
+  std::fprintf(stderr, "screenshot: %d rows; title \"%s\"; status \"%s\"; keywords \"%s\"\n",
                form_.SearchControl().Table().RowCount(), qPrintable(form_.windowTitle()),
-               qPrintable(form_.StatusBar()->statusText()));
+               qPrintable(form_.StatusBar()->statusText()),
+               qPrintable(form_.Controls().Edit1->text()));
   form_.close();
 }
 

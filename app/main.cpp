@@ -3,15 +3,37 @@
 #include <cstdio>
 #include <exception>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "app/AppIcon.h"
 #include "app/DemoMode.h"
 #include "app/MainForm.h"
+#include "app/ProgramOptions.h"
 #include "app/ScreenshotHook.h"
 #include "app/about/AboutBox.h"
 #include "app/widgets/DesignFont.h"
+#include "app/widgets/VersionInfo.h"
 
 int main(int argc, char** argv) {
+  // Read before the application object exists: --help and --version need no display.
+  const quellion::TProgramOptions options =
+      quellion::TProgramOptions::Parse(std::vector<std::string>(argv, argv + argc));
+  switch (options.Action) {
+    case quellion::TProgramOptions::TAction::Help:
+      std::fputs(quellion::ProgramUsage(), stdout);
+      return 0;
+    case quellion::TProgramOptions::TAction::Version:
+      std::printf("quellion %s\n",
+                  quellion::TVersionInfo::FromBuild().FileVersionText().toStdString().c_str());
+      return 0;
+    case quellion::TProgramOptions::TAction::BadUsage:
+      std::fprintf(stderr, "quellion: %s\n\n%s", options.Error.c_str(), quellion::ProgramUsage());
+      return 2;
+    case quellion::TProgramOptions::TAction::Run:
+      break;
+  }
+
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Tarnwick Quellion 2"));
   QApplication::setDesktopFileName(QStringLiteral("org.tarnwick.Quellion"));
@@ -22,7 +44,7 @@ int main(int argc, char** argv) {
 
   // --demo: the bundled engine simulator answers for every engine; it outlives the window.
   std::unique_ptr<quellion::TDemoEngines> demo;
-  if (quellion::TDemoEngines::Requested(QApplication::arguments())) {
+  if (options.Demo) {
     try {
       demo = std::make_unique<quellion::TDemoEngines>();
     } catch (const std::exception& e) {

@@ -48,7 +48,7 @@ std::string ReadInput(const std::string& name, std::istream& in);
 // option when the text is not one.
 int ParseNumber(const std::string& text, const std::string& option);
 
-// True when args contains "--help".
+// True when args contains "--help" or "-h" (before any "--").
 bool WantsHelp(const std::vector<std::string>& args);
 
 // Runs quellion-cli with argv-style arguments (without the program name).

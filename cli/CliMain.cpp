@@ -24,23 +24,23 @@ constexpr const char* kUsage =
     "Usage: quellion-cli COMMAND [OPTIONS] [ARGUMENTS]\n"
     "\n"
     "Commands:\n"
-    "  parse [--events] [FILE]          print the HTML parser's tree (or its events)\n"
-    "  split [TEXT]                     run the tag splitter on TEXT or standard input\n"
-    "  url ENGINE [--language N] [--counter N] [--host HOST] KEYWORDS\n"
-    "                                   print one request address of ENGINE\n"
+    "  search [options] KEYWORDS        run one whole search and print the results\n"
+    "  engines                          list every engine and every broken definition\n"
+    "  fetch [proxy options] [--timeout SECONDS] [--ca-file FILE] URL\n"
+    "                                   fetch URL as an engine task does\n"
     "  extract ENGINE [--max-sites N] [FILE...]\n"
     "                                   run ENGINE's extraction rule on saved pages\n"
     "  extract --definition FILE [--url ADDRESS] [--max-sites N] [PAGE...]\n"
     "                                   run a definition file on saved pages\n"
-    "  fetch [proxy options] [--timeout SECONDS] URL\n"
-    "                                   fetch URL as an engine task does\n"
-    "  search [options] KEYWORDS        run one whole search and print the results\n"
-    "  engines                          list every engine and every broken definition\n"
+    "  url ENGINE [--language N] [--counter N] [--host HOST] KEYWORDS\n"
+    "                                   print one request address of ENGINE\n"
+    "  parse [--events] [FILE]          print the HTML parser's tree (or its events)\n"
+    "  split [TEXT]                     run the tag splitter on TEXT or standard input\n"
     "\n"
     "ENGINE is one of altavista, excite, hotbot, alltheweb, google (any letter case);\n"
     "search --engines also takes the names of defined engines ('quellion-cli engines').\n"
-    "Run 'quellion-cli COMMAND --help' for a command's options,\n"
-    "'quellion-cli --version' for the version.\n";
+    "Run 'quellion-cli COMMAND --help' (or -h) for a command's options,\n"
+    "'quellion-cli --version' for the version. See quellion-cli(1).\n";
 
 }  // namespace
 
@@ -128,7 +128,7 @@ bool WantsHelp(const std::vector<std::string>& args) {
   for (const auto& a : args) {
     if (a == "--")
       return false;  // after it, nothing is an option
-    if (a == "--help")
+    if (a == "--help" || a == "-h")
       return true;
   }
   return false;
@@ -137,10 +137,12 @@ bool WantsHelp(const std::vector<std::string>& args) {
 int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
            std::ostream& err) {
   try {
-    if (args.empty())
-      throw EUsageError("missing command (try --help)");
+    if (args.empty()) {
+      err << "quellion-cli: missing command\n\n" << kUsage;
+      return kExitUsage;
+    }
     const std::string& command = args[0];
-    if (command == "--help" || command == "help") {
+    if (command == "--help" || command == "-h" || command == "help") {
       out << kUsage;
       return kExitOk;
     }

@@ -44,6 +44,22 @@ constexpr const char* kUsage =
     "                            of table-full, stopped, no-new-hits, rule-ended,\n"
     "                            failed: TEXT\n";
 
+// Whether an engine that ended so got no answer it could use; a search where every
+// engine ended so and nothing was found failed (exit 1).
+bool EndedWithoutAnswer(TEngineEnd end) {
+  switch (end) {
+    case TEngineEnd::Failed:
+      return true;
+    case TEngineEnd::Running:
+    case TEngineEnd::TableFull:
+    case TEngineEnd::Stopped:
+    case TEngineEnd::NoNewHits:
+    case TEngineEnd::RuleEnded:
+      return false;
+  }
+  return false;
+}
+
 // Set by the SIGINT handler, polled by the main loop: an interrupt is "Stop Search".
 std::atomic<bool> interruptRequested{false};
 static_assert(std::atomic<bool>::is_always_lock_free);
@@ -247,8 +263,9 @@ int RunSearch(CommandContext& ctx) {
   }
   queue.Pump();
 
+  const std::vector<TEngineOutcome> outcomes = control.EngineOutcomes();
   if (report) {
-    for (const TEngineOutcome& outcome : control.EngineOutcomes())
+    for (const TEngineOutcome& outcome : outcomes)
       err << "report: " << ShownOnTerminal(outcome.Line(), "") << "\n";  // a server's words
     err << std::flush;
   }
@@ -264,7 +281,10 @@ int RunSearch(CommandContext& ctx) {
               << Escape(row.URL) << '\t' << Escape(row.Description) << '\n';
     }
   }
-  return kExitOk;
+  const bool noneAnswered =
+      !outcomes.empty() && std::all_of(outcomes.begin(), outcomes.end(),
+                                       [](const auto& o) { return EndedWithoutAnswer(o.End); });
+  return rows.empty() && noneAnswered ? kExitFailed : kExitOk;
 }
 
 }  // namespace quellion::cli

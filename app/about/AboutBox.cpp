@@ -1,9 +1,12 @@
 #include "app/about/AboutBox.h"
 
+#include <QClipboard>
 #include <QGuiApplication>
 #include <QHeaderView>
+#include <QPushButton>
 #include <QScreen>
 #include <QShowEvent>
+#include <algorithm>
 
 #include "app/widgets/DesignFont.h"
 #include "app/widgets/DesktopShell.h"
@@ -12,7 +15,8 @@
 
 namespace quellion {
 
-TAboutBox::TAboutBox(QWidget* parent, TDesktopShell* shell, const TVersionInfo& version)
+TAboutBox::TAboutBox(QWidget* parent, TDesktopShell* shell, const TVersionInfo& version,
+                     const std::vector<TAboutFact>& facts)
     : QDialog(parent), ui_(std::make_unique<Ui::TAboutBox>()), shell_(shell) {
   setFont(DesignFont());
   ui_->setupUi(this);
@@ -23,11 +27,19 @@ TAboutBox::TAboutBox(QWidget* parent, TDesktopShell* shell, const TVersionInfo& 
   ui_->ProductLabel->setFont(productFont);
   ui_->Image1->setPixmap(ProductPicture(ui_->Image1->width(), ui_->Image1->height()));
 
+  ui_->Label2->setText(RunsOnText());
+
   QTreeWidget* list = ui_->ListView1;
   list->header()->setSectionsClickable(false);
   list->header()->setSectionsMovable(false);
+  // Long paths are shown whole: the list scrolls sideways rather than cut them.
+  list->header()->setStretchLastSection(false);
+  list->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+  list->setTextElideMode(Qt::ElideNone);
 
-  ShowVersionInfo(version);
+  ShowVersionInfo(version, facts);
+  connect(ui_->CloseButton, &QPushButton::clicked, this, &QDialog::accept);
+  connect(ui_->CopyButton, &QPushButton::clicked, this, &TAboutBox::CopyDetails);
 
   // Labels without a designed width take the width of their text.
   for (QLabel* label : {ui_->Label2, ui_->Label1, ui_->VersionLabel, ui_->Label5, ui_->Label6,
@@ -36,6 +48,12 @@ TAboutBox::TAboutBox(QWidget* parent, TDesktopShell* shell, const TVersionInfo& 
   }
   for (TUrlLabel* link : {ui_->FPUrlLabel1, ui_->FPUrlLabel2})
     link->adjustSize();
+  // The web link and its heading keep a margin from the right edge, whatever the font.
+  const int linkWidth = std::max(ui_->Label3->width(), ui_->FPUrlLabel1->width());
+  const int linkLeft = std::max(ui_->Label5->geometry().right() + 8, kClientWidth - 8 - linkWidth);
+  ui_->Label3->move(linkLeft, ui_->Label3->y());
+  ui_->FPUrlLabel1->move(linkLeft, ui_->FPUrlLabel1->y());
+  ui_->CloseButton->setFocus();
   ui_->FPUrlLabel1->OnClick = [this](TUrlLabel&) { OpenWebLink(); };
   ui_->FPUrlLabel2->OnClick = [this](TUrlLabel&) { OpenMailLink(); };
 }
@@ -46,7 +64,7 @@ TDesktopShell& TAboutBox::Shell() const {
   return shell_ != nullptr ? *shell_ : DefaultDesktopShell();
 }
 
-void TAboutBox::ShowVersionInfo(const TVersionInfo& version) {
+void TAboutBox::ShowVersionInfo(const TVersionInfo& version, const std::vector<TAboutFact>& facts) {
   ui_->ProductLabel->setText(version.ProductName);
   ui_->VersionLabel->setText(version.FileVersionText());
   ui_->DescriptionLabel->setText(version.FileDescription);
@@ -58,6 +76,21 @@ void TAboutBox::ShowVersionInfo(const TVersionInfo& version) {
     list->addTopLevelItem(new QTreeWidgetItem({QStringLiteral("Build Flags"), flags}));
   if (!version.Comments.isEmpty())
     list->addTopLevelItem(new QTreeWidgetItem({QStringLiteral("Comments"), version.Comments}));
+  for (const auto& [resource, value] : facts) {
+    auto* item = new QTreeWidgetItem({resource, value});
+    item->setToolTip(1, value);
+    list->addTopLevelItem(item);
+  }
+}
+
+void TAboutBox::CopyDetails() {
+  QString text;
+  QTreeWidget* list = ui_->ListView1;
+  for (int i = 0; i < list->topLevelItemCount(); ++i) {
+    const QTreeWidgetItem* item = list->topLevelItem(i);
+    text += item->text(0) + QStringLiteral(": ") + item->text(1) + QLatin1Char('\n');
+  }
+  QGuiApplication::clipboard()->setText(text);
 }
 
 void TAboutBox::OpenWebLink() {

@@ -31,6 +31,37 @@ QString Decoded(const std::string& text) {
   return QString::fromStdString(DecodeForDisplay(text));
 }
 
+QString EndInWords(const TEngineOutcome& outcome) {
+  switch (outcome.End) {
+    case TEngineEnd::Running:
+      return QStringLiteral("still searching");
+    case TEngineEnd::TableFull:
+      return QStringLiteral("stopped when the table was full");
+    case TEngineEnd::Stopped:
+      return QStringLiteral("stopped by Stop Search");
+    case TEngineEnd::NoNewHits:
+      return QStringLiteral("no further results");
+    case TEngineEnd::RuleEnded:
+      return QStringLiteral("reached the engine's last page of results");
+    case TEngineEnd::Failed:
+      return QStringLiteral("failed: ") + Decoded(outcome.FailText);
+  }
+  return {};
+}
+
+QString Counted(int n, const char* one, const char* many) {
+  return QStringLiteral("%1 %2").arg(n).arg(QLatin1String(n == 1 ? one : many));
+}
+
+// "AllTheWeb" -> "ATW", "Google" -> "Go": the capitals when there are two or more.
+QString Initials(const QString& name) {
+  QString capitals;
+  for (const QChar c : name)
+    if (c.isUpper())
+      capitals += c;
+  return capitals.size() >= 2 ? capitals : name.left(2);
+}
+
 }  // namespace
 
 TEngineOutcomeStrip::TEngineOutcomeStrip(QWidget* parent) : QWidget(parent) {
@@ -77,10 +108,27 @@ QRect TEngineOutcomeStrip::MarkRect(int i) const {
   return QRect(kGap + i * share, 1, std::max(0, share - kGap), height() - 2);
 }
 
+QString TEngineOutcomeStrip::OutcomeInWords(const TEngineOutcome& outcome) {
+  return Decoded(outcome.Engine) + QStringLiteral(": ") + Counted(outcome.Pages, "page", "pages") +
+         QStringLiteral(", ") + Counted(outcome.Hits, "result", "results") + QStringLiteral("; ") +
+         EndInWords(outcome);
+}
+
 QString TEngineOutcomeStrip::MarkToolTip(int i) const {
   if (i < 0 || i >= static_cast<int>(outcomes_.size()))
     return {};
-  return Decoded(outcomes_[static_cast<size_t>(i)].Line());
+  return OutcomeInWords(outcomes_[static_cast<size_t>(i)]);
+}
+
+QString TEngineOutcomeStrip::MarkLabel(int i) const {
+  if (i < 0 || i >= static_cast<int>(outcomes_.size()))
+    return {};
+  const QString name = Decoded(outcomes_[static_cast<size_t>(i)].Engine);
+  const int room = MarkRect(i).width() - kDot - 2;
+  for (const QString& label : {name, Initials(name), name.left(2), name.left(1)})
+    if (fontMetrics().horizontalAdvance(label) <= room)
+      return label;
+  return {};
 }
 
 int TEngineOutcomeStrip::MarkAt(const QPoint& pos) const {
@@ -133,9 +181,7 @@ void TEngineOutcomeStrip::paintEvent(QPaintEvent* /*event*/) {
     }
     const QRect text = r.adjusted(kDot + 2, 0, 0, 0);
     painter.setPen(palette().color(QPalette::WindowText));
-    painter.drawText(
-        text, Qt::AlignLeft | Qt::AlignVCenter,
-        fontMetrics().elidedText(Decoded(outcome.Engine), Qt::ElideRight, text.width()));
+    painter.drawText(text, Qt::AlignLeft | Qt::AlignVCenter, MarkLabel(i));
   }
 }
 

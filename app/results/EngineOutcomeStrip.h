@@ -10,11 +10,11 @@
 namespace quellion {
 
 // A thin row under the results grid: one small mark per engine of the latest search,
-// in start order, with the engine's name as far as it fits. The mark's colour says how
-// the engine is doing: grey while it runs, green once it has ended with hits, amber when
-// it ended without any, red with "!" when it failed. Hovering a mark shows its full
-// outcome line. Hidden until a search has engines. GUI thread only: the window feeds it
-// from TSearchControl::OnEngineOutcomesChanged.
+// in start order, labelled with the engine's name, or where that does not fit its
+// initials or first letter. The mark's colour says how the engine is doing: grey while
+// it runs, green once it has ended with hits, amber when it ended without any, red with
+// "!" when it failed. Hovering a mark says the engine's outcome in words. Hidden until a search has
+// engines. GUI thread only: the window feeds it from TSearchControl::OnEngineOutcomesChanged.
 class TEngineOutcomeStrip : public QWidget {
   Q_OBJECT
 
@@ -31,6 +31,11 @@ class TEngineOutcomeStrip : public QWidget {
   // The mark of engine i, where it is drawn and the tooltip it shows.
   QRect MarkRect(int i) const;
   QString MarkToolTip(int i) const;
+  // The label drawn beside mark i: the longest of name, initials, first letter that
+  // fits its place whole (never cut short).
+  QString MarkLabel(int i) const;
+  // "DuckDuckGo: 2 pages, 20 results; stopped when the table was full".
+  static QString OutcomeInWords(const TEngineOutcome& outcome);
   // The engine whose mark covers pos, or -1.
   int MarkAt(const QPoint& pos) const;
 

@@ -72,6 +72,22 @@ QRect TGaugeStatusBar::TextPanelRect() const {
   return QRect(left, 0, std::max(0, width() - left), height());
 }
 
+QFont TGaugeStatusBar::StatusTextFont() const {
+  // A narrow docked bar: the text is set tighter, then smaller, rather than cut.
+  const int room = TextPanelRect().width() - 5;
+  QFont text = font();
+  if (QFontMetrics(text).horizontalAdvance(statusText_) <= room)
+    return text;
+  text.setStretch(QFont::SemiCondensed);
+  const qreal smallest = std::min(6.0, text.pointSizeF());
+  for (qreal size = text.pointSizeF(); size >= smallest; size -= 0.5) {
+    text.setPointSizeF(size);
+    if (QFontMetrics(text).horizontalAdvance(statusText_) <= room)
+      break;
+  }
+  return text;
+}
+
 QColor TGaugeStatusBar::BlockColumnColor(int column) const {
   const QColor from = palette().color(QPalette::Window);
   const QColor to = palette().color(QPalette::Highlight);
@@ -107,6 +123,7 @@ void TGaugeStatusBar::paintEvent(QPaintEvent* /*event*/) {
   const QRect textPanel = TextPanelRect();
   DrawLoweredBevel(painter, textPanel, pal);
   painter.setPen(pal.color(QPalette::WindowText));
+  painter.setFont(StatusTextFont());
   painter.drawText(textPanel.adjusted(3, 1, -2, -1), Qt::AlignLeft | Qt::AlignVCenter, statusText_);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QColor>
+#include <QFont>
 #include <QString>
 #include <QTimer>
 #include <QWidget>
@@ -47,6 +48,9 @@ class TGaugeStatusBar : public QWidget {
 
   QRect GaugePanelRect() const;
   QRect TextPanelRect() const;
+  // The font the status text is drawn in: the bar's own, or where the text would not
+  // fit the text panel, a tighter and smaller one.
+  QFont StatusTextFont() const;
   // The block's colour at column 0..kBlockWidth-1, counted from its trailing end.
   QColor BlockColumnColor(int column) const;
 

@@ -204,10 +204,14 @@ void TResultsGrid::URLListBoxDblClick() {
   if (!record)
     return;
   const std::string address = FullAddress(record->URL);
+  // Only a row that was really opened counts as visited.
+  if (!Shell().ShellOpen(address)) {
+    emit openFailed(QString::fromStdString(DecodeForDisplay(address)));
+    return;
+  }
   table.SetColor(row, TResultTable::kVisitedColor);
   table.SetChecked(row, true);
   model_->RowEdited(row);
-  Shell().ShellOpen(address);
 }
 
 void TResultsGrid::CopyCurrentAddress() {

@@ -58,7 +58,8 @@ class TResultsGrid : public QTableView {
   // description and/or address.
   void URLListBoxMouseMove(Qt::KeyboardModifiers shift, const QPoint& pos);
   // URLListBoxDblClick: opens the current row's whole address (FullAddress) and marks the row
-  // visited (Color 16776960, ticked). Without a current row: nothing.
+  // visited (Color 16776960, ticked). Without a current row: nothing. When the shell
+  // cannot open it, the row stays as it was and openFailed is emitted.
   void URLListBoxDblClick();
 
   // Toggles the current row's tick (Space, "Tick"/"Untick"; the Checked column's
@@ -83,6 +84,10 @@ class TResultsGrid : public QTableView {
   // What the timers run; public so tests can fire them without waiting.
   void ShowHintNow();
   void HideHint();
+
+ signals:
+  // No browser (or other handler) could be started for this address, as displayed.
+  void openFailed(const QString& address);
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;

@@ -11,6 +11,7 @@
 
 #include "app/DemoMode.h"
 #include "app/MainForm.h"
+#include "app/ProgramOptions.h"
 #include "app/results/EngineOutcomeStrip.h"
 #include "app/results/GaugeStatusBar.h"
 #include "app/results/ResultsPanel.h"
@@ -30,7 +31,7 @@ using test::WaitUntil;
 
 TEST(DemoMode, RequestedByTheDemoArgumentOnly) {
   const struct {
-    QStringList arguments;
+    std::vector<std::string> arguments;
     bool demo;
   } cases[] = {
       {{"quellion"}, false},
@@ -41,7 +42,7 @@ TEST(DemoMode, RequestedByTheDemoArgumentOnly) {
       {{"quellion", "demo"}, false},
   };
   for (const auto& c : cases)
-    EXPECT_EQ(c.demo, TDemoEngines::Requested(c.arguments)) << c.arguments.join(' ').toStdString();
+    EXPECT_EQ(c.demo, TProgramOptions::Parse(c.arguments).Demo) << c.arguments.back();
 }
 
 TEST(DemoMode, TheWindowSearchesTheBundledEnginesAndLeavesTheStoredHostsAlone) {

@@ -44,6 +44,44 @@ TEST(EngineOutcomeStrip, MarkFollowsHowTheEngineEnded) {
   }
 }
 
+TEST(EngineOutcomeStrip, TooltipsSayTheOutcomeInWords) {
+  const struct {
+    TEngineOutcome outcome;
+    const char* words;
+  } cases[] = {
+      {{"DuckDuckGo", 2, 20, TEngineEnd::TableFull, ""},
+       "DuckDuckGo: 2 pages, 20 results; stopped when the table was full"},
+      {{"Mojeek", 1, 1, TEngineEnd::Running, ""}, "Mojeek: 1 page, 1 result; still searching"},
+      {{"Google", 3, 0, TEngineEnd::Stopped, ""},
+       "Google: 3 pages, 0 results; stopped by Stop Search"},
+      {{"Excite", 1, 0, TEngineEnd::RuleEnded, ""},
+       "Excite: 1 page, 0 results; reached the engine's last page of results"},
+      {{"Wikipedia", 1, 0, TEngineEnd::Failed, "HTTP 503 Service Unavailable"},
+       "Wikipedia: 1 page, 0 results; failed: HTTP 503 Service Unavailable"},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(QString::fromLatin1(c.words), TEngineOutcomeStrip::OutcomeInWords(c.outcome));
+}
+
+// Docked at its narrowest with eight engines, each mark keeps a label that fits whole.
+TEST(EngineOutcomeStrip, NarrowMarksShowShortLabelsThatFit) {
+  TEngineOutcomeStrip strip;
+  std::vector<TEngineOutcome> outcomes;
+  for (const char* name : {"Altavista", "Excite", "Hotbot", "AllTheWeb", "Google", "DuckDuckGo",
+                           "Mojeek", "Wikipedia"})
+    outcomes.push_back({name, 1, 10, TEngineEnd::NoNewHits, ""});
+  strip.SetOutcomes(outcomes);
+  strip.resize(225, TEngineOutcomeStrip::kHeight);
+  for (int i = 0; i < 8; ++i) {
+    const QString label = strip.MarkLabel(i);
+    EXPECT_FALSE(label.isEmpty()) << i;
+    EXPECT_LE(strip.fontMetrics().horizontalAdvance(label), strip.MarkRect(i).width() - 11) << i;
+  }
+  // Wide enough, the names are shown whole.
+  strip.resize(900, TEngineOutcomeStrip::kHeight);
+  EXPECT_EQ(QStringLiteral("DuckDuckGo"), strip.MarkLabel(5));
+}
+
 TEST(EngineOutcomeStrip, ShowsEveryEngineOfTheSearchLiveWithItsOutcomeAsTooltip) {
   TSimConfig config;
   config[EngineIndex(TEngine::Altavista)].Mode = TSimMode::Dead;
@@ -77,9 +115,9 @@ TEST(EngineOutcomeStrip, ShowsEveryEngineOfTheSearchLiveWithItsOutcomeAsTooltip)
   ASSERT_TRUE(WaitUntil([&] { return !form.SearchControl().IsBusy(); }, 20000));
   QCoreApplication::processEvents();
   const QString expected[] = {
-      "Altavista pages=1 hits=0 end=failed: Connection refused (Error #10061)",
-      "Excite pages=1 hits=9 end=table-full",
-      "Google pages=2 hits=6 end=no-new-hits",
+      "Altavista: 1 page, 0 results; failed: Connection refused (Error #10061)",
+      "Excite: 1 page, 9 results; stopped when the table was full",
+      "Google: 2 pages, 6 results; no further results",
   };
   const Mark marks[] = {Mark::Failed, Mark::Found, Mark::Found};
   for (int i = 0; i < 3; ++i) {

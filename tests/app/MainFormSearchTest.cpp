@@ -207,6 +207,27 @@ TEST_F(MainFormSearch, DoubleClickedHitOpensItsAddressAndIsTicked) {
   EXPECT_EQ(Table().Row(2)->Color, TResultTable::kVisitedColor);
 }
 
+// Without a browser the row stays as it was and the status bar says why.
+TEST_F(MainFormSearch, AHitThatCannotBeOpenedStaysUnvisitedAndTheStatusSaysSo) {
+  Open(SimConfig(10, 0));
+  TFakeShell shell;
+  shell.openSucceeds = false;
+  form_->SetShell(&shell);
+  TickEngines(*form_, kOnlyAltavista);
+  Ui().Edit1->setText(QStringLiteral("no browser"));
+  Ui().SearchButton->click();
+  ASSERT_TRUE(WaitUntil([&] { return Idle(); }));
+  ASSERT_GT(Table().RowCount(), 2);
+  form_->Panel4()->Model()->SetCurrentRow(2);
+  const TResultRecord before = *Table().Row(2);
+  form_->Panel4()->Grid()->URLListBoxDblClick();
+  ASSERT_EQ(shell.opened.size(), 1u);
+  EXPECT_EQ(Table().Row(2)->Checked, before.Checked);
+  EXPECT_EQ(Table().Row(2)->Color, before.Color);
+  EXPECT_EQ(Status(),
+            "Could not open http://" + Table().Row(2)->URL + ": no web browser could be started");
+}
+
 TEST_F(MainFormSearch, ClosingWhileSearchingClearsTheFlag) {
   Open(SimConfig(1000, 200));
   TickEngines(*form_, kAllFive);

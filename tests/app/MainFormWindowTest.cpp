@@ -61,6 +61,23 @@ TEST_F(MainFormWindow, FirstStartFloatsAtTheDesignPosition) {
   EXPECT_TRUE(form.Flags() == (TAppBarFlags{abfAllowLeft, abfAllowRight, abfAllowFloat}));
 }
 
+// Typing right after start, or after coming back to the Search page, lands in the
+// keyword box.
+TEST_F(MainFormWindow, TheKeywordBoxHasTheFocusOnTheSearchPage) {
+  TMainForm form;
+  form.show();
+  form.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+  Ui::MainForm& ui = form.Controls();
+  EXPECT_EQ(QApplication::focusWidget(), ui.Edit1);
+  ui.PageControl->setCurrentWidget(ui.EnginesTabSheet);
+  ui.AltavistaCheckBox->setFocus();
+  ui.PageControl->setCurrentWidget(ui.SearchTabSheet);
+  EXPECT_EQ(QApplication::focusWidget(), ui.Edit1);
+  QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("quokka"));
+  EXPECT_EQ(ui.Edit1->text(), QStringLiteral("quokka"));
+}
+
 TEST_F(MainFormWindow, DockedAtTheLeftThePicturesSitSideBySide) {
   TMainForm form;
   form.show();

@@ -173,6 +173,54 @@ TEST(QuellionProgram, SearchesUnderXvfbAndSavesAPictureOfItsWindow) {
                 fs::copy_options::overwrite_existing);
 }
 
+// Under a real X server: keys typed right after start land in the keyword box, and Enter
+// there starts the search.
+TEST(QuellionProgram, TypingRightAfterStartSearchesTheTypedWords) {
+  const test::TSettingsSandbox sandbox;
+  const fs::path folder = sandbox.Folder();
+  TSimConfig config;
+  for (auto& engine : config)
+    engine.Total = 5;
+  TEngineSimulator simulator(config);
+  simulator.Start();
+  {
+    TRegistry& registry = TRegistry::CurrentUser();
+    TRegistryKey* engines = registry.OpenKey(HKEY_CURRENT_USER, kQuellionEnginesKeyName, true);
+    for (TEngine engine : kAllEngines)
+      engines->WriteString(EngineName(engine), simulator.Host(engine));
+    ASSERT_TRUE(registry.Flush()) << registry.LastError();
+  }
+  TXvfb xvfb;
+  ASSERT_TRUE(xvfb.Start(folder)) << "Xvfb did not start";
+
+  const fs::path errors = folder / "stderr.txt";
+  std::vector<std::string> env = {"DISPLAY=" + xvfb.Display(),
+                                  "QT_QPA_PLATFORM=xcb",
+                                  "XDG_CONFIG_HOME=" + folder.string(),
+                                  "XDG_RUNTIME_DIR=" + folder.string(),
+                                  "QUELLION_SCREENSHOT=" + (folder / "typed.png").string(),
+                                  "QUELLION_SCREENSHOT_KEYWORDS=quokka habitat",
+                                  "QUELLION_SCREENSHOT_TYPE=1"};
+  if (const char* home = getenv("HOME"))
+    env.push_back(std::string("HOME=") + home);
+  if (const char* asan = getenv("ASAN_OPTIONS"))
+    env.push_back(std::string("ASAN_OPTIONS=") + asan);
+  env.push_back(std::string("LSAN_OPTIONS=suppressions=") + QUELLION_LSAN_SUPPRESSIONS);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 2, errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  const pid_t program = Spawn({QUELLION_PROGRAM}, env, &actions);
+  posix_spawn_file_actions_destroy(&actions);
+  ASSERT_GT(program, 0);
+  EXPECT_EQ(WaitExit(program, 90000), 0);
+
+  std::ifstream errorText(errors);
+  const std::string written((std::istreambuf_iterator<char>(errorText)), {});
+  EXPECT_NE(written.find("keywords \"quokka habitat\""), std::string::npos) << written;
+  EXPECT_NE(written.find("status \"Search Complete  -  Found"), std::string::npos) << written;
+  EXPECT_GE(simulator.RequestCount(TEngine::Altavista), 1);
+}
+
 TEST(QuellionProgram, DemoSearchesItsOwnSimulatorAndLeavesTheStoredHostsAlone) {
   const test::TSettingsSandbox sandbox;
   const fs::path folder = sandbox.Folder();

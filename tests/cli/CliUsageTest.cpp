@@ -13,7 +13,6 @@ using test::TCliRun;
 
 TEST(CliUsage, BadUsageExitsTwoWithOneLineOnStderrAndNothingElse) {
   const std::vector<std::vector<std::string>> cases = {
-      {},
       {"frobnicate"},
       {"--frobnicate"},
   };
@@ -27,15 +26,33 @@ TEST(CliUsage, BadUsageExitsTwoWithOneLineOnStderrAndNothingElse) {
 }
 
 TEST(CliUsage, HelpOnEveryCommandPrintsUsageAndExitsZero) {
-  for (const char* command : {"parse", "split", "url", "extract", "fetch", "search"}) {
-    const TCliRun run = RunCli({command, "--help"});
-    EXPECT_EQ(kExitOk, run.status) << command;
-    EXPECT_NE(std::string::npos, run.out.find("Usage: quellion-cli")) << command;
-    EXPECT_EQ("", run.err) << command;
+  for (const char* help : {"--help", "-h"}) {
+    for (const char* command : {"parse", "split", "url", "extract", "fetch", "search", "engines"}) {
+      const TCliRun run = RunCli({command, help});
+      EXPECT_EQ(kExitOk, run.status) << command << " " << help;
+      EXPECT_NE(std::string::npos, run.out.find("Usage: quellion-cli")) << command;
+      EXPECT_EQ("", run.err) << command;
+    }
+    const TCliRun top = RunCli({help});
+    EXPECT_EQ(kExitOk, top.status);
+    EXPECT_NE(std::string::npos, top.out.find("Commands:"));
   }
-  const TCliRun top = RunCli({"--help"});
-  EXPECT_EQ(kExitOk, top.status);
-  EXPECT_NE(std::string::npos, top.out.find("Commands:"));
+}
+
+// Without a command, the whole usage goes to stderr, so the user sees what to type.
+TEST(CliUsage, NoCommandPrintsTheUsageOnStderrAndExitsTwo) {
+  const TCliRun run = RunCli({});
+  EXPECT_EQ(kExitUsage, run.status);
+  EXPECT_EQ("", run.out);
+  EXPECT_EQ(0u, run.err.rfind("quellion-cli: missing command\n\nUsage: quellion-cli", 0))
+      << run.err;
+  // The commands in the order a user reaches for them.
+  size_t at = 0;
+  for (const char* command : {"search", "engines", "fetch", "extract", "url", "parse", "split"}) {
+    const size_t found = run.err.find(std::string("\n  ") + command + " ", at);
+    ASSERT_NE(std::string::npos, found) << command;
+    at = found;
+  }
 }
 
 // The binary's number itself is checked against the project's in CliBinaryUsage.cmake.

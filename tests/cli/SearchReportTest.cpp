@@ -89,5 +89,22 @@ TEST_F(SearchReport, WithoutTheOptionNoReportAndBadTimeoutsAreBadUsage) {
   }
 }
 
+// Exit 1 only when every engine that took part failed and nothing was found; an engine that
+// answered with no hits, or any row found, is a search that worked.
+TEST_F(SearchReport, ExitsOneWhenEveryEngineFailedAndNothingWasFound) {
+  const TRun failed =
+      RunWith({"search", "--timeout", "1", "--engines", "excite,altavista", "--host",
+               HostArg(TEngine::Altavista), "--host", HostArg(TEngine::Excite), "q"});
+  EXPECT_EQ(kExitFailed, failed.status) << failed.err;
+  EXPECT_EQ("", failed.out);
+  EXPECT_NE(std::string::npos, failed.err.find("Search Complete  -  Found 0 sites")) << failed.err;
+
+  const TRun someFound =
+      RunWith({"search", "--engines", "altavista,google", "--host", HostArg(TEngine::Altavista),
+               "--host", HostArg(TEngine::Google), "q"});
+  EXPECT_EQ(kExitOk, someFound.status) << someFound.err;
+  EXPECT_EQ(8u, Lines(someFound.out).size());
+}
+
 }  // namespace
 }  // namespace quellion::cli

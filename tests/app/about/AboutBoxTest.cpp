@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPushButton>
 #include <QTreeWidget>
 
 #include "app/about/AboutBox.h"
@@ -27,18 +28,19 @@ TEST(AboutBox, ShowsTheBuildsVersionInformationAndItsTexts) {
   TAboutBox box(nullptr, &shell);
   auto& ui = box.Form();
   EXPECT_EQ(QStringLiteral("Tarnwick Quellion About Box"), box.windowTitle());
-  EXPECT_EQ(QSize(382, 330), box.size());
+  EXPECT_EQ(QSize(382, 444), box.size());
   EXPECT_EQ(QStringLiteral("Tarnwick Quellion 2"), ui.ProductLabel->text());
   EXPECT_EQ(QStringLiteral("2.0.1.3"), ui.VersionLabel->text());
   EXPECT_EQ(QStringLiteral("Desktop interface to Internet Search Engines."),
             ui.DescriptionLabel->text());
   EXPECT_FALSE(ui.CopyrightLabel->text().isEmpty());
-  EXPECT_EQ(QStringLiteral("Microsoft Windows 32-bit Client"), ui.Label2->text());
+  EXPECT_EQ(QStringLiteral("Linux, Qt platform offscreen"), ui.Label2->text());
   EXPECT_EQ(QStringLiteral("Version: "), ui.Label1->text());
   EXPECT_EQ(QStringLiteral("Please submit all comments, questions, or "), ui.Label5->text());
   EXPECT_EQ(QStringLiteral("problems to:"), ui.Label6->text());
   EXPECT_EQ(QStringLiteral("Visit Tarnwick on the Internet"), ui.Label3->text());
-  EXPECT_EQ(QPoint(240, 136), ui.FPUrlLabel1->pos());
+  EXPECT_EQ(136, ui.FPUrlLabel1->y());
+  EXPECT_EQ(ui.Label3->x(), ui.FPUrlLabel1->x());
   EXPECT_EQ(QPoint(16, 200), ui.FPUrlLabel2->pos());
   EXPECT_FALSE(ui.Image1->pixmap().isNull());
 
@@ -46,14 +48,35 @@ TEST(AboutBox, ShowsTheBuildsVersionInformationAndItsTexts) {
   ASSERT_EQ(2, list->columnCount());
   EXPECT_EQ(QStringLiteral("Resource"), list->headerItem()->text(0));
   EXPECT_EQ(QStringLiteral("Value"), list->headerItem()->text(1));
-  EXPECT_EQ(0, list->topLevelItemCount());  // this build has no flags and no comments
+  // This build has no flags and no comments: the list holds what a bug report needs.
+  QStringList resources;
+  for (int i = 0; i < list->topLevelItemCount(); ++i) {
+    resources << list->topLevelItem(i)->text(0);
+    EXPECT_FALSE(list->topLevelItem(i)->text(1).isEmpty()) << resources.back().toStdString();
+  }
+  EXPECT_EQ(QStringList({"Version", "Platform", "Qt", "OpenSSL", "libxml2", "Settings",
+                         "Engines (shipped)", "Engines (yours)"}),
+            resources);
+  EXPECT_EQ(QStringLiteral("2.0.1.3"), list->topLevelItem(0)->text(1));
+  EXPECT_TRUE(list->topLevelItem(3)->text(1).startsWith(QStringLiteral("OpenSSL 3")));
+  EXPECT_TRUE(list->topLevelItem(5)->text(1).endsWith(QStringLiteral("/registry.reg")));
+
+  // Close closes; Copy Details puts the list on the clipboard, one line a row.
+  ui.CopyButton->click();
+  const QString copied = QApplication::clipboard()->text();
+  EXPECT_TRUE(copied.startsWith(QStringLiteral("Version: 2.0.1.3\nPlatform: Linux")))
+      << copied.toStdString();
+  box.show();
+  ui.CloseButton->click();
+  EXPECT_FALSE(box.isVisible());
+  EXPECT_EQ(QDialog::Accepted, box.result());
 }
 
 TEST(AboutBox, ListsBuildFlagsAndCommentsOnlyWhenPresent) {
   TVersionInfo version = TVersionInfo::FromBuild();
   version.FileFlags = TVersionInfo::kDebug | TVersionInfo::kPatched | TVersionInfo::kSpecial;
   version.Comments = QStringLiteral("a test build");
-  TAboutBox box(nullptr, nullptr, version);
+  TAboutBox box(nullptr, nullptr, version, {});
   QTreeWidget* list = box.Form().ListView1;
   ASSERT_EQ(2, list->topLevelItemCount());
   EXPECT_EQ(QStringLiteral("Build Flags"), list->topLevelItem(0)->text(0));
@@ -61,9 +84,10 @@ TEST(AboutBox, ListsBuildFlagsAndCommentsOnlyWhenPresent) {
   EXPECT_EQ(QStringLiteral("Comments"), list->topLevelItem(1)->text(0));
 
   version.FileFlags = 0;
-  TAboutBox onlyComments(nullptr, nullptr, version);
-  ASSERT_EQ(1, onlyComments.Form().ListView1->topLevelItemCount());
+  TAboutBox onlyComments(nullptr, nullptr, version, {{"Qt", "6"}});
+  ASSERT_EQ(2, onlyComments.Form().ListView1->topLevelItemCount());
   EXPECT_EQ(QStringLiteral("Comments"), onlyComments.Form().ListView1->topLevelItem(0)->text(0));
+  EXPECT_EQ(QStringLiteral("Qt"), onlyComments.Form().ListView1->topLevelItem(1)->text(0));
 }
 
 TEST(AboutBox, EveryLabelHoldsItsTextInsideTheDialog) {
@@ -73,10 +97,20 @@ TEST(AboutBox, EveryLabelHoldsItsTextInsideTheDialog) {
       continue;
     SCOPED_TRACE(label->objectName().toStdString());
     EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()), label->width());
-    EXPECT_TRUE(box.rect().contains(label->geometry())) << label->geometry().right();
+    // Inside the dialog, clear of its edge.
+    EXPECT_TRUE(box.rect().adjusted(4, 0, -4, 0).contains(label->geometry()))
+        << label->geometry().right();
   }
   QLabel* description = box.Form().DescriptionLabel;
   EXPECT_LE(description->heightForWidth(description->width()), description->height());
+  // Labels side by side do not run into each other.
+  const auto& ui = box.Form();
+  EXPECT_LT(ui.Label5->geometry().right(), ui.Label3->x());
+  for (QWidget* button :
+       {static_cast<QWidget*>(ui.CopyButton), static_cast<QWidget*>(ui.CloseButton)}) {
+    EXPECT_TRUE(box.rect().contains(button->geometry()));
+    EXPECT_LE(button->sizeHint().width(), button->width()) << button->objectName().toStdString();
+  }
 }
 
 TEST(AboutBox, WebLinkFallsBackToTheBrowserProgramsThenApologises) {

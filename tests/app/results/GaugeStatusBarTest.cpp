@@ -96,5 +96,16 @@ TEST_F(GaugeStatusBar, StatusTextTakesUnicodeOr8BitText) {
   EXPECT_EQ(QRect(0, 0, 50, 19), bar.GaugePanelRect());
 }
 
+// The bar docked at its narrowest (213 pixels here): the longest status still fits whole;
+// a short one keeps the bar's own font.
+TEST_F(GaugeStatusBar, StatusTextFitsTheNarrowestBar) {
+  bar.setStatusText(QStringLiteral("Searching"));
+  EXPECT_EQ(bar.font().pointSizeF(), bar.StatusTextFont().pointSizeF());
+  EXPECT_EQ(bar.font().stretch(), bar.StatusTextFont().stretch());
+  bar.setStatusText(QStringLiteral("Search Complete  -  Found 1000 sites"));
+  EXPECT_LE(QFontMetrics(bar.StatusTextFont()).horizontalAdvance(bar.statusText()),
+            bar.TextPanelRect().width() - 5);
+}
+
 }  // namespace
 }  // namespace quellion

@@ -1,0 +1,35 @@
+#include "app/about/AboutFacts.h"
+
+#include <libxml/parser.h>
+#include <openssl/crypto.h>
+
+#include <QGuiApplication>
+#include <QtGlobal>
+
+#include "app/widgets/VersionInfo.h"
+#include "engines/EngineCatalog.h"
+#include "settings/Registry.h"
+
+namespace quellion {
+
+QString RunsOnText() {
+  return QStringLiteral("Linux, Qt platform %1").arg(QGuiApplication::platformName());
+}
+
+std::vector<TAboutFact> RunFacts() {
+  // libxml2 reports its version as one number, e.g. "21004" for 2.10.4.
+  const int xml = QString::fromLatin1(xmlParserVersion).toInt();
+  return {
+      {QStringLiteral("Version"), TVersionInfo::FromBuild().FileVersionText()},
+      {QStringLiteral("Platform"), RunsOnText()},
+      {QStringLiteral("Qt"), QString::fromLatin1(qVersion())},
+      {QStringLiteral("OpenSSL"), QString::fromLatin1(OpenSSL_version(OPENSSL_VERSION))},
+      {QStringLiteral("libxml2"),
+       QStringLiteral("%1.%2.%3").arg(xml / 10000).arg(xml / 100 % 100).arg(xml % 100)},
+      {QStringLiteral("Settings"), QString::fromStdString(TRegistry::DefaultFilePath())},
+      {QStringLiteral("Engines (shipped)"), QString::fromStdString(ShippedEngineFolder())},
+      {QStringLiteral("Engines (yours)"), QString::fromStdString(UserEngineFolder())},
+  };
+}
+
+}  // namespace quellion
