@@ -27,10 +27,6 @@ struct TEngineCatalog {
   const TInvalidDefinition* FindInvalid(std::string_view name) const;
 };
 
-// The settings key where the window keeps the defined engines' ticks: one DWORD per
-// engine name, 1 ticked. quellion-cli search reads it for its default choices.
-inline constexpr const char* kDefinedEnginesKeyName = "Software\\Tarnwick Quellion Defined Engines";
-
 // The shipped definitions' folder: the source tree's data/engines when the program
 // runs from its build tree, else <datadir>/tarnwick-quellion/engines.
 std::string ShippedEngineFolder();
