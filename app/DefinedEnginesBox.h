@@ -6,19 +6,20 @@
 #include <vector>
 
 #include "engines/EngineCatalog.h"
+#include "settings/SettingsSchema.h"
 
 class QCheckBox;
 
 namespace quellion {
 
-class TPageEngine;
+class TDefinedEngine;
 class TRegistry;
 
 // The defined engines on the Engines page: one tick box per definition file, below the
 // classic four, scrolling when there are many. A definition switched off, and a file
 // that could not be loaded, show disabled with the reason as tooltip. The ticks live in
 // their own key, "Software\Tarnwick Quellion Defined Engines" (one DWORD per engine
-// name), beside the window's sixteen values. GUI thread only.
+// name), beside the window's remembered values. GUI thread only.
 class TDefinedEnginesBox : public QScrollArea {
  public:
   static constexpr const char* kKeyName = kDefinedEnginesKeyName;
@@ -31,7 +32,7 @@ class TDefinedEnginesBox : public QScrollArea {
   void Store(TRegistry& registry) const;
 
   // The ticked, loadable engines, in the order shown.
-  std::vector<std::shared_ptr<const TPageEngine>> TickedEngines() const;
+  std::vector<std::shared_ptr<const TDefinedEngine>> TickedEngines() const;
   // The definitions of those engines, in the same order.
   std::vector<TEngineDefinition> TickedDefinitions() const;
   // The box of a definition or invalid file, by the text shown; nullptr for none.

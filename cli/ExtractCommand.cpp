@@ -5,7 +5,7 @@
 #include "engines/DefinitionExtractor.h"
 #include "engines/RequestAddress.h"
 #include "platform/TextEncoding.h"
-#include "search/PageExtractor.h"
+#include "search/ClassicRules.h"
 #include "search/ResultTable.h"
 
 namespace quellion::cli {
@@ -90,7 +90,7 @@ int RunExtract(CommandContext& ctx) {
 
   TResultTable table;
   table.Empty();
-  TPageExtractor extractor(engine);
+  TClassicRules rules(engine);
   auto mayReadBlock = [&] { return table.RowCount() < maxSites; };  // Searching is up
   auto sink = [&](const THit& hit) {
     const bool added =
@@ -101,7 +101,7 @@ int RunExtract(CommandContext& ctx) {
   for (const std::string& file : files) {
     const std::string page = ReadInput(file, ctx.in);
     try {
-      extractor.Extract(page, mayReadBlock, sink);
+      rules.Extract(page, mayReadBlock, sink);
     } catch (const ERuleFailed&) {
       ctx.out.flush();
       ctx.err << "task ended\n";

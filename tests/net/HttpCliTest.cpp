@@ -2,10 +2,10 @@
 #include <sys/socket.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "net/HttpCli.h"
-#include "net/RequestWait.h"
 #include "tests/net/NetTestSupport.h"
 #include "tests/support/peers/PeerProcess.h"
 #include "tests/support/peers/ScriptServer.h"
@@ -38,6 +38,7 @@ TEST_F(HttpCliTest, RequestBytesDirectAndThroughAProxy) {
   const struct {
     const char* name;
     std::string proxy, proxyPort, proxyUser, proxyPassword, url, request;
+    std::vector<std::pair<std::string, std::string>> extraHeaders = {};
   } cases[] = {
       {"direct, path and query", "", "80", "", "", server.Url("/search?q=a+b&x=1"),
        "GET /search?q=a+b&x=1 HTTP/1.0\r\n" + kAccept + kAgent + "Host: 127.0.0.1\r\n\r\n"},
@@ -55,6 +56,24 @@ TEST_F(HttpCliTest, RequestBytesDirectAndThroughAProxy) {
       {"proxy, user with empty password", hp, "80", "bob", "", "www.example.com/x",
        "GET http://www.example.com/x HTTP/1.0\r\n" + kAccept + kAgent +
            "Host: www.example.com\r\nProxy-Authorization: Basic Ym9iOg==\r\n\r\n"},
+      {"direct, extra headers after the client's own",
+       "",
+       "80",
+       "",
+       "",
+       server.Url("/"),
+       "GET / HTTP/1.0\r\n" + kAccept + kAgent +
+           "Host: 127.0.0.1\r\nX-One: 1\r\nX-Two: two words\r\n\r\n",
+       {{"X-One", "1"}, {"X-Two", "two words"}}},
+      {"proxy, extra header after the proxy's credentials",
+       hp,
+       "80",
+       "bob",
+       "",
+       "www.example.com/x",
+       "GET http://www.example.com/x HTTP/1.0\r\n" + kAccept + kAgent +
+           "Host: www.example.com\r\nProxy-Authorization: Basic Ym9iOg==\r\nX-Api: k\r\n\r\n",
+       {{"X-Api", "k"}}},
   };
   size_t connection = 0;
   for (const auto& c : cases) {
@@ -64,6 +83,7 @@ TEST_F(HttpCliTest, RequestBytesDirectAndThroughAProxy) {
     r.client.ProxyPort = c.proxyPort;
     r.client.ProxyUsername = c.proxyUser;
     r.client.ProxyPassword = c.proxyPassword;
+    r.client.ExtraHeaders = c.extraHeaders;
     ASSERT_TRUE(r.Get(c.url));
     EXPECT_EQ(r.doneError, 0);
     EXPECT_EQ(r.client.StatusCode(), 200);
@@ -164,7 +184,7 @@ TEST_F(HttpCliTest, EventsOfAPlainGetInOrder) {
   EXPECT_EQ(r.client.ResponseHeader(),
             (std::vector<std::string>{"HTTP/1.0 200 OK", "Set-Cookie: id=1", "Content-Length: 5"}));
   // Later turns of the event loop bring nothing more.
-  test::WaitFor([] { return false; }, 100);
+  test::PumpFor(100);
   EXPECT_EQ(r.doneCount, 1);
 }
 
@@ -468,7 +488,7 @@ TEST_F(HttpCliTest, ResetMidBodyEndsLikeAClose) {
   EXPECT_EQ(r.doneError, 0);
   EXPECT_EQ(r.client.StatusCode(), 200);
   EXPECT_EQ(r.stream.DataString(), "first part");
-  test::WaitFor([] { return false; }, 50);
+  test::PumpFor(50);
   EXPECT_EQ(r.doneCount, 1);
 }
 
@@ -532,7 +552,7 @@ TEST_F(HttpCliTest, RelocationChainEndsInOneRequestDone) {
                         Respond("HTTP/1.0 302 Found\r\nLocation: /c\r\n\r\n"), Respond(kOk + "c")});
   TRecordingClient r;
   ASSERT_TRUE(r.Get(server.Url("/a")));
-  test::WaitFor([] { return false; }, 50);
+  test::PumpFor(50);
   EXPECT_EQ(r.doneCount, 1);
   EXPECT_EQ(r.stream.DataString(), "c");
   EXPECT_EQ(server.ConnectionCount(), 3u);
@@ -575,7 +595,7 @@ TEST_F(HttpCliTest, RelocationsThroughAProxyStayOnTheProxy) {
 TEST_F(HttpCliTest, AbortWhileIdleFiresNothing) {
   TRecordingClient r;
   r.client.Abort();
-  test::WaitFor([] { return false; }, 50);
+  test::PumpFor(50);
   EXPECT_TRUE(r.events.empty());
 }
 
@@ -585,7 +605,7 @@ TEST_F(HttpCliTest, AbortDuringTheLookup) {
   r.client.URL = "http://pending.example/";
   r.client.StartGet();
   EXPECT_EQ(r.client.State(), httpResolving);
-  test::WaitFor([] { return false; }, 50);
+  test::PumpFor(50);
   r.client.Abort();
   EXPECT_FALSE(r.done) << "never from inside Abort";
   EXPECT_EQ(r.client.State(), httpIdle);
@@ -593,7 +613,7 @@ TEST_F(HttpCliTest, AbortDuringTheLookup) {
   EXPECT_EQ(r.doneError, 3);
   EXPECT_EQ(r.client.StatusCode(), 404);
   EXPECT_EQ(r.client.ReasonPhrase(), "Connection aborted on request");
-  test::WaitFor([] { return false; }, 50);
+  test::PumpFor(50);
   EXPECT_EQ(r.doneCount, 1);
 }
 
@@ -616,7 +636,7 @@ TEST_F(HttpCliTest, AbortDuringTheConnect) {
   TRecordingClient r(false);
   r.client.URL = "http://127.0.0.1:" + std::to_string(ntohs(sa.sin_port)) + "/";
   r.client.StartGet();
-  test::WaitFor([] { return false; }, 200);
+  test::PumpFor(200);
   EXPECT_EQ(r.client.State(), httpConnecting);
   r.client.Abort();
   EXPECT_FALSE(r.done);
@@ -672,7 +692,7 @@ TEST_F(HttpCliTest, AbortThenStartGetBeforeAPumpCompletesOnlyTheNewRequest) {
   ASSERT_TRUE(WaitFor([&] { return r.done; }));
   EXPECT_EQ(r.doneError, 0);
   EXPECT_EQ(r.stream.DataString(), "new body");
-  test::WaitFor([] { return false; }, 50);
+  test::PumpFor(50);
   EXPECT_EQ(r.doneCount, 1);
 }
 
@@ -685,7 +705,7 @@ TEST_F(HttpCliTest, StartGetRaisesForAnEmptyHostAndStaysUsable) {
   } catch (const ESocketException& e) {
     EXPECT_EQ(e.Message, "DNS lookup: invalid host name.");
   }
-  test::WaitFor([] { return false; }, 50);
+  test::PumpFor(50);
   EXPECT_FALSE(r.done) << "no OnRequestDone for a start that raised";
   TScriptServer server({Respond(kOk + "ok")});
   ASSERT_TRUE(r.Get(server.Url("/")));
@@ -705,48 +725,9 @@ TEST_F(HttpCliTest, DestroyingTheClientMidRequestFiresNothing) {
     client->Abort();  // request-done is queued...
   }                   // ...and dropped with the client
   const int before = *events;
-  test::WaitFor([] { return false; }, 100);
+  test::PumpFor(100);
   EXPECT_EQ(*events, before);
   EXPECT_TRUE(server.WaitForClientClose(0));
-}
-
-// ---------------------------------------------------------------- the engine's wait
-
-TEST_F(HttpCliTest, WaitAbortsPastTheStepLimitAndEndsWithOneRequestDone) {
-  TScriptServer server({TPeerAnswer().Hold()});
-  TRecordingClient r(false);
-  r.client.URL = server.Url("/");
-  r.client.StartGet();
-  WaitForRequest(
-      r.client, r.done, [] { return true; }, 3);
-  EXPECT_TRUE(r.done);
-  EXPECT_EQ(r.doneError, 3);
-  EXPECT_EQ(r.doneCount, 1);
-}
-
-TEST_F(HttpCliTest, WaitEndedByTheCallerAbortsOnce) {
-  TScriptServer server({TPeerAnswer().Hold()});
-  TRecordingClient r(false);
-  r.client.URL = server.Url("/");
-  r.client.StartGet();
-  int polls = 0;
-  WaitForRequest(r.client, r.done, [&] { return ++polls <= 2; });
-  EXPECT_FALSE(r.done) << "OnRequestDone follows at the next pump";
-  EXPECT_EQ(r.client.State(), httpIdle);
-  ASSERT_TRUE(WaitFor([&] { return r.done; }));
-  EXPECT_EQ(r.doneError, 3);
-}
-
-TEST_F(HttpCliTest, WaitReturnsAsSoonAsTheRequestIsDone) {
-  TScriptServer server({Respond(kOk + "quick")});
-  TRecordingClient r(false);
-  r.client.URL = server.Url("/");
-  r.client.StartGet();
-  WaitForRequest(
-      r.client, r.done, [] { return true; }, 50);
-  EXPECT_TRUE(r.done);
-  EXPECT_EQ(r.doneError, 0);
-  EXPECT_EQ(r.stream.DataString(), "quick");
 }
 
 }  // namespace
