@@ -77,7 +77,8 @@ TEST(EngineOutcomeStrip, ShowsEveryEngineOfTheSearchLiveWithItsOutcomeAsTooltip)
   ASSERT_TRUE(WaitUntil([&] { return !form.SearchControl().IsBusy(); }, 20000));
   QCoreApplication::processEvents();
   const QString expected[] = {
-      "Altavista pages=1 hits=0 end=failed: Connection refused (Error #10061)",
+      "Altavista pages=1 hits=0 end=failed: Connection refused (Error #10061): " +
+          QString::fromStdString(simulator.Host(TEngine::Altavista)),
       "Excite pages=1 hits=9 end=table-full",
       "Google pages=2 hits=6 end=no-new-hits",
   };

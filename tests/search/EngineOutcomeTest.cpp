@@ -135,7 +135,7 @@ TEST_F(EngineOutcome, EachWayAnEngineEndsIsRecorded) {
        {},
        50,
        false,
-       "Altavista pages=1 hits=0 end=failed: Connection refused (Error #10061)"},
+       "Altavista pages=1 hits=0 end=failed: Connection refused (Error #10061): {host}"},
       {"server error",
        {},
        TEngine::Hotbot,
@@ -210,7 +210,7 @@ TEST_F(EngineOutcome, EachWayAnEngineEndsIsRecorded) {
        {},
        50,
        false,
-       "SimDuck pages=1 hits=0 end=failed: Connection refused (Error #10061)"},
+       "SimDuck pages=1 hits=0 end=failed: Connection refused (Error #10061): {host}"},
       {"defined: server error",
        {},
        {},
@@ -259,7 +259,13 @@ TEST_F(EngineOutcome, EachWayAnEngineEndsIsRecorded) {
     seen_.clear();
     const std::vector<TEngineOutcome> outcomes = Run(c);
     ASSERT_EQ(1u, outcomes.size());
-    EXPECT_EQ(c.line, outcomes[0].Line());
+    // A refused connection names where it went: the engine's host on the simulator.
+    std::string line = c.line;
+    if (const size_t at = line.find("{host}"); at != std::string::npos)
+      line.replace(at, 6,
+                   c.classic ? simulator_->Host(*c.classic)
+                             : simulator_->LayoutHost(TSimLayout::DuckDuckGo));
+    EXPECT_EQ(line, outcomes[0].Line());
     // The first change event shows the engine listed and running; the last one the end.
     ASSERT_GE(seen_.size(), 2u);
     ASSERT_EQ(1u, seen_.front().size());
@@ -293,7 +299,8 @@ TEST_F(EngineOutcome, EnginesAreListedInStartOrderAndANewSearchStartsAFreshList)
   ASSERT_TRUE(test::WaitFor([this] { return !control_->IsBusy(); }, 20000));
   const std::vector<TEngineOutcome> first = control_->EngineOutcomes();
   ASSERT_EQ(3u, first.size());
-  EXPECT_EQ("Altavista pages=1 hits=0 end=failed: Connection refused (Error #10061)",
+  EXPECT_EQ("Altavista pages=1 hits=0 end=failed: Connection refused (Error #10061): " +
+                simulator_->Host(TEngine::Altavista),
             first[0].Line());
   EXPECT_EQ("Google pages=2 hits=4 end=no-new-hits", first[1].Line());
   EXPECT_EQ("SimMojeek pages=4 hits=30 end=no-new-hits", first[2].Line());
