@@ -36,6 +36,9 @@ std::string GoogleBlock(const std::string& url) {
   return "<p><A HREF=http://" + url + ">T</A><font size=-1><br>d<br></font>\n";
 }
 
+const std::string kTwoGoogleHits =
+    GoogleBlock("www.one.example/") + GoogleBlock("www.two.example/");
+
 const std::string kServerError =
     HttpResponse("HTTP/1.0 500 Internal Server Error", {"Content-Type: text/html"},
                  "<html><body>oops</body></html>");
@@ -201,6 +204,15 @@ TEST_F(EngineOutcome, EachWayAnEngineEndsIsRecorded) {
        50,
        false,
        "Google pages=2 hits=1 end=rule-ended"},
+      {"a page cut short is still read, and its failure told",
+       {},
+       TEngine::Google,
+       {},
+       Respond("HTTP/1.0 200 OK\r\nContent-Length: 100000\r\n\r\n" + kTwoGoogleHits),
+       50,
+       false,
+       "Google pages=2 hits=2 end=failed: body cut short: " +
+           std::to_string(kTwoGoogleHits.size()) + " of 100000 bytes (Content-Length)"},
       {"defined: dead port",
        [](TSimConfig&, TSimLayoutConfig& layouts) {
          layouts[static_cast<int>(TSimLayout::DuckDuckGo)].Mode = TSimMode::Dead;
