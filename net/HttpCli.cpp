@@ -428,8 +428,8 @@ void THttpCli::FailRequest(uint16_t error, const std::string& reason) {
     SocketSessionClosed(0);
 }
 
-void THttpCli::SocketSessionClosed(uint16_t error) {
-  CheckEndOfAnswer(error);
+void THttpCli::SocketSessionClosed(uint16_t /*error*/) {
+  CheckEndOfAnswer();
   if (bodyDataCount_ > 0 && OnDocEnd)
     OnDocEnd(*this);
   window_->Post(kMsgSetIdle, static_cast<uintptr_t>(requestSerial_));

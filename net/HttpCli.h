@@ -193,7 +193,7 @@ class THttpCli {
   void HandleMessage(TMessage& message);
   void FailRequest(uint16_t error, const std::string& reason);
   bool CheckLocation(const std::string& value);
-  void CheckEndOfAnswer(uint16_t socketError);
+  void CheckEndOfAnswer();
   std::string CurrentOrigin() const;
   void BeginRequest();
   void SocketTlsDone(uint16_t error);

@@ -203,7 +203,7 @@ void THttpCli::BodyChunk(const char* data, int len) {
 
 // The connection closed on its own: a request that has not yet failed fails now when
 // the answer is missing or cut short.
-void THttpCli::CheckEndOfAnswer(uint16_t /*socketError*/) {
+void THttpCli::CheckEndOfAnswer() {
   if (completionError_ != 0)
     return;
   std::string reason;
