@@ -1,9 +1,9 @@
 #include "net/HttpCli.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstring>
 
+#include "net/HttpCliInternal.h"
 #include "net/TlsSession.h"
 #include "platform/Base64.h"
 #include "platform/DecimalText.h"
@@ -13,37 +13,12 @@
 namespace quellion {
 namespace {
 
-// Notifications of the client's own endpoint, run in the order queued.
-constexpr uint32_t kMsgSetIdle = WM_USER + 1;      // WParam: request serial
-constexpr uint32_t kMsgRequestDone = WM_USER + 2;  // WParam: request serial, LParam: error
-constexpr uint32_t kMsgRestart = WM_USER + 3;      // WParam: request serial
+using http_internal::kMsgRequestDone;
+using http_internal::kMsgRestart;
+using http_internal::kMsgSetIdle;
 
 bool HasLineBreakOrNul(const std::string& text) {
   return text.find_first_of(std::string("\r\n\0", 3)) != std::string::npos;
-}
-
-// A header value quoted in a reason, cut so a hostile header cannot flood it.
-std::string Quoted(const std::string& text) {
-  return "'" + (text.size() > 64 ? text.substr(0, 64) + "..." : text) + "'";
-}
-
-// The scheme of a "location" value ("" for none). "host:81/x" names a port, not a scheme.
-std::string SchemeOf(const std::string& value) {
-  const size_t colon = value.find(':');
-  if (colon == 0 || colon == std::string::npos)
-    return {};
-  for (size_t i = 0; i < colon; ++i) {
-    const char c = value[i];
-    const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-    if (!letter && (i == 0 || !((c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.')))
-      return {};
-  }
-  size_t end = colon + 1;
-  while (end < value.size() && value[end] >= '0' && value[end] <= '9')
-    ++end;
-  if (end > colon + 1 && (end == value.size() || value[end] == '/'))
-    return {};  // a port
-  return value.substr(0, colon);
 }
 
 }  // namespace
@@ -179,9 +154,11 @@ void THttpCli::StartGet() {
   if (requestPath_.empty())
     requestPath_ = "/";
   // Credentials belong to the address they came with (or, set by the caller, to the
-  // first address asked for); a relocation elsewhere goes without them.
-  if (!url.User.empty() || authOrigin_.empty())
+  // first address asked for with them); a relocation elsewhere goes without them.
+  if (!url.User.empty() || authOrigin_.empty() || Username != authUsername_) {
     authOrigin_ = CurrentOrigin();
+    authUsername_ = Username;
+  }
   try {
     StartLookup();
   } catch (...) {
@@ -453,347 +430,8 @@ void THttpCli::FailRequest(uint16_t error, const std::string& reason) {
     SocketSessionClosed(0);
 }
 
-void THttpCli::HandleLine() {
-  if (bodyHandlerActive_)
-    BodyChunk(lastResponse_.data(), static_cast<int>(lastResponse_.size()));
-  else
-    HeaderLine();
-}
-
-void THttpCli::HeaderLine() {
-  if (headerLineCount_ == 0 && OnHeaderBegin)
-    OnHeaderBegin(*this);
-  ++headerLineCount_;
-  const std::string line = lastResponse_;
-
-  const bool statusLine =
-      line.compare(0, 8, "HTTP/1.0") == 0 || line.compare(0, 8, "HTTP/1.1") == 0;
-  if (ToUpperAscii(line.substr(0, 6)) == "<HTML>") {
-    // No header at all: the response is the body. The line goes out with its own
-    // line end and whatever follows it, so the body is exactly what was received.
-    if (contentType_.empty())
-      contentType_ = "text/html";
-    answerBodyBytes_ = 0;
-    SetState(httpReadingBody);
-    bodyHandlerActive_ = true;
-    if (OnHeaderEnd)
-      OnHeaderEnd(*this);
-    lastResponse_ = line + lastLineEnd_;
-    lastResponse_.append(receiveBuffer_, receiveLen_);
-    receiveLen_ = 0;
-    BodyChunk(lastResponse_.data(), static_cast<int>(lastResponse_.size()));
-    return;
-  }
-
-  if (headerLineCount_ == 1 && !statusLine) {
-    FailRequest(kHttpErrorBadAnswer, "no status line in the answer: " + Quoted(line));
-    return;
-  }
-  if (!line.empty()) {
-    responseHeader_.push_back(line);
-    if (statusLine) {
-      if (line.size() < 12 || line[8] != ' ' || !std::isdigit(uint8_t(line[9])) ||
-          !std::isdigit(uint8_t(line[10])) || !std::isdigit(uint8_t(line[11])) ||
-          (line.size() > 12 && line[12] != ' ')) {
-        FailRequest(kHttpErrorBadAnswer, "bad status line in the answer: " + Quoted(line));
-        return;
-      }
-      statusCode_ = DecimalToInt32(line.substr(9, 3));
-      http11_ = line.compare(0, 8, "HTTP/1.1") == 0;
-      chunked_ = false;
-      reasonPhrase_ = line.size() > 13 ? line.substr(13) : std::string();
-    } else {
-      const size_t colon = line.find(':');
-      if (colon != std::string::npos) {
-        const std::string name = ToLowerAscii(line.substr(0, colon));
-        size_t i = colon + 1;
-        while (i + 1 < line.size() && line[i] == ' ')
-          ++i;
-        const std::string value = i < line.size() ? line.substr(i) : std::string();
-        if (name == "location") {
-          if (!CheckLocation(value))
-            return;
-          locationChangeRequested_ = true;
-          ResolveLocation(value);
-        } else if (name == "content-length") {
-          int64_t length = 0;
-          if (!ParseDecimalLength(value, length)) {
-            FailRequest(kHttpErrorBadAnswer,
-                        "invalid Content-Length in the answer: " + Quoted(value));
-            return;
-          }
-          if (responseLength_ >= 0 && length != responseLength_) {
-            FailRequest(kHttpErrorBadAnswer, "two different Content-Length values in the answer: " +
-                                                 std::to_string(responseLength_) + " and " +
-                                                 std::to_string(length));
-            return;
-          }
-          contentLength_ = static_cast<int32_t>(std::min<int64_t>(length, INT32_MAX));
-          responseLength_ = length;
-        } else if (name == "transfer-encoding") {
-          chunked_ = ToLowerAscii(value).find("chunked") != std::string::npos;
-        } else if (name == "content-range") {
-          const size_t dash = value.find('-');
-          const size_t slash = value.find('/');
-          ContentRangeBegin =
-              dash != std::string::npos && dash > 6 ? value.substr(6, dash - 6) : "";
-          ContentRangeEnd = dash != std::string::npos && slash != std::string::npos && slash > dash
-                                ? value.substr(dash + 1, slash - dash - 1)
-                                : "";
-        } else if (name == "accept-ranges") {
-          acceptRanges_ = value;
-        } else if (name == "content-type") {
-          contentType_ = ToLowerAscii(value);
-        } else if (name == "www-authenticate") {
-          authenticateRequests_.push_back(value);
-        } else if (name == "set-cookie") {
-          bool accept = true;
-          if (OnCookie)
-            OnCookie(*this, value, accept);
-        }
-      }
-    }
-    if (OnHeaderData)
-      OnHeaderData(*this);
-    if (statusCode_ >= 400)
-      socket_->Close();
-    return;
-  }
-
-  if (locationChangeRequested_) {
-    StartRelocation();
-    return;
-  }
-  // An HTTP/1.1 answer frames its body (the connection may stay open after it).
-  framing_ = kFramingNone;
-  if (http11_ && chunked_) {
-    decoder_ = TChunkedDecoder();
-    framing_ = kFramingChunked;
-  } else if (http11_ && responseLength_ >= 0) {
-    bodyLeft_ = responseLength_;
-    framing_ = kFramingLength;
-  }
-  answerBodyBytes_ = 0;
-  SetState(httpReadingBody);
-  bodyHandlerActive_ = true;
-  if (OnHeaderEnd)
-    OnHeaderEnd(*this);
-  if (receiveLen_ > 0) {
-    const int len = receiveLen_;
-    receiveLen_ = 0;
-    DeliverBody(receiveBuffer_, len);
-  } else if (framing_ == kFramingLength && bodyLeft_ == 0) {
-    EndOfBody();
-  }
-}
-
-void THttpCli::DeliverBody(const char* data, int len) {
-  switch (framing_) {
-    case kFramingNone:
-      BodyChunk(data, len);
-      return;
-    case kFramingDone:
-      return;  // bytes past the end of the body
-    case kFramingLength: {
-      const int n = static_cast<int>(std::min<int64_t>(len, bodyLeft_));
-      bodyLeft_ -= n;
-      auto alive = alive_;
-      if (n > 0)
-        BodyChunk(data, n);
-      if (*alive && bodyLeft_ == 0)
-        EndOfBody();
-      return;
-    }
-    case kFramingChunked: {
-      auto alive = alive_;
-      size_t consumed = 0;
-      const auto result = decoder_.Feed(data, static_cast<size_t>(len), consumed,
-                                        [this, alive](const char* p, size_t n) {
-                                          if (*alive)
-                                            BodyChunk(p, static_cast<int>(n));
-                                        });
-      if (!*alive)
-        return;
-      if (result == TChunkedDecoder::cdDone)
-        EndOfBody();
-      else if (result == TChunkedDecoder::cdError)
-        FailRequest(kHttpErrorBadChunkedBody, "bad chunked encoding in the body");
-      return;
-    }
-  }
-}
-
-void THttpCli::EndOfBody() {
-  framing_ = kFramingDone;
-  if (socket_->State() != wsClosed)
-    socket_->Close();  // runs the closed handler
-}
-
-void THttpCli::BodyChunk(const char* data, int len) {
-  if (bodyDataCount_ == 0 && OnDocBegin)
-    OnDocBegin(*this);
-  ++bodyDataCount_;
-  receivedCount_ += len;
-  answerBodyBytes_ += len;
-  if (ReceiveStream)
-    ReceiveStream->Write(data, static_cast<size_t>(len));
-  if (OnDocData)
-    OnDocData(*this, data, len);
-}
-
-void THttpCli::ResolveLocation(const std::string& value) {
-  if (Proxy.empty()) {
-    const std::string scheme = useTls_ ? "https" : "http";
-    if (!value.empty() && value[0] == '/') {
-      requestPath_ = value;
-      location_ = scheme + "://" + connectHost_ + value;
-      return;
-    }
-    const TUrlParts u = ParseUrl(value);
-    connectHost_ = u.Host;
-    requestPath_ = u.Path;
-    if (!u.Port.empty())
-      connectPort_ = u.Port;
-    // A change of scheme without a port goes to the new scheme's own port.
-    const bool tls = u.Proto.empty() ? useTls_ : SameTextAscii(u.Proto, "https");
-    if (tls != useTls_) {
-      useTls_ = tls;
-      if (u.Port.empty())
-        connectPort_ = DefaultPort();
-    }
-    targetPort_ = connectPort_;
-    if (!u.Proto.empty() && !u.Host.empty()) {
-      targetHost_ = u.Host;
-      if (requestPath_.empty())
-        requestPath_ = "/";
-      location_ = u.Proto + "://" + u.Host + u.Path;
-      return;
-    }
-    const std::string proto = u.Proto.empty() ? scheme : u.Proto;
-    if (u.Path.empty()) {  // a bare relative name, which ParseUrl takes for a host
-      location_ = proto + "://" + targetHost_ + "/" + u.Host;
-      connectHost_ = targetHost_;
-      requestPath_ = location_;
-    } else if (u.Host.empty()) {
-      location_ = proto + "://" + targetHost_ + u.Path;
-      connectHost_ = targetHost_;
-    } else {
-      targetHost_ = u.Host;
-    }
-    return;
-  }
-
-  // Through a proxy the connection always goes to the proxy; the request target is
-  // the absolute URL, which keeps a port the current or the new address names (inside
-  // a tunnel to an https address: its path).
-  const TUrlParts current = ParseUrl(absoluteTarget_);
-  const std::string currentBase = (current.Proto.empty() ? "http" : current.Proto) + "://" +
-                                  current.Host + (current.Port.empty() ? "" : ":" + current.Port);
-  if (!value.empty() && value[0] == '/') {
-    location_ = currentBase + value;
-  } else {
-    const TUrlParts u = ParseUrl(value);
-    if (!u.Proto.empty() && !u.Host.empty()) {
-      targetHost_ = u.Host;
-      location_ = u.Proto + "://" + u.Host + (u.Port.empty() ? "" : ":" + u.Port) + u.Path;
-    } else if (u.Path.empty()) {  // a bare relative name
-      location_ = currentBase + "/" + u.Host;
-    } else if (u.Host.empty()) {
-      location_ = currentBase + u.Path;
-    } else {  // host and path without a scheme
-      targetHost_ = u.Host;
-      location_ = "http://" + u.Host + (u.Port.empty() ? "" : ":" + u.Port) + u.Path;
-    }
-  }
-  absoluteTarget_ = location_;
-  requestPath_ = location_;
-  const TUrlParts next = ParseUrl(location_);
-  useTls_ = SameTextAscii(next.Proto, "https");
-  tunnel_ = useTls_;
-  if (tunnel_) {
-    targetPort_ = next.Port.empty() ? DefaultPort() : next.Port;
-    requestPath_ = next.Path.empty() ? "/" : next.Path;
-  }
-}
-
-void THttpCli::StartRelocation() {
-  if (++relocationCount_ > kMaxRelocations) {
-    FailRequest(kHttpErrorTooManyRelocations,
-                "too many relocations (more than " + std::to_string(kMaxRelocations) + ")");
-    return;
-  }
-  if (OnHeaderEnd)
-    OnHeaderEnd(*this);
-  receiveLen_ = 0;
-  headerLineCount_ = 0;
-  bodyDataCount_ = 0;
-  BindLocationClosedHandler();
-  socket_->Close();
-}
-
-void THttpCli::LocationSessionClosed(uint16_t /*error*/) {
-  BindClosedHandler();
-  locationChangeRequested_ = false;
-  if (OnLocationChange)
-    OnLocationChange(*this);
-  window_->Post(kMsgRestart, static_cast<uintptr_t>(requestSerial_));
-}
-
-bool THttpCli::CheckLocation(const std::string& value) {
-  std::string reason;
-  const std::string scheme = SchemeOf(value);
-  if (value.find_first_of(std::string(" \t\r\n\0", 5)) != std::string::npos ||
-      std::any_of(value.begin(), value.end(), [](char c) { return uint8_t(c) < 32 || c == 127; }))
-    reason = "relocation refused: the location holds a blank or a control character";
-  else if (!scheme.empty() && !SameTextAscii(scheme, "http") && !SameTextAscii(scheme, "https"))
-    reason = "relocation refused: not an http or https address: " + Quoted(value);
-  if (reason.empty())
-    return true;
-  FailRequest(kHttpErrorBadRelocation, reason);
-  return false;
-}
-
-std::string THttpCli::CurrentOrigin() const {
-  if (Proxy.empty())
-    return std::string(useTls_ ? "https" : "http") + "://" + ToLowerAscii(connectHost_) + ":" +
-           connectPort_;
-  const TUrlParts target = ParseUrl(absoluteTarget_);
-  const bool tls = SameTextAscii(target.Proto, "https");
-  return std::string(tls ? "https" : "http") + "://" + ToLowerAscii(target.Host) + ":" +
-         (target.Port.empty() ? (tls ? "443" : "80") : target.Port);
-}
-
-// The connection closed on its own: a request that has not yet failed fails now when
-// the answer is missing or cut short.
-void THttpCli::CheckEndOfAnswer(uint16_t /*socketError*/) {
-  if (completionError_ != 0)
-    return;
-  std::string reason;
-  uint16_t error = kHttpErrorBadAnswer;
-  if (state_ == httpConnected || state_ == httpReadingHeader) {
-    if (statusCode_ >= 400)
-      return;  // closed by the client at the error status line
-    if (state_ == httpConnected || headerLineCount_ == 0)
-      reason = "no answer: the connection closed before a status line";
-    else
-      reason = "answer cut short: the connection closed inside the header";
-  } else if (state_ == httpReadingBody) {
-    error = kHttpErrorBodyCutShort;
-    if (framing_ == kFramingChunked)
-      reason = "body cut short: the chunked body ended without its last chunk";
-    else if (framing_ != kFramingDone && responseLength_ >= 0 && answerBodyBytes_ < responseLength_)
-      reason = "body cut short: " + std::to_string(answerBodyBytes_) + " of " +
-               std::to_string(responseLength_) + " bytes (Content-Length)";
-  }
-  if (reason.empty())
-    return;
-  completionError_ = error;
-  statusCode_ = 404;
-  reasonPhrase_ = reason;
-}
-
-void THttpCli::SocketSessionClosed(uint16_t error) {
-  CheckEndOfAnswer(error);
+void THttpCli::SocketSessionClosed(uint16_t /*error*/) {
+  CheckEndOfAnswer();
   if (bodyDataCount_ > 0 && OnDocEnd)
     OnDocEnd(*this);
   window_->Post(kMsgSetIdle, static_cast<uintptr_t>(requestSerial_));

@@ -196,7 +196,7 @@ class THttpCli {
   void HandleMessage(TMessage& message);
   void FailRequest(uint16_t error, const std::string& reason);
   bool CheckLocation(const std::string& value);
-  void CheckEndOfAnswer(uint16_t socketError);
+  void CheckEndOfAnswer();
   std::string CurrentOrigin() const;
   void BeginRequest();
   void SocketTlsDone(uint16_t error);
@@ -237,7 +237,8 @@ class THttpCli {
   uint64_t requestSerial_ = 0;    // tells set-idle and restart of an ended request apart
   uint64_t completedSerial_ = 0;  // the request whose request-done is still owed
   int relocationCount_ = 0;
-  std::string authOrigin_;  // scheme://host:port that Username and Password belong to
+  std::string authOrigin_;    // scheme://host:port that Username and Password belong to
+  std::string authUsername_;  // the Username bound to it
 
   // https and tunnels through the proxy
   bool useTls_ = false;       // the current target is an https address

@@ -115,7 +115,8 @@ TEST(EngineOutcomeStrip, ShowsEveryEngineOfTheSearchLiveWithItsOutcomeAsTooltip)
   ASSERT_TRUE(WaitUntil([&] { return !form.SearchControl().IsBusy(); }, 20000));
   QCoreApplication::processEvents();
   const QString expected[] = {
-      "Altavista: 1 page, 0 results; failed: Connection refused (Error #10061)",
+      "Altavista: 1 page, 0 results; failed: Connection refused (Error #10061): " +
+          QString::fromStdString(simulator.Host(TEngine::Altavista)),
       "Excite: 1 page, 9 results; stopped when the table was full",
       "Google: 2 pages, 6 results; no further results",
   };

@@ -106,8 +106,8 @@ class TCountingBuffer : public std::streambuf {
 };
 
 TEST_F(FetchCommandTest, AnHttpBodyStreamsOutWithBoundedMemory) {
-  // A sender of far more than the client could ever hold: 192 MiB, no length.
-  constexpr uint64_t kTotal = 192ull << 20;
+  // A sender of twice the bound on the peak below, without a length.
+  constexpr uint64_t kTotal = 128ull << 20;
   const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   sockaddr_in address{};
   address.sin_family = AF_INET;
@@ -174,6 +174,9 @@ TEST_F(FetchCommandTest, HttpsWithAnExplicitCaFileAndCertificateFailures) {
   const test::TTestCertificates certificates;
   const test::TTlsNginxPeer nginx(certificates);
   const std::string& ca = certificates.CaFile();
+  const test::TTlsScriptServer forged(
+      certificates, "HTTP/1.0 200 OK\r\n\r\npartial", true,
+      std::string("\x17\x03\x03\x00\x20", 5) + std::string(32, '\x5a'));
   const struct {
     const char* name;
     std::vector<std::string> args;
@@ -201,6 +204,11 @@ TEST_F(FetchCommandTest, HttpsWithAnExplicitCaFileAndCertificateFailures) {
        1,
        "",
        "error=12001 status=404 reason=cannot use CA file " + ca + ".missing: *"},
+      {"forged record after a partial body",
+       {"--ca-file", ca, forged.Url("/")},
+       1,
+       "",
+       "error=10053 status=404 reason=TLS error: *"},
       {"body over the 64 MiB held",
        {"--ca-file", ca, nginx.Url("good", "/huge.bin")},
        1,

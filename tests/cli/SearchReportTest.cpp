@@ -64,7 +64,8 @@ TEST_F(SearchReport, OneLinePerEngineInStartOrderAfterTheLastStatus) {
   const std::vector<std::string> tail(err.end() - 5, err.end());
   const std::vector<std::string> expected = {
       "Search Complete  -  Found 13 sites",
-      "report: Altavista pages=1 hits=0 end=failed: Connection refused (Error #10061)",
+      "report: Altavista pages=1 hits=0 end=failed: Connection refused (Error #10061): " +
+          simulator_->Host(TEngine::Altavista),
       "report: Excite pages=1 hits=0 end=failed: Connection aborted on request",
       "report: Google pages=2 hits=8 end=no-new-hits",
       "report: SimMojeek pages=2 hits=5 end=no-new-hits",

@@ -36,6 +36,9 @@ std::string GoogleBlock(const std::string& url) {
   return "<p><A HREF=http://" + url + ">T</A><font size=-1><br>d<br></font>\n";
 }
 
+const std::string kTwoGoogleHits =
+    GoogleBlock("www.one.example/") + GoogleBlock("www.two.example/");
+
 const std::string kServerError =
     HttpResponse("HTTP/1.0 500 Internal Server Error", {"Content-Type: text/html"},
                  "<html><body>oops</body></html>");
@@ -131,7 +134,7 @@ TEST_F(EngineOutcome, EachWayAnEngineEndsIsRecorded) {
       {.name = "dead port",
        .configure = mode(TEngine::Altavista, TSimMode::Dead),
        .classic = TEngine::Altavista,
-       .line = "Altavista pages=1 hits=0 end=failed: Connection refused (Error #10061)"},
+       .line = "Altavista pages=1 hits=0 end=failed: Connection refused (Error #10061): {host}"},
       {.name = "server error",
        .classic = TEngine::Hotbot,
        .scripted = Respond(kServerError),
@@ -166,13 +169,18 @@ TEST_F(EngineOutcome, EachWayAnEngineEndsIsRecorded) {
        .scripted = Respond(HttpResponse(
            "HTTP/1.0 200 OK", {}, GoogleBlock("www.one.example/") + "<p><A HREF=x>Short</A>")),
        .line = "Google pages=2 hits=1 end=rule-ended"},
+      {.name = "a page cut short is still read, and its failure told",
+       .classic = TEngine::Google,
+       .scripted = Respond("HTTP/1.0 200 OK\r\nContent-Length: 100000\r\n\r\n" + kTwoGoogleHits),
+       .line = "Google pages=2 hits=2 end=failed: body cut short: " +
+               std::to_string(kTwoGoogleHits.size()) + " of 100000 bytes (Content-Length)"},
       {.name = "defined: dead port",
        .configure =
            [](TSimConfig&, TSimLayoutConfig& layouts) {
              layouts[static_cast<int>(TSimLayout::DuckDuckGo)].Mode = TSimMode::Dead;
            },
        .definition = duck,
-       .line = "SimDuck pages=1 hits=0 end=failed: Connection refused (Error #10061)"},
+       .line = "SimDuck pages=1 hits=0 end=failed: Connection refused (Error #10061): {host}"},
       {.name = "defined: server error",
        .definition = duck,
        .scripted = Respond(kServerError),
@@ -202,7 +210,13 @@ TEST_F(EngineOutcome, EachWayAnEngineEndsIsRecorded) {
     seen_.clear();
     const std::vector<TEngineOutcome> outcomes = Run(c);
     ASSERT_EQ(1u, outcomes.size());
-    EXPECT_EQ(c.line, outcomes[0].Line());
+    // A refused connection names where it went: the engine's host on the simulator.
+    std::string line = c.line;
+    if (const size_t at = line.find("{host}"); at != std::string::npos)
+      line.replace(at, 6,
+                   c.classic ? simulator_->Host(*c.classic)
+                             : simulator_->LayoutHost(TSimLayout::DuckDuckGo));
+    EXPECT_EQ(line, outcomes[0].Line());
     // The first change event shows the engine listed and running; the last one the end.
     ASSERT_GE(seen_.size(), 2u);
     ASSERT_EQ(1u, seen_.front().size());
@@ -236,7 +250,8 @@ TEST_F(EngineOutcome, EnginesAreListedInStartOrderAndANewSearchStartsAFreshList)
   ASSERT_TRUE(test::WaitFor([this] { return !control_->IsBusy(); }, 20000));
   const std::vector<TEngineOutcome> first = control_->EngineOutcomes();
   ASSERT_EQ(3u, first.size());
-  EXPECT_EQ("Altavista pages=1 hits=0 end=failed: Connection refused (Error #10061)",
+  EXPECT_EQ("Altavista pages=1 hits=0 end=failed: Connection refused (Error #10061): " +
+                simulator_->Host(TEngine::Altavista),
             first[0].Line());
   EXPECT_EQ("Google pages=2 hits=4 end=no-new-hits", first[1].Line());
   EXPECT_EQ("SimMojeek pages=4 hits=30 end=no-new-hits", first[2].Line());
