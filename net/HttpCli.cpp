@@ -110,6 +110,11 @@ void THttpCli::StartGet() {
       throw EHttpException(std::string("request refused: ") + name + " holds CR, LF or NUL",
                            kHttpErrorUnsafeRequest);
   }
+  for (const auto& [name, value] : ExtraHeaders) {
+    if (HasLineBreakOrNul(name) || HasLineBreakOrNul(value))
+      throw EHttpException("request refused: the header " + name + " holds CR, LF or NUL",
+                           kHttpErrorUnsafeRequest);
+  }
   ++requestSerial_;
   completedSerial_ = requestSerial_;
   relocationCount_ = 0;

@@ -431,6 +431,12 @@ TEST_F(HttpCliTest, UnsafeRequestValuesAreRefusedByStartGet) {
     }
     EXPECT_EQ(client.State(), httpIdle);
   }
+  // A definition's extra header is checked like the client's own ones.
+  THttpCli client;
+  client.URL = "http://127.0.0.1/";
+  client.ExtraHeaders = {{"X-Key", "v\r\nX-Injected: yes"}};
+  EXPECT_THROW(client.StartGet(), EHttpException);
+  EXPECT_EQ(client.State(), httpIdle);
 }
 
 TEST_F(HttpCliTest, AddressCredentialsGoOnlyWhereTheyWereGiven) {
