@@ -118,7 +118,12 @@ std::vector<std::string> ShippedEngineFoldersFor(const std::string& programPath)
 std::vector<std::string> ShippedEngineFolders() {
   const std::string program = ProgramPath();
   const std::string buildDir = QUELLION_BUILD_DIR;
-  if (!buildDir.empty() && program.rfind(buildDir + "/", 0) == 0)
+  // A package unpacked inside the build tree (the packaging test does that) is an
+  // install all the same: it has its share folder beside it.
+  std::error_code ec;
+  const bool installedLayout = fs::is_directory(
+      fs::path(program).parent_path().parent_path() / "share/tarnwick-quellion", ec);
+  if (!buildDir.empty() && program.rfind(buildDir + "/", 0) == 0 && !installedLayout)
     return {QUELLION_SOURCE_ENGINES_DIR};
   return ShippedEngineFoldersFor(program);
 }
