@@ -23,6 +23,8 @@ class TDefinedReader : public TPageReader {
     extractor_.Extract(page, contentType, pageUrl, mayGoOn, sink);
   }
 
+  std::string ReadFailure() const override { return extractor_.Failure(); }
+
  private:
   std::string keywords_;
   int languageIndex_;

@@ -27,6 +27,9 @@ class TPageReader {
   virtual void Extract(const std::string& page, const std::string& contentType,
                        const std::string& pageUrl, const std::function<bool()>& mayGoOn,
                        const THitSink& sink) = 0;
+  // Why the last Extract() stopped before the page's end, other than a stop or a full
+  // table ("" when it did not): the task then fails with this reason.
+  virtual std::string ReadFailure() const { return {}; }
 };
 
 // An engine given as data, shared read-only by the tasks that run it.

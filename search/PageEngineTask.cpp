@@ -156,6 +156,10 @@ void RunPageEngineTask(const std::shared_ptr<TSearchShared>& shared,
           ++addedByLastPage;
         }
       });
+      if (std::string why = reader->ReadFailure(); !why.empty()) {
+        outcome.Ended(TEngineEnd::Failed, why);  // a page too costly to read, say
+        break;
+      }
       ++pageIndex;
     }
   } catch (...) {
