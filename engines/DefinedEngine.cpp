@@ -46,6 +46,7 @@ class TDefinitionReader : public TPageReader {
   }
 
   bool GoOnAfterPage(int added) override { return added > 0 && extractor_.Definition().Paging; }
+  std::string ReadFailure() const override { return extractor_.Failure(); }
 
  private:
   std::string keywords_;

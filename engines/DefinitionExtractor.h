@@ -30,6 +30,10 @@ class TDefinitionExtractor {
   void Extract(const std::string& page, const std::string& contentType, const std::string& pageUrl,
                const std::function<bool()>& mayGoOn, const THitSink& sink);
 
+  // Why the last page was not read to its end, e.g. a page too costly to read ("" when
+  // it was read).
+  std::string Failure() const { return html_ ? html_->Failure() : std::string(); }
+
   const TEngineDefinition& Definition() const { return definition_; }
 
  private:

@@ -72,8 +72,16 @@ void AppendNodeText(xmlNode* node, TCollapsedText& out) {
 
 TXPathObjectPtr Evaluate(xmlXPathCompExpr* expression, xmlXPathContext* context, xmlNode* node) {
   context->node = node;
+  if (context->opLimit != 0 && context->opCount >= context->opLimit)
+    return nullptr;  // the page's work is used up
   return TXPathObjectPtr(xmlXPathCompiledEval(expression, context));
 }
+
+bool WorkUsedUp(const xmlXPathContext* context) {
+  return context->opLimit != 0 && context->opCount >= context->opLimit;
+}
+
+constexpr const char* kTooCostly = "page too costly to read (XPath work limit reached)";
 
 // The text an XPath gives at node, white space collapsed: of every node of a node
 // set, separated by white space (or of the first node only); the value as text for
@@ -146,6 +154,7 @@ void THtmlExtractor::Extract(const std::string& page, const std::string& content
                              const std::string& pageUrl, const std::function<bool()>& mayGoOn,
                              const std::function<std::string(const std::string& href)>& addressOf,
                              const THitSink& sink) {
+  failure_.clear();
   if (page.empty() || page.size() > static_cast<size_t>(INT_MAX) || !url_ || !title_)
     return;
   std::string encoding = CharsetOfContentType(contentType);
@@ -173,6 +182,16 @@ void THtmlExtractor::Extract(const std::string& page, const std::string& content
   // Keeps the node sets, strings and numbers the steps and predicates make for reuse
   // instead of freeing them: a sixth of the expressions' cost went to allocation.
   xmlXPathContextSetCache(context.get(), 1, -1, 0);
+  // One budget for the whole page: a hostile page (deeply nested results, say) or
+  // expression ends here instead of keeping the task busy for minutes.
+  context->opLimit = kMaxXPathOperations;
+  context->opCount = 0;
+  auto withinBudget = [&] {
+    if (!WorkUsedUp(context.get()))
+      return true;
+    failure_ = kTooCostly;
+    return false;
+  };
   xmlNode* const root = reinterpret_cast<xmlNode*>(doc.get());
   TCollapsedText text;
 
@@ -185,17 +204,24 @@ void THtmlExtractor::Extract(const std::string& page, const std::string& content
 
   if (results_) {
     const TXPathObjectPtr nodes = Evaluate(results_.get(), context.get(), root);
-    if (!nodes || nodes->type != XPATH_NODESET || !nodes->nodesetval)
+    if (!withinBudget() || !nodes || nodes->type != XPATH_NODESET || !nodes->nodesetval)
       return;
-    // The node set belongs to nodes; later evaluations do not touch it.
+    // The node set belongs to nodes; later evaluations do not touch it. The budget is
+    // checked after every expression, the stop before every result.
     for (int i = 0; i < nodes->nodesetval->nodeNr; ++i) {
       if (!mayGoOn())
         return;
       xmlNode* node = nodes->nodesetval->nodeTab[i];
       const std::string href = Text(url_.get(), context.get(), node, true, text);
+      if (!withinBudget())
+        return;
       std::string title = Text(title_.get(), context.get(), node, false, text);
+      if (!withinBudget())
+        return;
       std::string content =
           content_ ? Text(content_.get(), context.get(), node, false, text) : std::string();
+      if (!withinBudget())
+        return;
       offer(href, std::move(title), std::move(content));
     }
     return;
@@ -203,7 +229,11 @@ void THtmlExtractor::Extract(const std::string& page, const std::string& content
   // Without results_xpath the three lists are read from the whole page and paired
   // by position.
   const std::vector<std::string> urls = Texts(url_.get(), context.get(), root, text);
+  if (!withinBudget())
+    return;
   std::vector<std::string> titles = Texts(title_.get(), context.get(), root, text);
+  if (!withinBudget())
+    return;
   std::vector<std::string> contents =
       content_ ? Texts(content_.get(), context.get(), root, text) : std::vector<std::string>();
   for (size_t i = 0; i < urls.size(); ++i) {

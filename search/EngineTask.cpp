@@ -131,6 +131,10 @@ void RunEngineTask(const std::shared_ptr<TSearchShared>& shared,
       }
 
       reader->ReadPage(stream.DataString(), client.ContentType(), client.URL, mayGoOn, sink);
+      if (std::string why = reader->ReadFailure(); !why.empty()) {
+        outcome.Ended(TEngineEnd::Failed, why);  // a page too costly to read, say
+        break;
+      }
     }
   } catch (...) {
     // An error that escapes the reader (or anything else) ends this engine's task. A

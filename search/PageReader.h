@@ -29,6 +29,9 @@ class TPageReader {
   virtual void ReadPage(const std::string& page, const std::string& contentType,
                         const std::string& pageUrl, const std::function<bool()>& mayGoOn,
                         const THitSink& sink) = 0;
+  // Why the last ReadPage() stopped before the page's end, other than a stop or a full
+  // table ("" when it did not): the task then fails with this reason.
+  virtual std::string ReadFailure() const { return {}; }
   // After a page of which the table took `added` hits: whether the next page is
   // worth asking for.
   virtual bool GoOnAfterPage(int added) = 0;

@@ -136,6 +136,30 @@ TEST(HtmlExtraction, StopsWhenToldAndSurvivesJunk) {
   }
 }
 
+// Nested result blocks make every result's relative rule walk the rest of the page: the
+// page's XPath work is bounded, and the extractor says why it ended early.
+TEST(HtmlExtraction, APageTooCostlyEndsWithAReason) {
+  std::string nest;
+  for (int i = 0; i < 250; ++i)
+    nest += "<div class='r'><a class='a' href='/x'>t</a>";
+  for (int i = 0; i < 250; ++i)
+    nest += "</div>";
+  std::string page;
+  for (int i = 0; i < 40; ++i)
+    page += nest;
+  TDefinitionExtractor extractor(
+      Html("//div[contains(@class, 'r')]", ".//a[contains(@class, 'a')]/@href", "."));
+  std::vector<THit> hits;
+  extractor.Extract(
+      page, "", "http://e.test/", [] { return true; }, [&](const THit& h) { hits.push_back(h); });
+  EXPECT_NE(extractor.Failure().find("too costly"), std::string::npos) << extractor.Failure();
+  EXPECT_LT(hits.size(), 250u * 40);
+
+  TDefinitionExtractor cheap(Html("//div[contains(@class, 'r')]", "./a/@href", "."));
+  EXPECT_EQ(test::ExtractAll(cheap, nest).size(), 250u);
+  EXPECT_EQ(cheap.Failure(), "");
+}
+
 TEST(JsonExtraction, NestedResultsPathsAndMarkup) {
   TDefinitionExtractor extractor(Json("data/web/items", "link/href", "name", "snippet"));
   const std::string answer = R"({"data": {"web": {"items": [
