@@ -439,7 +439,7 @@ void TMainForm::About1Click() {
 
 void TMainForm::SaveResults1Click() {
   quellion::SaveResults(this, searchControl_->Table(), saveChooser_,
-                        shell_ != nullptr ? *shell_ : DefaultDesktopShell());
+                        shell_ != nullptr ? *shell_ : DefaultDesktopShell(), ui_->Edit1->text());
 }
 
 void TMainForm::FullInfoCheckBoxClick() {
