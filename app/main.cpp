@@ -1,6 +1,7 @@
 #include <QApplication>
 #include <QIcon>
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 #include <memory>
 #include <string>
@@ -33,6 +34,13 @@ int main(int argc, char** argv) {
     case quellion::TProgramOptions::TAction::Run:
       break;
   }
+
+  // Under Wayland with XWayland, X11: there the bar can reserve its strip of the screen.
+  const std::string platform =
+      quellion::PreferredPlatform(options, std::getenv("QT_QPA_PLATFORM"),
+                                  std::getenv("WAYLAND_DISPLAY"), std::getenv("DISPLAY"));
+  if (!platform.empty())
+    qputenv("QT_QPA_PLATFORM", QByteArray::fromStdString(platform));
 
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Tarnwick Quellion 2"));
