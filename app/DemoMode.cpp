@@ -16,6 +16,7 @@ tools::TSimEngineConfig DemoEngineConfig() {
   engine.Total = 200;
   engine.Overlap = 5;
   engine.DelayMs = 40;
+  engine.Lifelike = true;  // rows that speak of the keywords, as a real search's would
   return engine;
 }
 

@@ -16,6 +16,7 @@
 #include "app/results/GaugeStatusBar.h"
 #include "app/results/ResultsPanel.h"
 #include "engines/EngineCatalog.h"
+#include "platform/TextUtil.h"
 #include "search/SearchControl.h"
 #include "settings/Registry.h"
 #include "settings/SettingsSchema.h"
@@ -68,6 +69,17 @@ TEST(DemoMode, TheWindowSearchesTheBundledEnginesAndLeavesTheStoredHostsAlone) {
     ASSERT_TRUE(WaitUntil([&] { return !form.SearchControl().IsBusy(); }, 30000));
     EXPECT_EQ(form.SearchControl().Table().RowCount(), 60);
     EXPECT_EQ(form.StatusBar()->statusText(), QStringLiteral("Search Complete  -  Found 60 sites"));
+    // The rows read like a real search's: about the keywords, worded by each engine, on
+    // .example hosts.
+    std::set<std::string> titles;
+    for (const TResultRecord& row : form.SearchControl().Table().Rows()) {
+      EXPECT_NE(ToLowerAscii(row.Title).find("offline"), std::string::npos) << row.Title;
+      EXPECT_NE(row.Description.find("offline"), std::string::npos) << row.Description;
+      EXPECT_NE(row.URL.find(".example/"), std::string::npos) << row.URL;
+      EXPECT_EQ(row.Title.find(" result "), std::string::npos) << row.Title;
+      titles.insert(row.Title);
+    }
+    EXPECT_GE(titles.size(), 10u);
   }  // the window stores its settings here, then the simulator stops
 
   TRegistry::ResetCurrentUser();
