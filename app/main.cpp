@@ -8,13 +8,13 @@
 #include <vector>
 
 #include "app/AppIcon.h"
-#include "app/DemoMode.h"
 #include "app/MainForm.h"
 #include "app/ProgramOptions.h"
 #include "app/ScreenshotHook.h"
 #include "app/about/AboutBox.h"
 #include "app/widgets/DesignFont.h"
 #include "app/widgets/VersionInfo.h"
+#include "tools/engine-sim/DemoEngines.h"
 
 int main(int argc, char** argv) {
   // Read before the application object exists: --help and --version need no display.
@@ -60,9 +60,8 @@ int main(int argc, char** argv) {
       return 1;
     }
   }
-  auto form = demo ? std::make_unique<quellion::TMainForm>(
-                         quellion::TDemoSetup{demo->Hosts(), demo->DefinedHosts()})
-                   : std::make_unique<quellion::TMainForm>();
+  auto form =
+      demo ? std::make_unique<quellion::TMainForm>(*demo) : std::make_unique<quellion::TMainForm>();
   quellion::TMainForm& mainForm = *form;
   // Created with the main window and never shown, as the program always has.
   quellion::TAboutBox hiddenAboutBox;

@@ -9,7 +9,6 @@
 #include <fstream>
 #include <set>
 
-#include "app/DemoMode.h"
 #include "app/MainForm.h"
 #include "app/ProgramOptions.h"
 #include "app/results/EngineOutcomeStrip.h"
@@ -21,6 +20,7 @@
 #include "settings/Registry.h"
 #include "settings/SettingsSchema.h"
 #include "tests/app/AppTestSupport.h"
+#include "tools/engine-sim/DemoEngines.h"
 #include "ui_MainForm.h"
 
 namespace quellion {
@@ -57,7 +57,7 @@ TEST(DemoMode, TheWindowSearchesTheBundledEnginesAndLeavesTheStoredHostsAlone) {
     TDemoEngines demo;
     for (const std::string& host : demo.Hosts())
       EXPECT_EQ(0u, host.rfind("127.0.0.1:", 0)) << host;
-    TMainForm form(TDemoSetup{demo.Hosts(), demo.DefinedHosts()});
+    TMainForm form(demo);
     form.show();
     EXPECT_TRUE(form.IsDemo());
     EXPECT_EQ(form.windowTitle(), QStringLiteral("Tarnwick Quellion 2 - Demo"));
@@ -123,7 +123,7 @@ TEST(DemoMode, TickedDefinedEnginesAskTheSimulatorAndTheirFilesStayAsTheyAre) {
   const std::set<std::string> searched = {"DuckDuckGo", "Mojeek", "Wikipedia"};
   {
     TDemoEngines demo;
-    TMainForm form(TDemoSetup{demo.Hosts(), demo.DefinedHosts()});
+    TMainForm form(demo);
     form.show();
     TickEngines(form, {false, false, false, false, false});
     int ticked = 0;
