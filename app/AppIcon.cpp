@@ -3,7 +3,7 @@
 // A static library registers its resources itself (outside any namespace, as the macro
 // declares a global function).
 static void InitIconResources() {
-  Q_INIT_RESOURCE(quellion);
+  Q_INIT_RESOURCE(quellion_icons);
 }
 
 namespace quellion {

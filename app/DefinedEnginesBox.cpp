@@ -5,7 +5,7 @@
 #include <QFileInfo>
 #include <QVBoxLayout>
 
-#include "engines/DefinedEngine.h"
+#include "engines/EngineSource.h"
 #include "settings/Registry.h"
 
 namespace quellion {
@@ -91,10 +91,7 @@ void TDefinedEnginesBox::Store(TRegistry& registry) const {
 }
 
 std::vector<std::shared_ptr<const TDefinedEngine>> TDefinedEnginesBox::TickedEngines() const {
-  std::vector<std::shared_ptr<const TDefinedEngine>> engines;
-  for (const TEngineDefinition& definition : TickedDefinitions())
-    engines.push_back(MakeDefinedEngine(definition));
-  return engines;
+  return TStoredEngineSource().DefinedEngines(TickedDefinitions());
 }
 
 std::vector<TEngineDefinition> TDefinedEnginesBox::TickedDefinitions() const {

@@ -30,6 +30,7 @@
 #include "app/results/ResultsPanel.h"
 #include "app/widgets/DesignFont.h"
 #include "app/widgets/DesktopShell.h"
+#include "engines/EngineSource.h"
 #include "search/LanguageTable.h"
 #include "search/SearchControl.h"
 #include "search/StatusTextRelay.h"
@@ -58,19 +59,28 @@ QPixmap TransparentPicture(const QPixmap& picture) {
 
 }  // namespace
 
-TMainForm::TMainForm(QWidget* parent) : TAppBar(parent) {
+TMainForm::TMainForm(QWidget* parent)
+    : TAppBar(parent),
+      ownEngines_(std::make_unique<TStoredEngineSource>()),
+      engines_(ownEngines_.get()) {
   Init();
 }
 
-TMainForm::TMainForm(const TDemoSetup& demo, QWidget* parent)
-    : TAppBar(parent), demoHosts_(demo.Hosts), demoDefinedHosts_(demo.DefinedHosts) {
+TMainForm::TMainForm(const TEngineSource& engines, QWidget* parent)
+    : TAppBar(parent), engines_(&engines) {
   Init();
 }
 
 TMainForm::TMainForm(std::unique_ptr<TAppBarPlatform> platform, TDesktopToolbarService& service,
                      QWidget* parent)
-    : TAppBar(std::move(platform), service, parent) {
+    : TAppBar(std::move(platform), service, parent),
+      ownEngines_(std::make_unique<TStoredEngineSource>()),
+      engines_(ownEngines_.get()) {
   Init();
+}
+
+bool TMainForm::IsDemo() const {
+  return engines_->IsDemo();
 }
 
 void TMainForm::Init() {
@@ -78,7 +88,7 @@ void TMainForm::Init() {
   ui_ = std::make_unique<Ui::MainForm>();
   setFont(DesignFont());
   ui_->setupUi(this);
-  setWindowTitle(QString::fromLatin1(demoHosts_ ? kDemoTitle : "Tarnwick Quellion 2"));
+  setWindowTitle(QString::fromLatin1(IsDemo() ? kDemoTitle : "Tarnwick Quellion 2"));
   setGeometry(367, 110, 325, 584);
   setBackgroundRole(QPalette::Button);  // button face
   // Group captions sit on the frame line, as in the design, so the controls placed
@@ -258,19 +268,12 @@ void TMainForm::FormCreate() {
   FillLanguageBox();
   // 4. The stored choices.
   RestoreSettings();
-  if (demoHosts_)
-    searchControl_->SetEngineHosts(*demoHosts_);  // the stored hosts stay unread
-  else
-    ReadEngineHosts();
+  searchControl_->SetEngineHosts(engines_->Hosts());
   searchControl_->SetMaxSites(ui_->SpinEdit1->value());
   // 5. Whatever was stored: left, right or floating, and these sizes.
   ImposeMainFormBarValues(*this);
   // 6. Dock or float as stored.
   ApplyState();
-}
-
-void TMainForm::ReadEngineHosts() {
-  searchControl_->SetEngineHosts(quellion::ReadEngineHosts());
 }
 
 void TMainForm::FormShow() {
@@ -356,10 +359,7 @@ TSearchRequest TMainForm::Snapshot() const {
   request.Engines[EngineIndex(TEngine::Hotbot)] = ui_->HotBotCheckBox->isChecked();
   request.Engines[EngineIndex(TEngine::AllTheWeb)] = ui_->AllTheWebCheckBox->isChecked();
   request.Engines[EngineIndex(TEngine::Google)] = ui_->GoogleCheckBox->isChecked();
-  // The demo asks the simulator instead; the definitions and their files stay as they are.
-  request.DefinedEngines =
-      demoHosts_ ? DemoDefinedEngines(definedEngines_->TickedDefinitions(), demoDefinedHosts_)
-                 : definedEngines_->TickedEngines();
+  request.DefinedEngines = engines_->DefinedEngines(definedEngines_->TickedDefinitions());
   return request;
 }
 
@@ -448,7 +448,7 @@ void TMainForm::About1Click() {
 
 void TMainForm::SaveResults1Click() {
   quellion::SaveResults(this, searchControl_->Table(), saveChooser_,
-                        shell_ != nullptr ? *shell_ : DefaultDesktopShell());
+                        shell_ != nullptr ? *shell_ : DefaultDesktopShell(), ui_->Edit1->text());
 }
 
 void TMainForm::FullInfoCheckBoxClick() {

@@ -5,13 +5,10 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
-#include <optional>
 #include <string>
 
-#include "app/DemoMode.h"
 #include "app/results/SaveResults.h"
 #include "appbar/AppBar.h"
-#include "search/Engines.h"
 
 class QMenu;
 class QAction;
@@ -23,6 +20,7 @@ class MainForm;
 namespace quellion {
 
 class TDefinedEnginesBox;
+class TEngineSource;
 
 class TAdvertisingBanner;
 class TDesktopShell;
@@ -32,12 +30,6 @@ class TSearchControl;
 class TResultsPanel;
 class TGaugeStatusBar;
 struct TSearchRequest;
-
-// `quellion --demo`: every engine at these hosts for this run only.
-struct TDemoSetup {
-  TEngineHosts Hosts;
-  TDemoDefinedHosts DefinedHosts;  // the ticked defined engines' stand-ins (DemoMode.h)
-};
 
 // The main window: a desktop bar holding the Search, Engines and Configure pages, the
 // option menu and the two pictures. The design (controls, names, captions, bounds)
@@ -51,10 +43,11 @@ class TMainForm : public TAppBar {
   Q_OBJECT
 
  public:
+  // Searches the engines as stored (TStoredEngineSource).
   explicit TMainForm(QWidget* parent = nullptr);
-  // The demo: the engines' stored hosts are neither read nor written; the title says
-  // "Demo".
-  explicit TMainForm(const TDemoSetup& demo, QWidget* parent = nullptr);
+  // Searches the engines the source gives (borrowed; it must outlive the window), such
+  // as the offline demo's.
+  explicit TMainForm(const TEngineSource& engines, QWidget* parent = nullptr);
   // For tests: the bar runs against the given platform and toolbar service.
   TMainForm(std::unique_ptr<TAppBarPlatform> platform, TDesktopToolbarService& service,
             QWidget* parent = nullptr);
@@ -104,7 +97,7 @@ class TMainForm : public TAppBar {
   static constexpr const char* kBeginSearch = "Begin Search";
   static constexpr const char* kStopSearch = "Stop Search";
   static constexpr const char* kDemoTitle = "Tarnwick Quellion 2 - Demo";
-  bool IsDemo() const { return demoHosts_.has_value(); }
+  bool IsDemo() const;
 
  signals:
   // The window was closed (close box, "E&xit", double-click on the menu picture).
@@ -136,7 +129,6 @@ class TMainForm : public TAppBar {
   void FocusKeywords();
   void ShowStatusText(const std::string& text);
   TSearchRequest Snapshot() const;
-  void ReadEngineHosts();
 
   std::unique_ptr<Ui::MainForm> ui_;
   // Declared before the search control: posted calls must stay droppable until the
@@ -150,8 +142,9 @@ class TMainForm : public TAppBar {
   QAction* alwaysOnTop1_ = nullptr;
   QAction* autoHide1_ = nullptr;
   TSaveChooser saveChooser_;
-  std::optional<TEngineHosts> demoHosts_;
-  TDemoDefinedHosts demoDefinedHosts_;
+  // Where the engines are: the stored ones unless a source was given.
+  std::unique_ptr<const TEngineSource> ownEngines_;
+  const TEngineSource* engines_ = nullptr;
   QPointer<QWidget> helpWindow_;
   TAdvertisingBanner* banner_ = nullptr;
   TDesktopShell* shell_ = nullptr;

@@ -74,6 +74,8 @@ TProgramOptions TProgramOptions::Parse(const std::vector<std::string>& args) {
     const bool inlineValue = equals != std::string_view::npos;
     if (inlineValue)
       name = name.substr(0, equals);
+    if (name == "platform")
+      options.PlatformGiven = true;
     if (Contains(kQtOptionsWithValue, name)) {
       if (!inlineValue && ++i >= args.size())
         return bad("option '" + arg + "' needs a value");
@@ -85,6 +87,14 @@ TProgramOptions TProgramOptions::Parse(const std::vector<std::string>& args) {
     return bad("unknown option '" + arg + "'");
   }
   return options;
+}
+
+std::string PreferredPlatform(const TProgramOptions& options, const char* qpaPlatform,
+                              const char* waylandDisplay, const char* display) {
+  auto set = [](const char* value) { return value != nullptr && *value != '\0'; };
+  if (options.PlatformGiven || set(qpaPlatform))
+    return {};
+  return set(waylandDisplay) && set(display) ? "xcb" : "";
 }
 
 const char* ProgramUsage() {

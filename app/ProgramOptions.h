@@ -12,6 +12,8 @@ struct TProgramOptions {
 
   TAction Action = TAction::Run;
   bool Demo = false;
+  // Whether -platform was given (it then wins over any preference of ours).
+  bool PlatformGiven = false;
   // For BadUsage: what was wrong, one line without the program's name.
   std::string Error;
 
@@ -19,6 +21,13 @@ struct TProgramOptions {
   // --style=Fusion, ...) are accepted and left for the application object.
   static TProgramOptions Parse(const std::vector<std::string>& args);
 };
+
+// The Qt platform to ask for when none was chosen: on a Wayland session that also offers
+// X11 (XWayland), "xcb", since only an X11 window manager lets the bar reserve its strip
+// of the screen; otherwise "" (Qt's own choice). The arguments are the values of
+// QT_QPA_PLATFORM, WAYLAND_DISPLAY and DISPLAY (nullptr: unset).
+std::string PreferredPlatform(const TProgramOptions& options, const char* qpaPlatform,
+                              const char* waylandDisplay, const char* display);
 
 // "Usage: quellion ..." with the options, for --help and after a usage error.
 const char* ProgramUsage();

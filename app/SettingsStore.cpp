@@ -10,15 +10,6 @@ std::string SettingsKeyName() {
   return kQuellionKeyName;
 }
 
-TEngineHosts ReadEngineHosts() {
-  TEngineHosts hosts = ReadStoredEngineHosts(TRegistry::CurrentUser());
-  for (TEngine engine : kAllEngines) {
-    if (hosts[EngineIndex(engine)].empty())
-      hosts[EngineIndex(engine)] = DefaultEngineHost(engine);
-  }
-  return hosts;
-}
-
 void RestoreWindowChoices(QWidget& form) {
   RestoreFormChoices(form, TRegistry::CurrentUser());
 }

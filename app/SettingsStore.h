@@ -2,8 +2,6 @@
 
 #include <string>
 
-#include "search/Engines.h"
-
 class QWidget;
 
 namespace quellion {
@@ -12,11 +10,6 @@ namespace quellion {
 
 // "Software\Tarnwick Quellion": the key of the window's choices and the bar's record.
 std::string SettingsKeyName();
-
-// The engines' web search hosts: the text values "Altavista", "Excite", "Hotbot",
-// "AllTheWeb" and "Google" of "Software\Tarnwick Quellion Engines"; an engine without a
-// (non-empty text) value keeps its default host. Only read, never written.
-TEngineHosts ReadEngineHosts();
 
 // The window's named values (kSettings), read from and written to the process's store
 // (app/choices finds the controls by object name). Storing first deletes the key with

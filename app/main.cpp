@@ -1,19 +1,20 @@
 #include <QApplication>
 #include <QIcon>
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "app/AppIcon.h"
-#include "app/DemoMode.h"
 #include "app/MainForm.h"
 #include "app/ProgramOptions.h"
 #include "app/ScreenshotHook.h"
 #include "app/about/AboutBox.h"
 #include "app/widgets/DesignFont.h"
 #include "app/widgets/VersionInfo.h"
+#include "tools/engine-sim/DemoEngines.h"
 
 int main(int argc, char** argv) {
   // Read before the application object exists: --help and --version need no display.
@@ -34,6 +35,13 @@ int main(int argc, char** argv) {
       break;
   }
 
+  // Under Wayland with XWayland, X11: there the bar can reserve its strip of the screen.
+  const std::string platform =
+      quellion::PreferredPlatform(options, std::getenv("QT_QPA_PLATFORM"),
+                                  std::getenv("WAYLAND_DISPLAY"), std::getenv("DISPLAY"));
+  if (!platform.empty())
+    qputenv("QT_QPA_PLATFORM", QByteArray::fromStdString(platform));
+
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Tarnwick Quellion 2"));
   QApplication::setDesktopFileName(QStringLiteral("org.tarnwick.Quellion"));
@@ -52,9 +60,8 @@ int main(int argc, char** argv) {
       return 1;
     }
   }
-  auto form = demo ? std::make_unique<quellion::TMainForm>(
-                         quellion::TDemoSetup{demo->Hosts(), demo->DefinedHosts()})
-                   : std::make_unique<quellion::TMainForm>();
+  auto form =
+      demo ? std::make_unique<quellion::TMainForm>(*demo) : std::make_unique<quellion::TMainForm>();
   quellion::TMainForm& mainForm = *form;
   // Created with the main window and never shown, as the program always has.
   quellion::TAboutBox hiddenAboutBox;

@@ -18,6 +18,8 @@ packages=(
   fonts-dejavu-core fonts-liberation
   # manual pages, the Debian package and its checks
   scdoc dpkg-dev file desktop-file-utils appstream
+  # re-rendering the icon's PNG sizes from its SVG (scripts/render-icons.sh)
+  librsvg2-bin
 )
 
 as_root() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }

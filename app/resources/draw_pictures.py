@@ -3,8 +3,8 @@
 
   emblem.png    32 x 32   the program emblem (a globe under a magnifying glass)
   minimize.png  126 x 131 the minimise glyph: a grey bar with a black frame on white
-  quellion.png  64 x 64   the application icon (the emblem drawn at twice the size)
-  icons/quellion-N.png    the application icon at the desktop's icon sizes (N x N)
+
+The application icon is drawn apart, as icons/quellion.svg (scripts/render-icons.sh).
 
 Run it here to redraw them: python3 draw_pictures.py
 """
@@ -17,8 +17,6 @@ PALETTE = [
     (0, 0, 0), (128, 0, 0), (0, 128, 0), (128, 128, 0), (0, 0, 128), (128, 0, 128),
     (0, 128, 128), (192, 192, 192), (128, 128, 128), (255, 0, 0), (0, 255, 0),
     (255, 255, 0), (0, 0, 255), (255, 0, 255), (0, 255, 255), (255, 255, 255)]
-# The sizes the desktop's icon theme folders hold (share/icons/hicolor/NxN/apps).
-ICON_SIZES = (16, 32, 48, 64, 128, 256)
 BLACK, MAROON, GREEN, OLIVE, NAVY, PURPLE, TEAL, SILVER, GREY = range(9)
 RED, LIME, YELLOW, BLUE, FUCHSIA, AQUA, WHITE = range(9, 16)
 
@@ -100,6 +98,3 @@ def minimize_glyph():
 if __name__ == "__main__":
     write_png("emblem.png", emblem(32))
     write_png("minimize.png", minimize_glyph())
-    write_png("quellion.png", emblem(64), transparent=WHITE)
-    for size in ICON_SIZES:
-        write_png("icons/quellion-%d.png" % size, emblem(size), transparent=WHITE)

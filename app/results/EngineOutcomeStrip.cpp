@@ -125,7 +125,7 @@ QString TEngineOutcomeStrip::MarkLabel(int i) const {
     return {};
   const QString name = Decoded(outcomes_[static_cast<size_t>(i)].Engine);
   const int room = MarkRect(i).width() - kDot - 2;
-  for (const QString& label : {name, Initials(name), name.left(2), name.left(1)})
+  for (const QString& label : {name, Initials(name), Initials(name).left(2), name.left(1)})
     if (fontMetrics().horizontalAdvance(label) <= room)
       return label;
   return {};

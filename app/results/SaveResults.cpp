@@ -16,6 +16,13 @@ namespace {
 
 constexpr TExportFormat kFilterFormats[] = {TExportFormat::Csv, TExportFormat::Json,
                                             TExportFormat::Html};
+constexpr int kMaxSuggestedStem = 60;
+
+// Where the last save of this run went; empty: none yet.
+QString& LastSaveFolder() {
+  static QString folder;
+  return folder;
+}
 
 }  // namespace
 
@@ -38,8 +45,35 @@ TSaveChoice ResolveSaveChoice(const QString& fileName, int filterIndex, bool tic
   return choice;
 }
 
-std::optional<TSaveChoice> ChooseResultsFile(QWidget* parent, bool anyTicked) {
-  QFileDialog dialog(parent, QStringLiteral("Save Results"), QDir::homePath());
+QString SuggestedResultsFileName(const QString& keywords) {
+  QString stem;
+  bool gap = false;
+  for (const QChar c : keywords.toLower()) {
+    if (c.isLetterOrNumber()) {
+      if (gap && !stem.isEmpty())
+        stem += QLatin1Char('-');
+      stem += c;
+      gap = false;
+    } else {
+      gap = true;
+    }
+    if (stem.size() >= kMaxSuggestedStem)
+      break;
+  }
+  if (stem.isEmpty())
+    stem = QStringLiteral("results");
+  return stem + QString::fromLatin1(ExportSuffix(TExportFormat::Csv));
+}
+
+QString SuggestedResultsPath(const QString& keywords) {
+  const QString folder = LastSaveFolder().isEmpty() ? QDir::homePath() : LastSaveFolder();
+  return QDir(folder).filePath(SuggestedResultsFileName(keywords));
+}
+
+std::optional<TSaveChoice> ChooseResultsFile(QWidget* parent, bool anyTicked,
+                                             const QString& suggestedPath) {
+  QFileDialog dialog(parent, QStringLiteral("Save Results"),
+                     suggestedPath.isEmpty() ? QDir::homePath() : suggestedPath);
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setFileMode(QFileDialog::AnyFile);
   // Our own dialog, so that it can carry the choice of rows.
@@ -73,7 +107,7 @@ QString WriteFileAtomically(const QString& fileName, const std::string& content)
 }
 
 bool SaveResults(QWidget* parent, const TResultTable& table, const TSaveChooser& chooser,
-                 TDesktopShell& shell) {
+                 TDesktopShell& shell, const QString& keywords) {
   std::vector<TResultRecord> rows = table.Rows();
   if (rows.empty()) {
     shell.ShowMessage(parent, QStringLiteral("There are no results to save."));
@@ -82,7 +116,9 @@ bool SaveResults(QWidget* parent, const TResultTable& table, const TSaveChooser&
   const bool anyTicked = std::any_of(rows.begin(), rows.end(), [](const TResultRecord& row) {
     return row.Checked.value_or(false);
   });
-  const auto choice = chooser ? chooser(parent, anyTicked) : ChooseResultsFile(parent, anyTicked);
+  const auto choice = chooser
+                          ? chooser(parent, anyTicked)
+                          : ChooseResultsFile(parent, anyTicked, SuggestedResultsPath(keywords));
   if (!choice || choice->FileName.isEmpty())
     return false;
   // Rows that arrived (or were ticked) while the dialog was open are saved too.
@@ -91,10 +127,11 @@ bool SaveResults(QWidget* parent, const TResultTable& table, const TSaveChooser&
     std::erase_if(rows, [](const TResultRecord& row) { return !row.Checked.value_or(false); });
   const QString error = WriteFileAtomically(choice->FileName, ExportResults(rows, choice->Format));
   if (!error.isEmpty()) {
-    shell.ShowMessage(parent, QStringLiteral("The results could not be saved to %1: %2")
+    shell.ShowWarning(parent, QStringLiteral("The results could not be saved to %1: %2")
                                   .arg(QDir::toNativeSeparators(choice->FileName), error));
     return false;
   }
+  LastSaveFolder() = QFileInfo(choice->FileName).absolutePath();
   return true;
 }
 

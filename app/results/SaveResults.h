@@ -31,17 +31,25 @@ QStringList SaveResultsFilters();
 // The format by the name's suffix when it has a known one; otherwise the chosen filter's
 // format, its suffix appended to the name.
 TSaveChoice ResolveSaveChoice(const QString& fileName, int filterIndex, bool tickedOnly);
-// The real dialog (a file dialog with a check box "Only the ticked rows").
-std::optional<TSaveChoice> ChooseResultsFile(QWidget* parent, bool anyTicked);
+// "quokka-habitat.csv" for the keywords "Quokka habitat!": lower-case letters and digits,
+// runs of anything else one "-"; "results.csv" when nothing is left.
+QString SuggestedResultsFileName(const QString& keywords);
+// That name in the folder of the last successful save of this run (at first, home).
+QString SuggestedResultsPath(const QString& keywords);
+// The real dialog (a file dialog with a check box "Only the ticked rows"), opened on
+// suggestedPath when one is given.
+std::optional<TSaveChoice> ChooseResultsFile(QWidget* parent, bool anyTicked,
+                                             const QString& suggestedPath = {});
 
 // Writes content to fileName atomically (temporary file, then rename): on failure the
 // file that was there is left as it was. Returns the error text, empty on success.
 QString WriteFileAtomically(const QString& fileName, const std::string& content);
 
-// The whole action: asks through chooser, then writes the table's rows as they are when
-// the choice is made (all, or only the ticked ones), reports a failure (and an empty table) through
-// shell's message box. Returns whether a file was written.
+// The whole action: asks through chooser (unset: the dialog, suggesting a name from the
+// keywords), then writes the table's rows as they are when the choice is made (all, or
+// only the ticked ones); an empty table is said in a message box, a failed write in a
+// warning. Returns whether a file was written; its folder is suggested next time.
 bool SaveResults(QWidget* parent, const TResultTable& table, const TSaveChooser& chooser,
-                 TDesktopShell& shell);
+                 TDesktopShell& shell, const QString& keywords = {});
 
 }  // namespace quellion

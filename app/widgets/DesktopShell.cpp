@@ -39,6 +39,10 @@ void TQtDesktopShell::ShowMessage(QWidget* parent, const QString& text) {
   QMessageBox::information(parent, QApplication::applicationName(), text);
 }
 
+void TQtDesktopShell::ShowWarning(QWidget* parent, const QString& text) {
+  QMessageBox::warning(parent, QApplication::applicationName(), text);
+}
+
 TDesktopShell& DefaultDesktopShell() {
   static TQtDesktopShell shell;
   return shell;

@@ -25,6 +25,8 @@ class TDesktopShell {
 
   // A modal message box with the application's title as caption.
   virtual void ShowMessage(QWidget* parent, const QString& text) = 0;
+  // The same with a warning icon, for something that failed.
+  virtual void ShowWarning(QWidget* parent, const QString& text) = 0;
 };
 
 // The real thing: QDesktopServices, QProcess::startDetached, QMessageBox.
@@ -33,6 +35,7 @@ class TQtDesktopShell final : public TDesktopShell {
   bool ShellOpen(const std::string& address) override;
   bool StartProgram(const QString& program, const QString& argument) override;
   void ShowMessage(QWidget* parent, const QString& text) override;
+  void ShowWarning(QWidget* parent, const QString& text) override;
 };
 
 // The process-wide Qt shell, used where no other shell was set.

@@ -4,8 +4,8 @@
 
 namespace quellion {
 
-// The product picture of the about box: a globe under a magnifying glass, drawn in
-// code (transparent background).
+// The product picture of the about box: the application icon, as large as fits and
+// centred, on a transparent background.
 QPixmap ProductPicture(int width = 97, int height = 81);
 
 }  // namespace quellion

@@ -46,7 +46,6 @@
 
 #include "app/AppIcon.h"
 #include "app/DefinedEnginesBox.h"
-#include "app/DemoMode.h"
 #include "app/MainForm.h"
 #include "app/about/AboutBox.h"
 #include "app/results/ResultsModel.h"
@@ -54,6 +53,7 @@
 #include "app/widgets/DesignFont.h"
 #include "search/ResultTable.h"
 #include "search/SearchControl.h"
+#include "tools/engine-sim/DemoEngines.h"
 #include "tools/engine-sim/EngineSimulator.h"
 #include "ui_MainForm.h"
 
@@ -252,16 +252,9 @@ int RunOnce(int argc, char** argv, const std::string& scenario, long long spawne
   }
 
   // As the program starts with --demo: the engines at the simulator for this run.
-  TDemoDefinedHosts definedHosts;
-  for (tools::TSimLayout layout : kDefinedLayouts) {
-    static const std::map<tools::TSimLayout, std::string> keys = {
-        {tools::TSimLayout::DuckDuckGo, "duckduckgo"},
-        {tools::TSimLayout::Mojeek, "mojeek"},
-        {tools::TSimLayout::Wikipedia, "wikipedia"}};
-    definedHosts[keys.at(layout)] = simulator.LayoutHost(layout);
-  }
+  const TDemoEngines demo(simulator);
   const long long constructNs = NowNs();
-  auto form = std::make_unique<TMainForm>(TDemoSetup{simulator.Hosts(), definedHosts});
+  auto form = std::make_unique<TMainForm>(demo);
   TAboutBox hiddenAboutBox;
   TFirstPaint firstPaint(*form);
   form->show();

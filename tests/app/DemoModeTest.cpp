@@ -9,17 +9,18 @@
 #include <fstream>
 #include <set>
 
-#include "app/DemoMode.h"
 #include "app/MainForm.h"
 #include "app/ProgramOptions.h"
 #include "app/results/EngineOutcomeStrip.h"
 #include "app/results/GaugeStatusBar.h"
 #include "app/results/ResultsPanel.h"
 #include "engines/EngineCatalog.h"
+#include "platform/TextUtil.h"
 #include "search/SearchControl.h"
 #include "settings/Registry.h"
 #include "settings/SettingsSchema.h"
 #include "tests/app/AppTestSupport.h"
+#include "tools/engine-sim/DemoEngines.h"
 #include "ui_MainForm.h"
 
 namespace quellion {
@@ -56,7 +57,7 @@ TEST(DemoMode, TheWindowSearchesTheBundledEnginesAndLeavesTheStoredHostsAlone) {
     TDemoEngines demo;
     for (const std::string& host : demo.Hosts())
       EXPECT_EQ(0u, host.rfind("127.0.0.1:", 0)) << host;
-    TMainForm form(TDemoSetup{demo.Hosts(), demo.DefinedHosts()});
+    TMainForm form(demo);
     form.show();
     EXPECT_TRUE(form.IsDemo());
     EXPECT_EQ(form.windowTitle(), QStringLiteral("Tarnwick Quellion 2 - Demo"));
@@ -68,6 +69,17 @@ TEST(DemoMode, TheWindowSearchesTheBundledEnginesAndLeavesTheStoredHostsAlone) {
     ASSERT_TRUE(WaitUntil([&] { return !form.SearchControl().IsBusy(); }, 30000));
     EXPECT_EQ(form.SearchControl().Table().RowCount(), 60);
     EXPECT_EQ(form.StatusBar()->statusText(), QStringLiteral("Search Complete  -  Found 60 sites"));
+    // The rows read like a real search's: about the keywords, worded by each engine, on
+    // .example hosts.
+    std::set<std::string> titles;
+    for (const TResultRecord& row : form.SearchControl().Table().Rows()) {
+      EXPECT_NE(ToLowerAscii(row.Title).find("offline"), std::string::npos) << row.Title;
+      EXPECT_NE(row.Description.find("offline"), std::string::npos) << row.Description;
+      EXPECT_NE(row.URL.find(".example/"), std::string::npos) << row.URL;
+      EXPECT_EQ(row.Title.find(" result "), std::string::npos) << row.Title;
+      titles.insert(row.Title);
+    }
+    EXPECT_GE(titles.size(), 10u);
   }  // the window stores its settings here, then the simulator stops
 
   TRegistry::ResetCurrentUser();
@@ -111,7 +123,7 @@ TEST(DemoMode, TickedDefinedEnginesAskTheSimulatorAndTheirFilesStayAsTheyAre) {
   const std::set<std::string> searched = {"DuckDuckGo", "Mojeek", "Wikipedia"};
   {
     TDemoEngines demo;
-    TMainForm form(TDemoSetup{demo.Hosts(), demo.DefinedHosts()});
+    TMainForm form(demo);
     form.show();
     TickEngines(form, {false, false, false, false, false});
     int ticked = 0;

@@ -161,6 +161,9 @@ TEST_F(MainFormSave, SavesAllOrTheTickedRowsInTheChosenFormat) {
   });
   SaveAction()->trigger();
   EXPECT_EQ(nlohmann::json::parse(ReadFile(Path("late.json"))).size(), 3u);
+  // The next save is suggested in the folder of this one.
+  EXPECT_EQ(SuggestedResultsPath(QStringLiteral("quokka habitat")),
+            QString::fromStdString(Path("quokka-habitat.csv")));
 }
 
 TEST_F(MainFormSave, CtrlSOpensTheSaveOfTheWindow) {
@@ -190,6 +193,7 @@ TEST_F(MainFormSave, AFailedWriteSaysSoAndKeepsWhatWasThere) {
     ASSERT_EQ(shell_.messages.size(), 1u);
     EXPECT_TRUE(shell_.messages[0].startsWith(QStringLiteral("The results could not be saved to ")))
         << shell_.messages[0].toStdString();
+    EXPECT_TRUE(shell_.calls.back().startsWith(QStringLiteral("warning ")));
   }
   EXPECT_TRUE(std::filesystem::is_directory(Path("folder.csv")));
   EXPECT_EQ(ReadFile(kept), "precious");
@@ -212,6 +216,24 @@ TEST_F(MainFormSave, NothingToSaveBeforeASearch) {
   form_->SaveResults1Click();
   EXPECT_FALSE(asked);
   EXPECT_EQ(shell_.messages, std::vector<QString>{QStringLiteral("There are no results to save.")});
+}
+
+TEST(SaveChoice, TheSuggestedNameComesFromTheKeywords) {
+  const struct {
+    const char* keywords;
+    const char* name;
+  } cases[] = {
+      {"quokka habitat", "quokka-habitat.csv"},
+      {"  Quokka, Habitat!  ", "quokka-habitat.csv"},
+      {"../../etc/passwd", "etc-passwd.csv"},
+      {"", "results.csv"},
+      {"?!", "results.csv"},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(QString::fromLatin1(c.name),
+              SuggestedResultsFileName(QString::fromLatin1(c.keywords)))
+        << c.keywords;
+  EXPECT_LE(SuggestedResultsFileName(QString(200, QLatin1Char('a'))).size(), 64);
 }
 
 TEST(SaveChoice, TheFileDialogOffersTheFormatsAndTheTickedRows) {

@@ -36,5 +36,18 @@ TEST(ProgramOptions, HelpVersionQtOptionsAndUsageErrors) {
   EXPECT_NE(std::string(ProgramUsage()).find("--demo"), std::string::npos);
 }
 
+// A Wayland session with XWayland runs the bar on X11, where it can dock; the user's own
+// choice always wins.
+TEST(ProgramOptions, PrefersX11OnWaylandOnlyWhenXWaylandIsThereAndNothingWasChosen) {
+  const TProgramOptions plain = TProgramOptions::Parse({"quellion"});
+  const TProgramOptions chosen = TProgramOptions::Parse({"quellion", "-platform", "wayland"});
+  EXPECT_EQ("xcb", PreferredPlatform(plain, nullptr, "wayland-0", ":0"));
+  EXPECT_EQ("", PreferredPlatform(plain, nullptr, "wayland-0", nullptr));  // the bar floats
+  EXPECT_EQ("", PreferredPlatform(plain, nullptr, "wayland-0", ""));
+  EXPECT_EQ("", PreferredPlatform(plain, "wayland", "wayland-0", ":0"));
+  EXPECT_EQ("", PreferredPlatform(chosen, nullptr, "wayland-0", ":0"));
+  EXPECT_EQ("", PreferredPlatform(plain, nullptr, nullptr, ":0"));  // X11: Qt picks xcb itself
+}
+
 }  // namespace
 }  // namespace quellion

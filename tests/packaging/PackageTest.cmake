@@ -104,7 +104,8 @@ if(GUI)
        ./usr/bin/quellion
        ./usr/share/applications/${APP_ID}.desktop
        ./usr/share/metainfo/${APP_ID}.metainfo.xml
-       ./usr/share/man/man1/quellion.1.gz)
+       ./usr/share/man/man1/quellion.1.gz
+       ./usr/share/icons/hicolor/scalable/apps/${APP_ID}.svg)
   foreach(size 16 32 48 64 128 256)
     list(APPEND expected ./usr/share/icons/hicolor/${size}x${size}/apps/${APP_ID}.png)
   endforeach()

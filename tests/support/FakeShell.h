@@ -17,8 +17,9 @@ class TFakeShell final : public TDesktopShell {
   QStringList programsThatStart;
 
   std::vector<std::string> opened;
-  std::vector<QString> messages;
-  QStringList calls;  // "open <address>", "start <program> <argument>", "message <text>"
+  std::vector<QString> messages;  // shown with either icon
+  // "open <address>", "start <program> <argument>", "message <text>", "warning <text>"
+  QStringList calls;
 
   bool ShellOpen(const std::string& address) override {
     opened.push_back(address);
@@ -32,6 +33,10 @@ class TFakeShell final : public TDesktopShell {
   void ShowMessage(QWidget*, const QString& text) override {
     messages.push_back(text);
     calls << QStringLiteral("message ") + text;
+  }
+  void ShowWarning(QWidget*, const QString& text) override {
+    messages.push_back(text);
+    calls << QStringLiteral("warning ") + text;
   }
 };
 

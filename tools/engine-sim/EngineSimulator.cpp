@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <initializer_list>
 #include <list>
 #include <mutex>
 #include <thread>
@@ -151,6 +152,116 @@ std::optional<TSimLayout> ParseSimLayout(std::string_view name) {
   return std::nullopt;
 }
 
+namespace {
+
+// The keywords of a request: the first of keys present, '+' and %XX decoded, kept to
+// letters, digits and single spaces (the pages are built by plain concatenation).
+std::string RequestKeywords(const std::string& target, std::initializer_list<const char*> keys) {
+  std::string raw;
+  for (const char* key : keys) {
+    raw = QueryValue(target, key);
+    if (!raw.empty())
+      break;
+  }
+  std::string decoded;
+  for (size_t i = 0; i < raw.size(); ++i) {
+    char c = raw[i];
+    if (c == '+') {
+      c = ' ';
+    } else if (c == '%' && i + 2 < raw.size() &&
+               std::isxdigit(static_cast<unsigned char>(raw[i + 1])) &&
+               std::isxdigit(static_cast<unsigned char>(raw[i + 2]))) {
+      c = static_cast<char>(std::stoi(raw.substr(i + 1, 2), nullptr, 16));
+      i += 2;
+    }
+    decoded += c;
+  }
+  std::string words;
+  for (const char c : decoded) {
+    if (std::isalnum(static_cast<unsigned char>(c)))
+      words += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    else if (!words.empty() && words.back() != ' ')
+      words += ' ';
+  }
+  while (!words.empty() && words.back() == ' ')
+    words.pop_back();
+  return words.empty() ? "quellion" : words;
+}
+
+std::string Capitalised(std::string text) {
+  if (!text.empty())
+    text[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[0])));
+  return text;
+}
+
+std::string Slug(const std::string& words) {
+  std::string slug = words;
+  std::replace(slug.begin(), slug.end(), ' ', '-');
+  return slug;
+}
+
+std::string Fill(const char* pattern, const std::string& keywords) {
+  std::string out;
+  for (const char* p = pattern; *p; ++p) {
+    if (*p == '%' && p[1] == 'K') {
+      out += keywords;
+      ++p;
+    } else if (*p == '%' && p[1] == 'C') {
+      out += Capitalised(keywords);
+      ++p;
+    } else {
+      out += *p;
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+TSimLifelikeResult SimLifelikeResult(int seed, const std::string& keywords, int i, bool shared) {
+  static const char* const kTitles[] = {
+      "%C: a beginner's guide",
+      "What is %K? Everything you need to know",
+      "%C news and updates",
+      "The complete %K handbook",
+      "%C explained in five minutes",
+      "Ask the experts: %K",
+      "%C forum - questions and answers",
+      "Ten things to know about %K",
+      "%C in pictures",
+      "A short history of %K",
+      "%C for families",
+      "Where to learn about %K",
+  };
+  static const char* const kDescriptions[] = {
+      "An easy introduction to %K, with pictures, a glossary and links for further reading.",
+      "Our editors collect the latest articles, reports and events about %K.",
+      "Practical advice on %K from people who know it well, updated every season.",
+      "Questions about %K answered by our readers and volunteers.",
+      "Everything about %K in one place: facts, maps and a reading list.",
+      "A friendly overview of %K for newcomers, with a list of common questions.",
+      "Notes and photographs about %K, gathered over many years in the field.",
+  };
+  static const char* const kSites[] = {
+      "fieldnotes",  "openatlas",         "northwind-journal", "harbour-library",
+      "quietcorner", "bluefern",          "lanternpress",      "tidewater-review",
+      "meadowlark",  "ironbridge-museum", "greenvalley-edu",   "pinecone-blog",
+  };
+  static const char* const kSections[] = {"articles", "guides", "wiki", "news", "topics", "learn"};
+  const int s = shared ? 0 : seed;
+  const int n = static_cast<int>(std::size(kTitles));
+  const int d = static_cast<int>(std::size(kDescriptions));
+  const int sites = static_cast<int>(std::size(kSites));
+  const int sections = static_cast<int>(std::size(kSections));
+  TSimLifelikeResult result;
+  result.Title = Fill(kTitles[(i + 5 * s) % n], keywords);
+  result.Description = Fill(kDescriptions[(i * 3 + s) % d], keywords);
+  const std::string site = shared ? kSites[i % sites] : kSites[(i * 5 + 7 * s) % sites];
+  result.URL = "www." + site + ".example/" + kSections[(i + s) % sections] + "/" + Slug(keywords) +
+               (shared ? "" : "-" + std::to_string(s)) + "-" + std::to_string(i + 1);
+  return result;
+}
+
 std::string SimLayoutResultURL(TSimLayout layout, const TSimEngineConfig& config, int i) {
   if (i < config.Overlap)
     return "www.shared" + std::to_string(i) + ".example/page.html";
@@ -185,13 +296,21 @@ std::string SimLayoutContentType(TSimLayout layout) {
              : "text/html; charset=utf-8";
 }
 
-std::string SimLayoutPage(TSimLayout layout, const TSimEngineConfig& config, int first, int count) {
+std::string SimLayoutPage(TSimLayout layout, const TSimEngineConfig& config, int first, int count,
+                          const std::string& keywords) {
   const int last = std::min(config.Total, first + std::max(0, count));
   std::string entries;
   for (int i = std::max(0, first); i < last; ++i) {
-    const std::string title = SimLayoutResultTitle(layout, config, i);
-    const std::string url = "http://" + SimLayoutResultURL(layout, config, i);
-    const std::string description = SimLayoutResultDescription(layout, config, i);
+    std::string title = SimLayoutResultTitle(layout, config, i);
+    std::string url = "http://" + SimLayoutResultURL(layout, config, i);
+    std::string description = SimLayoutResultDescription(layout, config, i);
+    if (config.Lifelike) {
+      TSimLifelikeResult lifelike = SimLifelikeResult(kEngineCount + static_cast<int>(layout),
+                                                      keywords, i, i < config.Overlap);
+      title = std::move(lifelike.Title);
+      url = "http://" + lifelike.URL;
+      description = std::move(lifelike.Description);
+    }
     switch (layout) {
       case TSimLayout::DuckDuckGo: {
         const std::string href =
@@ -295,15 +414,22 @@ std::string KeywordTagIn(const std::string& target, const std::string& prefix) {
 }  // namespace
 
 std::string SimResultPage(TEngine engine, const TSimEngineConfig& config, int first, int count,
-                          const std::string& tag) {
+                          const std::string& tag, const std::string& keywords) {
   const int last = std::min(config.Total, first + std::max(0, count));
   std::string entries;
   for (int i = std::max(0, first); i < last; ++i) {
-    const std::string title = SimResultTitle(engine, config, i);
+    std::string title = SimResultTitle(engine, config, i);
     std::string url = SimResultURL(engine, config, i);
     if (!tag.empty())
       url.insert(url.size() - std::string(".html").size(), "-" + tag);
-    const std::string description = SimResultDescription(engine, config, i);
+    std::string description = SimResultDescription(engine, config, i);
+    if (config.Lifelike) {
+      TSimLifelikeResult lifelike =
+          SimLifelikeResult(EngineIndex(engine), keywords, i, i < config.Overlap);
+      title = std::move(lifelike.Title);
+      url = std::move(lifelike.URL);
+      description = std::move(lifelike.Description);
+    }
     switch (engine) {
       case TEngine::Altavista:
         entries += AltavistaEntry(title, url, description);
@@ -442,9 +568,14 @@ struct TEngineSimulator::TImpl {
     const auto engine = static_cast<TEngine>(c.site);
     const auto layout = static_cast<TSimLayout>(c.site - kEngineCount);
     const std::string tag = KeywordTagIn(target, cfg.KeywordTag);
+    const std::string keywords = !cfg.Lifelike ? std::string()
+                                 : isLayout    ? RequestKeywords(target, {"q", "srsearch"})
+                                 : engine == TEngine::Excite
+                                     ? RequestKeywords(target, {"s"})
+                                     : RequestKeywords(target, {"q", "as_q", "query", "MT"});
     auto page = [&](int first) {
-      return isLayout ? SimLayoutPage(layout, cfg, first, cfg.HitsPerPage)
-                      : SimResultPage(engine, cfg, first, cfg.HitsPerPage, tag);
+      return isLayout ? SimLayoutPage(layout, cfg, first, cfg.HitsPerPage, keywords)
+                      : SimResultPage(engine, cfg, first, cfg.HitsPerPage, tag, keywords);
     };
     std::string body;
     if (cfg.Mode == TSimMode::Endless) {

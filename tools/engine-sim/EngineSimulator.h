@@ -36,6 +36,10 @@ struct TSimEngineConfig {
   // (a keyword such as "soak17") is put into every result address ("...-soak17.html"),
   // so a test can tell which search a row came from.
   std::string KeywordTag;
+  // Results that read like a real search's (for the demo): titles and descriptions that
+  // speak of the request's keywords, worded differently by each engine, at believable
+  // addresses on .example hosts. Off: the plain "<Engine> result <i>" rows tests rely on.
+  bool Lifelike = false;
 };
 
 using TSimConfig = std::array<TSimEngineConfig, kEngineCount>;
@@ -50,8 +54,9 @@ int SimOffsetFor(TEngine engine, const std::string& target);
 
 // The page body the simulator sends for results [first, first + count).
 // tag, when not empty, goes into every address (see KeywordTag).
+// keywords: the request's keywords, for Lifelike results.
 std::string SimResultPage(TEngine engine, const TSimEngineConfig& config, int first, int count,
-                          const std::string& tag = {});
+                          const std::string& tag = {}, const std::string& keywords = {});
 
 // Layouts of today's engines that definition files describe, served beside the five
 // on ports of their own: DuckDuckGo's HTML page (redirect-wrapped links, paged by the
@@ -76,7 +81,15 @@ std::string SimLayoutResultDescription(TSimLayout layout, const TSimEngineConfig
 int SimLayoutOffsetFor(TSimLayout layout, const TSimEngineConfig& config,
                        const std::string& target);
 // The body and its Content-Type for results [first, first + count).
-std::string SimLayoutPage(TSimLayout layout, const TSimEngineConfig& config, int first, int count);
+std::string SimLayoutPage(TSimLayout layout, const TSimEngineConfig& config, int first, int count,
+                          const std::string& keywords = {});
+
+// A lifelike result (TSimEngineConfig::Lifelike): title, address without "http://" and
+// description of the i-th result for keywords, worded by the engine numbered seed.
+struct TSimLifelikeResult {
+  std::string Title, URL, Description;
+};
+TSimLifelikeResult SimLifelikeResult(int seed, const std::string& keywords, int i, bool shared);
 std::string SimLayoutContentType(TSimLayout layout);
 
 class TEngineSimulator {

@@ -1,4 +1,4 @@
-#include "app/DemoMode.h"
+#include "tools/engine-sim/DemoEngines.h"
 
 #include "engines/DefinedEngine.h"
 #include "platform/TextUtil.h"
@@ -16,6 +16,7 @@ tools::TSimEngineConfig DemoEngineConfig() {
   engine.Total = 200;
   engine.Overlap = 5;
   engine.DelayMs = 40;
+  engine.Lifelike = true;  // rows that speak of the keywords, as a real search's would
   return engine;
 }
 
@@ -56,14 +57,22 @@ std::vector<std::shared_ptr<const TDefinedEngine>> DemoDefinedEngines(
 }
 
 TDemoEngines::TDemoEngines()
-    : simulator_(std::make_unique<tools::TEngineSimulator>(DemoConfig(), DemoLayoutConfig())) {
-  simulator_->Start();
+    : ownSimulator_(std::make_unique<tools::TEngineSimulator>(DemoConfig(), DemoLayoutConfig())),
+      simulator_(ownSimulator_.get()) {
+  ownSimulator_->Start();
 }
+
+TDemoEngines::TDemoEngines(const tools::TEngineSimulator& running) : simulator_(&running) {}
 
 TDemoEngines::~TDemoEngines() = default;
 
 TEngineHosts TDemoEngines::Hosts() const {
   return simulator_->Hosts();
+}
+
+std::vector<std::shared_ptr<const TDefinedEngine>> TDemoEngines::DefinedEngines(
+    const std::vector<TEngineDefinition>& ticked) const {
+  return DemoDefinedEngines(ticked, DefinedHosts());
 }
 
 TDemoDefinedHosts TDemoEngines::DefinedHosts() const {
