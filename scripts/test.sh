@@ -11,10 +11,14 @@ jobs=$(nproc)
 fuzz_seconds=${QUELLION_FUZZ_SECONDS:-45}
 status=0
 
+# A compiler cache, where one is installed, makes the three builds cheap to repeat.
+launcher=()
+if command -v ccache >/dev/null; then launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache); fi
+
 configure_and_build() {  # dir, cmake options...
   local dir=$1
   shift
-  cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
+  cmake -S . -B "$dir" -G Ninja "${launcher[@]}" "$@" >/dev/null
   cmake --build "$dir" -j "$jobs"
 }
 
