@@ -10,9 +10,11 @@ int RunEngines(CommandContext& ctx) {
                "Lists every engine, one per line: name, kind (classic, html or json; a\n"
                "definition switched off says so) and source file, tab-separated; then every\n"
                "definition file that could not be loaded: 'invalid', the file and the reason.\n"
-               "Definitions are read from "
-            << ShippedEngineFolder() << "\nand " << UserEngineFolder()
-            << " (a user file replaces a shipped one of the same name).\n";
+               "Definitions are read from these folders; a name in an earlier folder\n"
+               "hides the same name in later ones:\n";
+    ctx.out << "  " << UserEngineFolder() << "  (your own)\n";
+    for (const std::string& folder : ShippedEngineFolders())
+      ctx.out << "  " << folder << '\n';
     return kExitOk;
   }
   if (!ctx.args.empty())

@@ -7,13 +7,10 @@
 #include <system_error>
 
 #include "platform/TextUtil.h"
-#include "settings/Registry.h"
+#include "platform/XdgDirs.h"
 
 #ifndef QUELLION_SOURCE_ENGINES_DIR
 #define QUELLION_SOURCE_ENGINES_DIR ""
-#endif
-#ifndef QUELLION_INSTALLED_ENGINES_DIR
-#define QUELLION_INSTALLED_ENGINES_DIR "/usr/local/share/tarnwick-quellion/engines"
 #endif
 #ifndef QUELLION_BUILD_DIR
 #define QUELLION_BUILD_DIR ""
@@ -82,30 +79,71 @@ const TInvalidDefinition* TEngineCatalog::FindInvalid(std::string_view name) con
   return nullptr;
 }
 
-std::string ShippedEngineFolder() {
-  const std::string buildDir = QUELLION_BUILD_DIR;
-  if (!buildDir.empty()) {
-    std::error_code ec;
-    const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
-    if (!ec && exe.string().rfind(buildDir + "/", 0) == 0)
-      return QUELLION_SOURCE_ENGINES_DIR;
+namespace {
+
+constexpr const char* kEnginesSubfolder = "/tarnwick-quellion/engines";
+
+std::string ProgramPath() {
+  std::error_code ec;
+  const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+  return ec ? std::string() : exe.string();
+}
+
+}  // namespace
+
+std::vector<std::string> ShippedEngineFoldersFor(const std::string& programPath) {
+  std::vector<std::string> candidates{XdgDataHome() + kEnginesSubfolder};
+  for (const std::string& dir : XdgDataDirs())
+    candidates.push_back(dir + kEnginesSubfolder);
+  if (!programPath.empty()) {
+    const fs::path beside = fs::path(programPath).parent_path().parent_path() / "share";
+    candidates.push_back(beside.lexically_normal().string() + kEnginesSubfolder);
   }
-  return QUELLION_INSTALLED_ENGINES_DIR;
+  // /usr/bin/../share is /usr/share: one folder, read once, in its first place.
+  std::vector<std::string> folders;
+  std::vector<fs::path> seen;
+  for (const std::string& folder : candidates) {
+    std::error_code ec;
+    fs::path key = fs::weakly_canonical(folder, ec);
+    if (ec)
+      key = fs::path(folder).lexically_normal();
+    if (std::find(seen.begin(), seen.end(), key) != seen.end())
+      continue;
+    seen.push_back(key);
+    folders.push_back(folder);
+  }
+  return folders;
+}
+
+std::vector<std::string> ShippedEngineFolders() {
+  const std::string program = ProgramPath();
+  const std::string buildDir = QUELLION_BUILD_DIR;
+  if (!buildDir.empty() && program.rfind(buildDir + "/", 0) == 0)
+    return {QUELLION_SOURCE_ENGINES_DIR};
+  return ShippedEngineFoldersFor(program);
 }
 
 std::string UserEngineFolder() {
-  return fs::path(TRegistry::DefaultFilePath()).parent_path().string() + "/engines";
+  return XdgConfigHome() + kEnginesSubfolder;
 }
 
-TEngineCatalog LoadEngineCatalog(const std::string& shippedFolder, const std::string& userFolder) {
+TEngineCatalog LoadEngineCatalog(const std::vector<std::string>& shippedFolders,
+                                 const std::string& userFolder) {
   TEngineCatalog catalog;
-  std::vector<TEngineDefinition> shipped = LoadFolder(shippedFolder, catalog);
+  auto hasName = [](const std::vector<TEngineDefinition>& list, const std::string& name) {
+    return std::any_of(list.begin(), list.end(), [&](const TEngineDefinition& d) {
+      return SameTextAscii(d.Name, name);
+    });
+  };
+  std::vector<TEngineDefinition> shipped;
+  for (const std::string& folder : shippedFolders) {
+    for (TEngineDefinition& d : LoadFolder(folder, catalog))
+      if (!hasName(shipped, d.Name))
+        shipped.push_back(std::move(d));
+  }
   std::vector<TEngineDefinition> user = LoadFolder(userFolder, catalog);
   for (TEngineDefinition& d : shipped) {
-    const bool replaced = std::any_of(user.begin(), user.end(), [&](const TEngineDefinition& u) {
-      return SameTextAscii(u.Name, d.Name);
-    });
-    if (!replaced)
+    if (!hasName(user, d.Name))
       catalog.Engines.push_back(std::move(d));
   }
   for (TEngineDefinition& d : user)
@@ -117,8 +155,12 @@ TEngineCatalog LoadEngineCatalog(const std::string& shippedFolder, const std::st
   return catalog;
 }
 
+TEngineCatalog LoadEngineCatalog(const std::string& shippedFolder, const std::string& userFolder) {
+  return LoadEngineCatalog(std::vector<std::string>{shippedFolder}, userFolder);
+}
+
 TEngineCatalog LoadEngineCatalog() {
-  return LoadEngineCatalog(ShippedEngineFolder(), UserEngineFolder());
+  return LoadEngineCatalog(ShippedEngineFolders(), UserEngineFolder());
 }
 
 }  // namespace quellion

@@ -31,16 +31,25 @@ struct TEngineCatalog {
 // engine name, 1 ticked. quellion-cli search reads it for its default choices.
 inline constexpr const char* kDefinedEnginesKeyName = "Software\\Tarnwick Quellion Defined Engines";
 
-// The shipped definitions' folder: the source tree's data/engines when the program
-// runs from its build tree, else <datadir>/tarnwick-quellion/engines.
-std::string ShippedEngineFolder();
+// The folders the shipped definitions are read from, most important first. From the
+// build tree: the source tree's data/engines alone. Installed: every data folder of the
+// XDG rules ($XDG_DATA_HOME, then each of $XDG_DATA_DIRS), then the folder beside the
+// program (<dir of the binary>/../share), each + /tarnwick-quellion/engines, so an
+// unpacked or moved install finds its own. A folder named twice is read once.
+std::vector<std::string> ShippedEngineFolders();
+// The same list for a given program path (the installed case; for tests).
+std::vector<std::string> ShippedEngineFoldersFor(const std::string& programPath);
 // $XDG_CONFIG_HOME/tarnwick-quellion/engines ($HOME/.config when it is unset or relative).
 std::string UserEngineFolder();
 
 // Reads every *.json file directly in each folder (a folder that does not exist is
-// no error). Never raises for a file's sake: broken files end up in Invalid.
+// no error). Never raises for a file's sake: broken files end up in Invalid. A name in
+// an earlier shipped folder hides the same name in later ones; the user folder's
+// files replace shipped ones of the same name.
+TEngineCatalog LoadEngineCatalog(const std::vector<std::string>& shippedFolders,
+                                 const std::string& userFolder);
 TEngineCatalog LoadEngineCatalog(const std::string& shippedFolder, const std::string& userFolder);
-// The two folders above.
+// ShippedEngineFolders() and UserEngineFolder().
 TEngineCatalog LoadEngineCatalog();
 
 }  // namespace quellion

@@ -100,7 +100,7 @@ TEST(DemoMode, TickedDefinedEnginesAskTheSimulatorAndTheirFilesStayAsTheyAre) {
     "title_query": "t"})";
   std::ofstream(mine) << mineText;
   std::vector<std::pair<std::filesystem::path, std::string>> shipped;
-  for (const auto& entry : std::filesystem::directory_iterator(ShippedEngineFolder()))
+  for (const auto& entry : std::filesystem::directory_iterator(ShippedEngineFolders().front()))
     if (entry.path().extension() == ".json")
       shipped.emplace_back(entry.path(), FileText(entry.path()));
   ASSERT_EQ(4u, shipped.size());

@@ -39,7 +39,7 @@ TEST_F(EnginesCli, ListsEveryEngineThenBrokenFiles) {
   const std::string big = AddUserDefinition("big.json", std::string(kMaxDefinitionSize + 1, ' '));
   const TCliRun run = RunCli({"engines"});
   EXPECT_EQ(run.status, 0);
-  const std::string shipped = ShippedEngineFolder();
+  const std::string shipped = ShippedEngineFolders().front();
   EXPECT_EQ(Lines(run.out),
             (std::vector<std::string>{
                 "Altavista\tclassic\tbuilt in", "Excite\tclassic\tbuilt in",

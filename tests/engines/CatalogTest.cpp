@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "engines/EngineCatalog.h"
 #include "tests/engines/EngineTestSupport.h"
@@ -54,6 +57,76 @@ TEST(EngineCatalog, MissingFoldersAreEmpty) {
   const TEngineCatalog catalog = LoadEngineCatalog("/nonexistent/a", "");
   EXPECT_TRUE(catalog.Engines.empty());
   EXPECT_TRUE(catalog.Invalid.empty());
+}
+
+TEST(EngineCatalog, AnEarlierShippedFolderHidesTheSameNameInLaterOnes) {
+  test::TTempDir first, second;
+  first.Write("a.json", Definition("Alpha", "first.test"));
+  second.Write("alpha.json", Definition("ALPHA", "second.test"));
+  second.Write("b.json", Definition("Beta", "second.test"));
+  const TEngineCatalog catalog = LoadEngineCatalog({first.Path(), second.Path()}, "");
+  ASSERT_EQ(catalog.Engines.size(), 2u);
+  EXPECT_EQ(catalog.Find("alpha")->SourceFile, first.Path() + "/a.json");
+  EXPECT_EQ(catalog.Find("beta")->SourceFile, second.Path() + "/b.json");
+  EXPECT_TRUE(catalog.Invalid.empty());  // another folder's copy is no fault
+}
+
+// Sets environment variables for one scope and puts them back.
+class TScopedEnv {
+ public:
+  void Set(const char* name, const char* value) {
+    const char* old = getenv(name);
+    saved_.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
+    if (value)
+      setenv(name, value, 1);
+    else
+      unsetenv(name);
+  }
+  ~TScopedEnv() {
+    for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
+      if (it->second)
+        setenv(it->first.c_str(), it->second->c_str(), 1);
+      else
+        unsetenv(it->first.c_str());
+    }
+  }
+
+ private:
+  std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
+};
+
+TEST(EngineCatalog, ShippedFoldersFollowTheXdgDataRulesThenTheProgramsOwn) {
+  const std::string e = "/tarnwick-quellion/engines";
+  struct Case {
+    const char* dataHome;
+    const char* dataDirs;
+    const char* program;
+    std::vector<std::string> folders;
+  };
+  const Case cases[] = {
+      {"/h/data",
+       "/x:/y",
+       "/opt/q/bin/quellion-cli",
+       {"/h/data" + e, "/x" + e, "/y" + e, "/opt/q/share" + e}},
+      // unset: the defaults; /usr/bin/../share is /usr/share, read once
+      {nullptr,
+       nullptr,
+       "/usr/bin/quellion",
+       {"/home/u/.local/share" + e, "/usr/local/share" + e, "/usr/share" + e}},
+      // relative entries do not count; a list of none reads as the default
+      {"rel",
+       "a:b",
+       "/usr/local/bin/quellion",
+       {"/home/u/.local/share" + e, "/usr/local/share" + e, "/usr/share" + e}},
+      {"/d", ":/only:", "", {"/d" + e, "/only" + e}},
+  };
+  for (const Case& c : cases) {
+    TScopedEnv env;
+    env.Set("HOME", "/home/u");
+    env.Set("XDG_DATA_HOME", c.dataHome);
+    env.Set("XDG_DATA_DIRS", c.dataDirs);
+    EXPECT_EQ(ShippedEngineFoldersFor(c.program), c.folders) << c.program;
+  }
 }
 
 TEST(EngineCatalog, UserFolderFollowsXdgConfigHome) {

@@ -174,6 +174,25 @@ if(NOT version STREQUAL "quellion-cli ${VERSION}\n")
   fail("the unpacked quellion-cli --version: '${version}'")
 endif()
 
+# The unpacked program finds its own definitions beside itself. Nothing points at the
+# scratch root; the XDG folders are empty ones, so an installed copy elsewhere on this
+# machine cannot answer for it.
+set(empty "${WORK_DIR}/empty")
+file(MAKE_DIRECTORY "${empty}")
+run_checked(listed ${CMAKE_COMMAND} -E env
+            XDG_DATA_HOME=${empty} XDG_DATA_DIRS=${empty} XDG_CONFIG_HOME=${empty}
+            "${cli}" engines)
+file(GLOB shipped_definitions RELATIVE "${SOURCE_DIR}/data/engines"
+     "${SOURCE_DIR}/data/engines/*.json")
+foreach(file IN LISTS shipped_definitions)
+  if(NOT listed MATCHES "\t${root}/usr/${DATA_DIR}/engines/${file}\n")
+    fail("the unpacked quellion-cli engines does not list ${file} from ${root}:\n${listed}")
+  endif()
+endforeach()
+if(listed MATCHES "\ninvalid\t")
+  fail("the unpacked quellion-cli engines lists invalid definitions:\n${listed}")
+endif()
+
 find_program(FILE_COMMAND file)
 if(FILE_COMMAND)
   run_checked(kind "${FILE_COMMAND}" "${cli}")
