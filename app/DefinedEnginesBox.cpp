@@ -93,8 +93,8 @@ void TDefinedEnginesBox::Store(TRegistry& registry) const {
       key->WriteBool(catalog_.Engines[i].Name, engineBoxes_[i]->isChecked());
 }
 
-std::vector<std::shared_ptr<const TPageEngine>> TDefinedEnginesBox::TickedEngines() const {
-  std::vector<std::shared_ptr<const TPageEngine>> engines;
+std::vector<std::shared_ptr<const TDefinedEngine>> TDefinedEnginesBox::TickedEngines() const {
+  std::vector<std::shared_ptr<const TDefinedEngine>> engines;
   for (const TEngineDefinition& definition : TickedDefinitions())
     engines.push_back(MakeDefinedEngine(definition));
   return engines;

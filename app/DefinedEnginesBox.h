@@ -11,7 +11,7 @@ class QCheckBox;
 
 namespace quellion {
 
-class TPageEngine;
+class TDefinedEngine;
 class TRegistry;
 
 // The defined engines on the Engines page: one tick box per definition file, below the
@@ -31,7 +31,7 @@ class TDefinedEnginesBox : public QScrollArea {
   void Store(TRegistry& registry) const;
 
   // The ticked, loadable engines, in the order shown.
-  std::vector<std::shared_ptr<const TPageEngine>> TickedEngines() const;
+  std::vector<std::shared_ptr<const TDefinedEngine>> TickedEngines() const;
   // The definitions of those engines, in the same order.
   std::vector<TEngineDefinition> TickedDefinitions() const;
   // The box of a definition or invalid file, by the text shown; nullptr for none.

@@ -41,9 +41,9 @@ std::string ReplaceSchemeAndHost(const std::string& address, const std::string& 
 
 }  // namespace
 
-std::vector<std::shared_ptr<const TPageEngine>> DemoDefinedEngines(
+std::vector<std::shared_ptr<const TDefinedEngine>> DemoDefinedEngines(
     const std::vector<TEngineDefinition>& ticked, const TDemoDefinedHosts& hosts) {
-  std::vector<std::shared_ptr<const TPageEngine>> engines;
+  std::vector<std::shared_ptr<const TDefinedEngine>> engines;
   for (const TEngineDefinition& definition : ticked) {
     const auto host = hosts.find(ToLowerAscii(definition.Name));
     if (host == hosts.end())

@@ -14,7 +14,7 @@ namespace quellion {
 namespace tools {
 class TEngineSimulator;
 }
-class TPageEngine;
+class TDefinedEngine;
 
 // The demo's hosts of defined engines: a definition's name in lower case
 // ("duckduckgo", "mojeek", "wikipedia", "searxng") to "127.0.0.1:<port>".
@@ -24,7 +24,7 @@ using TDemoDefinedHosts = std::map<std::string, std::string>;
 // layout asks that layout's port (its address's scheme and host are replaced; the rest,
 // paging and extraction stay as defined); the others are left out, since nothing on
 // loopback answers for them. The definitions themselves are not changed.
-std::vector<std::shared_ptr<const TPageEngine>> DemoDefinedEngines(
+std::vector<std::shared_ptr<const TDefinedEngine>> DemoDefinedEngines(
     const std::vector<TEngineDefinition>& ticked, const TDemoDefinedHosts& hosts);
 
 // `quellion --demo`: the bundled engine simulator serves every engine on loopback for

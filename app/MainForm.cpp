@@ -331,7 +331,7 @@ TSearchRequest TMainForm::Snapshot() const {
   request.Engines[EngineIndex(TEngine::AllTheWeb)] = ui_->AllTheWebCheckBox->isChecked();
   request.Engines[EngineIndex(TEngine::Google)] = ui_->GoogleCheckBox->isChecked();
   // The demo asks the simulator instead; the definitions and their files stay as they are.
-  request.PageEngines =
+  request.DefinedEngines =
       demoHosts_ ? DemoDefinedEngines(definedEngines_->TickedDefinitions(), demoDefinedHosts_)
                  : definedEngines_->TickedEngines();
   return request;

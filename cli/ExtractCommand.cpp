@@ -4,7 +4,7 @@
 #include "cli/SearchOptions.h"
 #include "engines/DefinitionExtractor.h"
 #include "engines/RequestAddress.h"
-#include "search/PageExtractor.h"
+#include "search/ClassicRules.h"
 #include "search/ResultTable.h"
 
 namespace quellion::cli {
@@ -88,7 +88,7 @@ int RunExtract(CommandContext& ctx) {
 
   TResultTable table;
   table.Empty();
-  TPageExtractor extractor(engine);
+  TClassicRules extractor(engine);
   auto mayReadBlock = [&] { return table.RowCount() < maxSites; };  // Searching is up
   auto sink = [&](const THit& hit) {
     const bool added =

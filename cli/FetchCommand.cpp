@@ -4,8 +4,8 @@
 #include "cli/Commands.h"
 #include "cli/StoredDefaults.h"
 #include "net/HttpCli.h"
-#include "net/RequestWait.h"
 #include "platform/StringStream.h"
+#include "search/RequestWait.h"
 
 namespace quellion::cli {
 namespace {

@@ -87,7 +87,7 @@ std::vector<std::string> SplitList(const std::string& list) {
 // The engines --engines names: classic ones ticked, defined ones in the order named.
 // An unknown, invalid or switched-off name is bad usage.
 void ReadEngineList(const std::string& list, std::array<bool, kEngineCount>& ticked,
-                    std::vector<std::shared_ptr<const TPageEngine>>& defined) {
+                    std::vector<std::shared_ptr<const TDefinedEngine>>& defined) {
   std::optional<TEngineCatalog> catalog;
   std::vector<std::string> taken;
   for (const std::string& name : SplitList(list)) {
@@ -116,8 +116,8 @@ void ReadEngineList(const std::string& list, std::array<bool, kEngineCount>& tic
 
 // Without --engines: the defined engines the window has ticked (kept beside the
 // stored classic choices), those that are loaded and switched on.
-std::vector<std::shared_ptr<const TPageEngine>> StoredDefinedEngines() {
-  std::vector<std::shared_ptr<const TPageEngine>> engines;
+std::vector<std::shared_ptr<const TDefinedEngine>> StoredDefinedEngines() {
+  std::vector<std::shared_ptr<const TDefinedEngine>> engines;
   const TRegistryKey* key =
       TRegistry::CurrentUser().FindKey(HKEY_CURRENT_USER, kDefinedEnginesKeyName);
   if (!key)
@@ -139,7 +139,7 @@ int RunSearch(CommandContext& ctx) {
   }
   std::vector<std::string> words;
   std::optional<std::array<bool, kEngineCount>> engines;
-  std::vector<std::shared_ptr<const TPageEngine>> definedEngines;
+  std::vector<std::shared_ptr<const TDefinedEngine>> definedEngines;
   std::optional<int> language, maxSites;
   std::array<std::optional<std::string>, kEngineCount> hosts;
   std::optional<std::string> proxy, proxyPort, proxyUser, proxyPassword;
@@ -208,7 +208,7 @@ int RunSearch(CommandContext& ctx) {
   request.ProxyUserName = proxyUser.value_or(stored.ProxyUserName);
   request.ProxyPassword = proxyPassword.value_or(stored.ProxyPassword);
   request.Engines = engines.value_or(stored.Engines);
-  request.PageEngines = engines ? definedEngines : StoredDefinedEngines();
+  request.DefinedEngines = engines ? definedEngines : StoredDefinedEngines();
 
   TQueueMainThread mainThread;
   auto& queue = TThreadQueue::Current();

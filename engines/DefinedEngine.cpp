@@ -2,43 +2,64 @@
 
 #include "engines/DefinitionExtractor.h"
 #include "engines/RequestAddress.h"
+#include "net/HttpCli.h"
+#include "platform/TextUtil.h"
 #include "search/SearchControl.h"
 
 namespace quellion {
 namespace {
 
-class TDefinedReader : public TPageReader {
+// One task's pages of a definition: counted 0, 1, 2, ... (one page without paging);
+// the next is asked for only while the previous one added a hit, a short page being
+// no reason to stop.
+class TDefinitionReader : public TPageReader {
  public:
-  TDefinedReader(const TEngineDefinition& definition, const TSearchRequest& request)
+  TDefinitionReader(const TEngineDefinition& definition, const TSearchRequest& request)
       : keywords_(request.Keywords),
         languageIndex_(request.LanguageIndex),
         extractor_(definition, DefinitionLanguage(definition, request.LanguageIndex)) {}
 
-  std::string PageAddress(int pageIndex) const override {
-    return RequestAddress(extractor_.Definition(), keywords_, languageIndex_, pageIndex);
+  // Headers the client writes itself take the definition's value; the others follow
+  // the client's own lines.
+  void SetUpClient(THttpCli& client) const override {
+    for (const auto& [name, value] : extractor_.Definition().Headers) {
+      if (SameTextAscii(name, "user-agent"))
+        client.Agent = value;
+      else if (SameTextAscii(name, "accept"))
+        client.Accept = value;
+      else if (SameTextAscii(name, "referer"))
+        client.Reference = value;
+      else if (SameTextAscii(name, "cookie"))
+        client.Cookie = value;
+      else
+        client.ExtraHeaders.emplace_back(name, value);
+    }
   }
 
-  void Extract(const std::string& page, const std::string& contentType, const std::string& pageUrl,
-               const std::function<bool()>& mayGoOn, const THitSink& sink) override {
+  std::string NextPageAddress() override {
+    return RequestAddress(extractor_.Definition(), keywords_, languageIndex_, pageIndex_++);
+  }
+
+  void ReadPage(const std::string& page, const std::string& contentType, const std::string& pageUrl,
+                const std::function<bool()>& mayGoOn, const THitSink& sink) override {
     extractor_.Extract(page, contentType, pageUrl, mayGoOn, sink);
   }
+
+  bool GoOnAfterPage(int added) override { return added > 0 && extractor_.Definition().Paging; }
 
  private:
   std::string keywords_;
   int languageIndex_;
+  int pageIndex_ = 0;  // of the next page
   TDefinitionExtractor extractor_;
 };
 
-class TDefinedEngine : public TPageEngine {
+class TDefinitionEngine : public TDefinedEngine {
  public:
-  explicit TDefinedEngine(const TEngineDefinition& definition) : definition_(definition) {}
+  explicit TDefinitionEngine(const TEngineDefinition& definition) : definition_(definition) {}
   const std::string& Name() const override { return definition_.Name; }
-  bool Paging() const override { return definition_.Paging; }
-  const std::vector<std::pair<std::string, std::string>>& Headers() const override {
-    return definition_.Headers;
-  }
   std::unique_ptr<TPageReader> NewReader(const TSearchRequest& request) const override {
-    return std::make_unique<TDefinedReader>(definition_, request);
+    return std::make_unique<TDefinitionReader>(definition_, request);
   }
 
  private:
@@ -47,8 +68,8 @@ class TDefinedEngine : public TPageEngine {
 
 }  // namespace
 
-std::shared_ptr<const TPageEngine> MakeDefinedEngine(const TEngineDefinition& definition) {
-  return std::make_shared<TDefinedEngine>(definition);
+std::shared_ptr<const TDefinedEngine> MakeDefinedEngine(const TEngineDefinition& definition) {
+  return std::make_shared<TDefinitionEngine>(definition);
 }
 
 }  // namespace quellion

@@ -463,6 +463,8 @@ void THttpCli::SendRequest() {
     ContentRangeBegin.clear();
     ContentRangeEnd.clear();
   }
+  for (const auto& [name, value] : ExtraHeaders)
+    SendCommand(name + ": " + value);
   acceptRanges_.clear();
   if (OnRequestHeaderEnd)
     OnRequestHeaderEnd(*this);

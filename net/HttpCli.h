@@ -4,6 +4,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "net/ChunkedDecoder.h"
@@ -102,6 +103,8 @@ class THttpCli {
   bool NoCache = false;
   double ModifiedSince = 0;  // days since 1899-12-30, fraction = time of day
   std::string Cookie;
+  // Further request header lines (name, value), written after the client's own.
+  std::vector<std::pair<std::string, std::string>> ExtraHeaders;
   std::string ContentRangeBegin;
   std::string ContentRangeEnd;
   std::string ContentTypePost = "application/x-www-form-urlencoded";

@@ -1,20 +1,23 @@
-// The engine fetch loop. Rules:
-//  - Everything the task uses is its own (client, stream, parser) or shared-owned
+// The engine fetch loop, one for every engine: a page reader (TPageReader) says which
+// page to ask for, reads its hits and says whether to go on. Rules:
+//  - Everything the task uses is its own (reader, client, stream) or shared-owned
 //    (table, flags), so a task halted at shutdown touches no released memory.
 //  - The caller lock is never held during a fetch or a parse.
 //  - Every error is swallowed: a failed page only means fewer hits.
 
-#include <exception>
+#include "search/EngineTask.h"
 
-#include "html/HtmlParser.h"
+#include <exception>
+#include <functional>
+
 #include "net/HttpCli.h"
-#include "net/RequestWait.h"
 #include "platform/StringStream.h"
 #include "platform/ThreadHalt.h"
 #include "platform/ThreadQueue.h"
+#include "search/ClassicPageReader.h"
+#include "search/DefinedEngine.h"
 #include "search/EngineOutcome.h"
-#include "search/PageExtractor.h"
-#include "search/QueryBuilder.h"
+#include "search/RequestWait.h"
 #include "search/SearchShared.h"
 
 namespace quellion {
@@ -30,30 +33,18 @@ void TakeRequestDone(const bool& done) {
   }
 }
 
-}  // namespace
-
-bool TSearchShared::AddHit(const std::string& title, const std::string& url,
-                           const std::string& description, const std::string& engine) {
-  std::lock_guard lock(*CallerLock);
-  return Table->AppendUnique(title, url, description, engine, MaxSites.load());
-}
-
-void TSearchShared::ReportHitCount() {
-  std::lock_guard lock(*CallerLock);
-  if (Owner && Owner->OnStatusText)
-    Owner->OnStatusText(TSearchControl::SearchingText(Table->RowCount()));
-}
+using TNewReader = std::function<std::unique_ptr<TPageReader>()>;
 
 void RunEngineTask(const std::shared_ptr<TSearchShared>& shared,
-                   const std::shared_ptr<const TSearchRun>& run, TEngine engine,
-                   TOutcomeRecorder outcome) {
+                   const std::shared_ptr<const TSearchRun>& run, const std::string& engineName,
+                   const TNewReader& newReader, TOutcomeRecorder& outcome) {
   // The outcome is only observed: the loop runs exactly as without it.
   std::string pageFailure;  // why the page last asked for failed ("" if it answered)
-  bool pageAddedHits = false;
-  bool escaped = false;  // an error ended the task
+  int addedByPage = 0;      // hits the table took from the page last asked for
+  bool escaped = false;     // an error ended the task
   try {
-    // Freed in reverse order on every way out: stream, client, parser (extractor).
-    TPageExtractor extractor(engine);
+    // Freed in reverse order on every way out: stream, client, reader.
+    const std::unique_ptr<TPageReader> reader = newReader();
     THttpCli client;
     bool done = false;
     client.OnRequestDone = [&done](THttpCli&, THttpRequest, uint16_t) { done = true; };
@@ -62,6 +53,7 @@ void RunEngineTask(const std::shared_ptr<TSearchShared>& shared,
     client.ProxyPort = request.ProxyPort;
     client.ProxyUsername = request.ProxyUserName;
     client.ProxyPassword = request.ProxyPassword;
+    reader->SetUpClient(client);
     TStringStream stream;
     client.ReceiveStream = &stream;
 
@@ -77,19 +69,18 @@ void RunEngineTask(const std::shared_ptr<TSearchShared>& shared,
       stream.Write(nullptr, 0);  // cuts the content to cap bytes
     };
 
-    const std::string& host = run->Hosts[EngineIndex(engine)];
-    const std::string firstPage =
-        FirstPageAddress(engine, host, EncodeKeywords(request.Keywords), request.LanguageIndex);
-    const std::string& engineName = EngineName(engine);
-    const bool google = engine == TEngine::Google;
-    std::string suffix = FirstPageSuffix(engine);
-    int32_t n = google ? 0 : 1;
-    int32_t p = google ? -1 : 0;
-
-    auto mayGoOn = [&shared] {
+    const std::function<bool()> mayGoOn = [&shared] {
       return shared->Table->RowCount() < shared->MaxSites.load() && shared->Searching.load();
     };
+    const THitSink sink = [&](const THit& hit) {
+      if (shared->AddHit(hit.Title, hit.URL, hit.Description, engineName)) {
+        shared->ReportHitCount();
+        outcome.HitAdded();
+        ++addedByPage;
+      }
+    };
 
+    bool asked = false;  // a page has been asked for
     for (;;) {
       if (shared->Table->RowCount() >= shared->MaxSites.load()) {
         outcome.Ended(TEngineEnd::TableFull);
@@ -99,22 +90,21 @@ void RunEngineTask(const std::shared_ptr<TSearchShared>& shared,
         outcome.Ended(TEngineEnd::Stopped);
         break;
       }
-      if (p >= n) {
-        // the previous page added no hit
-        if (extractor.RuleStopped())
+      if (asked && !reader->GoOnAfterPage(addedByPage)) {
+        if (reader->RuleStopped())
           outcome.Ended(TEngineEnd::RuleEnded);
-        else if (!pageFailure.empty())
+        else if (addedByPage == 0 && !pageFailure.empty())
           outcome.Ended(TEngineEnd::Failed, pageFailure);
         else
           outcome.Ended(TEngineEnd::NoNewHits);
         break;
       }
-      p = n;
+      asked = true;
+      addedByPage = 0;
       stream.SetPosition(0);
-      client.URL = firstPage + suffix;
+      client.URL = reader->NextPageAddress();
       outcome.PageAsked();
       pageFailure.clear();
-      pageAddedHits = false;
       try {
         client.StartGet();
         done = false;
@@ -140,20 +130,11 @@ void RunEngineTask(const std::shared_ptr<TSearchShared>& shared,
         pageFailure = "the request could not start";
       }
 
-      const std::string& page = stream.DataString();
-      extractor.Extract(page, mayGoOn, [&](const THit& hit) {
-        if (shared->AddHit(hit.Title, hit.URL, hit.Description, engineName)) {
-          shared->ReportHitCount();
-          outcome.HitAdded();
-          pageAddedHits = true;
-          ++n;
-        }
-      });
-      suffix = PageSuffix(engine, n);
+      reader->ReadPage(stream.DataString(), client.ContentType(), client.URL, mayGoOn, sink);
     }
   } catch (...) {
-    // An error that escapes the rule (or anything else) ends this engine's task. A page
-    // that failed and gave nothing is the better explanation of the two.
+    // An error that escapes the reader (or anything else) ends this engine's task. A
+    // page that failed and gave nothing is the better explanation of the two.
     escaped = true;
   }
   if (escaped) {
@@ -161,13 +142,36 @@ void RunEngineTask(const std::shared_ptr<TSearchShared>& shared,
       // A page cut short by "Stop Search" leaves the rule an empty page to fail on.
       if (!shared->Searching.load())
         outcome.Ended(TEngineEnd::Stopped);
-      else if (!pageFailure.empty() && !pageAddedHits)
+      else if (!pageFailure.empty() && addedByPage == 0)
         outcome.Ended(TEngineEnd::Failed, pageFailure);
       else
         outcome.Ended(TEngineEnd::RuleEnded);
     } catch (...) {
     }
   }
+}
+
+}  // namespace
+
+void RunClassicEngineTask(const std::shared_ptr<TSearchShared>& shared,
+                          const std::shared_ptr<const TSearchRun>& run, TEngine engine,
+                          TOutcomeRecorder outcome) {
+  RunEngineTask(
+      shared, run, EngineName(engine),
+      [&run, engine] {
+        return std::make_unique<TClassicPageReader>(engine, run->Hosts[EngineIndex(engine)],
+                                                    run->Request);
+      },
+      outcome);
+}
+
+void RunDefinedEngineTask(const std::shared_ptr<TSearchShared>& shared,
+                          const std::shared_ptr<const TSearchRun>& run,
+                          const std::shared_ptr<const TDefinedEngine>& engine,
+                          TOutcomeRecorder outcome) {
+  RunEngineTask(
+      shared, run, engine->Name(), [&run, &engine] { return engine->NewReader(run->Request); },
+      outcome);
 }
 
 }  // namespace quellion

@@ -4,7 +4,8 @@
 #include <mutex>
 #include <vector>
 
-#include "search/PageEngine.h"
+#include "search/DefinedEngine.h"
+#include "search/EngineTask.h"
 #include "search/QueryBuilder.h"
 #include "search/SearchShared.h"
 #include "tasks/MultiTasker.h"
@@ -69,7 +70,7 @@ bool TSearchControl::Start(const TSearchRequest& request) {
     if (request.Engines[EngineIndex(engine)])
       listed(EngineName(engine));
   }
-  for (const std::shared_ptr<const TPageEngine>& engine : request.PageEngines)
+  for (const std::shared_ptr<const TDefinedEngine>& engine : request.DefinedEngines)
     listed(engine->Name());
   {
     std::lock_guard lock(*shared_->CallerLock);
@@ -86,13 +87,13 @@ bool TSearchControl::Start(const TSearchRequest& request) {
     if (request.Engines[EngineIndex(engine)])
       tasks.push_back([shared = shared_, frozen, engine,
                        outcome = TOutcomeRecorder(shared_, outcomes, slot++)] {
-        RunEngineTask(shared, frozen, engine, outcome);
+        RunClassicEngineTask(shared, frozen, engine, outcome);
       });
   }
-  for (const std::shared_ptr<const TPageEngine>& engine : request.PageEngines)
+  for (const std::shared_ptr<const TDefinedEngine>& engine : request.DefinedEngines)
     tasks.push_back(
         [shared = shared_, frozen, engine, outcome = TOutcomeRecorder(shared_, outcomes, slot++)] {
-          RunPageEngineTask(shared, frozen, engine, outcome);
+          RunDefinedEngineTask(shared, frozen, engine, outcome);
         });
   if (tasks.empty())
     MultiTasker1AllTaskFinished();
@@ -158,7 +159,7 @@ void TSearchControl::RunEngine(TEngine engine) {
     fresh->Limits = limits_;
     run = fresh;
   }
-  RunEngineTask(shared_, run, engine);
+  RunClassicEngineTask(shared_, run, engine);
 }
 
 void TSearchControl::SearchAltavista() {
@@ -182,45 +183,6 @@ std::vector<TEngineOutcome> TSearchControl::EngineOutcomes() const {
   if (!shared_->Outcomes)
     return {};
   return shared_->Outcomes->Items;
-}
-
-template <typename F>
-void TOutcomeRecorder::Change(F&& change) {
-  if (!list_)
-    return;
-  std::lock_guard lock(*shared_->CallerLock);
-  change(list_->Items[slot_]);
-  if (list_->ChangePosted || !shared_->Dispatcher || shared_->Outcomes != list_)
-    return;
-  list_->ChangePosted = true;
-  // The control and its dispatcher live while Owner is set; the call runs on the main
-  // thread, where Owner is cleared, and finds out there whether it still matters.
-  shared_->Dispatcher->Post([shared = shared_, list = list_] {
-    TSearchControl* owner = nullptr;
-    {
-      std::lock_guard lock(*shared->CallerLock);
-      list->ChangePosted = false;
-      if (shared->Outcomes == list)
-        owner = shared->Owner;
-    }
-    if (owner && owner->OnEngineOutcomesChanged)
-      owner->OnEngineOutcomesChanged();
-  });
-}
-
-void TOutcomeRecorder::PageAsked() {
-  Change([](TEngineOutcome& o) { ++o.Pages; });
-}
-
-void TOutcomeRecorder::HitAdded() {
-  Change([](TEngineOutcome& o) { ++o.Hits; });
-}
-
-void TOutcomeRecorder::Ended(TEngineEnd end, const std::string& failText) {
-  Change([&](TEngineOutcome& o) {
-    o.End = end;
-    o.FailText = end == TEngineEnd::Failed ? failText : std::string();
-  });
 }
 
 std::string TSearchControl::SearchingText(int rows) {

@@ -16,7 +16,7 @@
 namespace quellion {
 
 class TMultiTasker;
-class TPageEngine;
+class TDefinedEngine;
 struct TSearchShared;
 struct TSearchRun;
 
@@ -34,7 +34,7 @@ struct TSearchRequest {
   std::array<bool, kEngineCount> Engines{};
   // Ticked engines given as data (definition files); each runs as its own task
   // after the classic ones, in this order.
-  std::vector<std::shared_ptr<const TPageEngine>> PageEngines;
+  std::vector<std::shared_ptr<const TDefinedEngine>> DefinedEngines;
 };
 
 // Limits of one page fetch. The defaults are the product's; tests shorten them.

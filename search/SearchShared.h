@@ -49,47 +49,11 @@ struct TSearchShared {
   void ReportHitCount();
 };
 
-// What one task records of its engine's outcome. Each change is made under the caller
-// lock and tells the main thread (OnEngineOutcomesChanged, posted through the
-// dispatcher; changes that come while one is on its way share it). Without a list
-// (an engine routine called directly) nothing is recorded.
-class TOutcomeRecorder {
- public:
-  TOutcomeRecorder() = default;
-  TOutcomeRecorder(std::shared_ptr<TSearchShared> shared, std::shared_ptr<TOutcomeList> list,
-                   size_t slot)
-      : shared_(std::move(shared)), list_(std::move(list)), slot_(slot) {}
-
-  void PageAsked();
-  void HitAdded();
-  void Ended(TEngineEnd end, const std::string& failText = {});
-
- private:
-  template <typename F>
-  void Change(F&& change);
-
-  std::shared_ptr<TSearchShared> shared_;
-  std::shared_ptr<TOutcomeList> list_;
-  size_t slot_ = 0;
-};
-
 // What one search's tasks start from, fixed when the search starts.
 struct TSearchRun {
   TSearchRequest Request;
   TEngineHosts Hosts;
   TFetchLimits Limits;
 };
-
-// The engine task routine: the page loop of one engine, on the calling thread (a
-// task's worker thread). Returns when the engine is finished; swallows every error.
-void RunEngineTask(const std::shared_ptr<TSearchShared>& shared,
-                   const std::shared_ptr<const TSearchRun>& run, TEngine engine,
-                   TOutcomeRecorder outcome = {});
-
-// The same for an engine given as data (PageEngineTask.cpp).
-void RunPageEngineTask(const std::shared_ptr<TSearchShared>& shared,
-                       const std::shared_ptr<const TSearchRun>& run,
-                       const std::shared_ptr<const TPageEngine>& engine,
-                       TOutcomeRecorder outcome = {});
 
 }  // namespace quellion

@@ -103,8 +103,8 @@ void StopSimulator(TSimProcess& sim) {
   ::waitpid(sim.pid, nullptr, 0);
 }
 
-std::shared_ptr<const TPageEngine> DefinedEngine(tools::TSimLayout layout,
-                                                 const std::string& host) {
+std::shared_ptr<const TDefinedEngine> DefinedEngine(tools::TSimLayout layout,
+                                                    const std::string& host) {
   TEngineDefinition d;
   d.Paging = true;
   d.PageSize = kHitsPerPage;
@@ -163,7 +163,7 @@ double RunSearches(const char* title, int runs, bool withDefined) {
     request.Engines.fill(true);
     if (withDefined)
       for (tools::TSimLayout layout : kDefinedLayouts)
-        request.PageEngines.push_back(
+        request.DefinedEngines.push_back(
             DefinedEngine(layout, sim.layoutHosts[static_cast<int>(layout)]));
     const double cpu0 = CpuSeconds();
     const auto t0 = std::chrono::steady_clock::now();

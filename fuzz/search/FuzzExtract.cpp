@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "search/PageExtractor.h"
+#include "search/ClassicRules.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0)
@@ -12,7 +12,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace quellion;
   const TEngine engine = kAllEngines[data[0] % kEngineCount];
   const std::string page(reinterpret_cast<const char*>(data + 1), size - 1);
-  TPageExtractor extractor(engine);
+  TClassicRules extractor(engine);
   int rows = 0;
   auto sink = [&](const THit& hit) { rows += hit.URL.empty() ? 0 : 1; };
   auto mayRead = [&] { return rows < 1000; };

@@ -5,7 +5,7 @@
 #include <QGroupBox>
 
 #include "app/DefinedEnginesBox.h"
-#include "search/PageEngine.h"
+#include "search/DefinedEngine.h"
 #include "settings/Registry.h"
 #include "tests/support/TempDir.h"
 

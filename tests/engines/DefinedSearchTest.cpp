@@ -22,7 +22,7 @@ using tools::TSimConfig;
 using tools::TSimLayout;
 using tools::TSimLayoutConfig;
 
-std::shared_ptr<const TPageEngine> Engine(const std::string& text) {
+std::shared_ptr<const TDefinedEngine> Engine(const std::string& text) {
   return test::DefinedEngine(text);
 }
 
@@ -61,7 +61,7 @@ TEST_F(DefinedSearch, HtmlOffsetPagingStopsAfterThePageThatAddsNothing) {
   Start({}, layouts);
   TSearchRequest request;
   request.LanguageIndex = 9;  // German
-  request.PageEngines = {Engine(test::SimDuckDuckGoDefinition(Host(TSimLayout::DuckDuckGo)))};
+  request.DefinedEngines = {Engine(test::SimDuckDuckGoDefinition(Host(TSimLayout::DuckDuckGo)))};
   Search(request, 1000);
 
   const std::vector<TResultRecord> rows = Rows();
@@ -89,8 +89,8 @@ TEST_F(DefinedSearch, JsonNestedResultsAndPageNumbers) {
   layouts[3].Total = 15;  // SearXNG
   Start({}, layouts);
   TSearchRequest request;
-  request.PageEngines = {Engine(test::SimWikipediaDefinition(Host(TSimLayout::Wikipedia))),
-                         Engine(test::SimSearxngDefinition(Host(TSimLayout::Searxng)))};
+  request.DefinedEngines = {Engine(test::SimWikipediaDefinition(Host(TSimLayout::Wikipedia))),
+                            Engine(test::SimSearxngDefinition(Host(TSimLayout::Searxng)))};
   Search(request, 1000);
 
   std::set<std::string> wiki, searx;
@@ -123,9 +123,9 @@ TEST_F(DefinedSearch, MaxSitesNoPagingAndDuplicatesWithClassicEngines) {
 
   TSearchRequest request;
   request.Engines[EngineIndex(TEngine::Altavista)] = true;
-  request.PageEngines = {Engine(test::SimMojeekDefinition(Host(TSimLayout::Mojeek))),
-                         Engine(test::SimDuckDuckGoDefinition(Host(TSimLayout::DuckDuckGo),
-                                                              /*paging=*/false))};
+  request.DefinedEngines = {Engine(test::SimMojeekDefinition(Host(TSimLayout::Mojeek))),
+                            Engine(test::SimDuckDuckGoDefinition(Host(TSimLayout::DuckDuckGo),
+                                                                 /*paging=*/false))};
   Search(request, 40);
   const std::vector<TResultRecord> rows = Rows();
   EXPECT_EQ(rows.size(), 40u);
@@ -140,7 +140,7 @@ TEST_F(DefinedSearch, MaxSitesNoPagingAndDuplicatesWithClassicEngines) {
 
   // Max Sites 10 and a first page of ten new hits: no second page.
   TSearchRequest full;
-  full.PageEngines = {Engine(test::SimMojeekDefinition(Host(TSimLayout::Mojeek)))};
+  full.DefinedEngines = {Engine(test::SimMojeekDefinition(Host(TSimLayout::Mojeek)))};
   const size_t before = simulator_->LayoutRequests(TSimLayout::Mojeek).size();
   Search(full, 10);
   EXPECT_EQ(Rows().size(), 10u);
@@ -153,7 +153,7 @@ TEST_F(DefinedSearch, StopDuringAFetchAbortsWithinAStep) {
   Start({}, layouts);
   TSearchRequest request;
   request.Keywords = "x";
-  request.PageEngines = {Engine(test::SimSearxngDefinition(Host(TSimLayout::Searxng)))};
+  request.DefinedEngines = {Engine(test::SimSearxngDefinition(Host(TSimLayout::Searxng)))};
   ASSERT_TRUE(control_->Start(request));
   ASSERT_TRUE(test::WaitFor(
       [this] { return simulator_->LayoutRequests(TSimLayout::Searxng).size() == 1; }, 5000));

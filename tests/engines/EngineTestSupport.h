@@ -27,7 +27,7 @@ inline std::vector<THit> ExtractAll(TDefinitionExtractor& extractor, const std::
 
 // A definition's text as an engine for search control; a definition that does not load
 // fails the test (and gives no engine).
-inline std::shared_ptr<const TPageEngine> DefinedEngine(const std::string& text) {
+inline std::shared_ptr<const TDefinedEngine> DefinedEngine(const std::string& text) {
   TDefinitionLoad load = ParseDefinition(text);
   EXPECT_TRUE(load.Definition) << load.Error;
   return load.Definition ? MakeDefinedEngine(*load.Definition) : nullptr;

@@ -2,10 +2,10 @@
 #include <sys/socket.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "net/HttpCli.h"
-#include "net/RequestWait.h"
 #include "tests/net/NetTestSupport.h"
 #include "tests/support/peers/PeerProcess.h"
 #include "tests/support/peers/ScriptServer.h"
@@ -38,6 +38,7 @@ TEST_F(HttpCliTest, RequestBytesDirectAndThroughAProxy) {
   const struct {
     const char* name;
     std::string proxy, proxyPort, proxyUser, proxyPassword, url, request;
+    std::vector<std::pair<std::string, std::string>> extraHeaders = {};
   } cases[] = {
       {"direct, path and query", "", "80", "", "", server.Url("/search?q=a+b&x=1"),
        "GET /search?q=a+b&x=1 HTTP/1.0\r\n" + kAccept + kAgent + "Host: 127.0.0.1\r\n\r\n"},
@@ -55,6 +56,24 @@ TEST_F(HttpCliTest, RequestBytesDirectAndThroughAProxy) {
       {"proxy, user with empty password", hp, "80", "bob", "", "www.example.com/x",
        "GET http://www.example.com/x HTTP/1.0\r\n" + kAccept + kAgent +
            "Host: www.example.com\r\nProxy-Authorization: Basic Ym9iOg==\r\n\r\n"},
+      {"direct, extra headers after the client's own",
+       "",
+       "80",
+       "",
+       "",
+       server.Url("/"),
+       "GET / HTTP/1.0\r\n" + kAccept + kAgent +
+           "Host: 127.0.0.1\r\nX-One: 1\r\nX-Two: two words\r\n\r\n",
+       {{"X-One", "1"}, {"X-Two", "two words"}}},
+      {"proxy, extra header after the proxy's credentials",
+       hp,
+       "80",
+       "bob",
+       "",
+       "www.example.com/x",
+       "GET http://www.example.com/x HTTP/1.0\r\n" + kAccept + kAgent +
+           "Host: www.example.com\r\nProxy-Authorization: Basic Ym9iOg==\r\nX-Api: k\r\n\r\n",
+       {{"X-Api", "k"}}},
   };
   size_t connection = 0;
   for (const auto& c : cases) {
@@ -64,6 +83,7 @@ TEST_F(HttpCliTest, RequestBytesDirectAndThroughAProxy) {
     r.client.ProxyPort = c.proxyPort;
     r.client.ProxyUsername = c.proxyUser;
     r.client.ProxyPassword = c.proxyPassword;
+    r.client.ExtraHeaders = c.extraHeaders;
     ASSERT_TRUE(r.Get(c.url));
     EXPECT_EQ(r.doneError, 0);
     EXPECT_EQ(r.client.StatusCode(), 200);
@@ -566,45 +586,6 @@ TEST_F(HttpCliTest, DestroyingTheClientMidRequestFiresNothing) {
   test::WaitFor([] { return false; }, 100);
   EXPECT_EQ(*events, before);
   EXPECT_TRUE(server.WaitForClientClose(0));
-}
-
-// ---------------------------------------------------------------- the engine's wait
-
-TEST_F(HttpCliTest, WaitAbortsPastTheStepLimitAndEndsWithOneRequestDone) {
-  TScriptServer server({TPeerAnswer().Hold()});
-  TRecordingClient r(false);
-  r.client.URL = server.Url("/");
-  r.client.StartGet();
-  WaitForRequest(
-      r.client, r.done, [] { return true; }, 3);
-  EXPECT_TRUE(r.done);
-  EXPECT_EQ(r.doneError, 3);
-  EXPECT_EQ(r.doneCount, 1);
-}
-
-TEST_F(HttpCliTest, WaitEndedByTheCallerAbortsOnce) {
-  TScriptServer server({TPeerAnswer().Hold()});
-  TRecordingClient r(false);
-  r.client.URL = server.Url("/");
-  r.client.StartGet();
-  int polls = 0;
-  WaitForRequest(r.client, r.done, [&] { return ++polls <= 2; });
-  EXPECT_FALSE(r.done) << "OnRequestDone follows at the next pump";
-  EXPECT_EQ(r.client.State(), httpIdle);
-  ASSERT_TRUE(WaitFor([&] { return r.done; }));
-  EXPECT_EQ(r.doneError, 3);
-}
-
-TEST_F(HttpCliTest, WaitReturnsAsSoonAsTheRequestIsDone) {
-  TScriptServer server({Respond(kOk + "quick")});
-  TRecordingClient r(false);
-  r.client.URL = server.Url("/");
-  r.client.StartGet();
-  WaitForRequest(
-      r.client, r.done, [] { return true; }, 50);
-  EXPECT_TRUE(r.done);
-  EXPECT_EQ(r.doneError, 0);
-  EXPECT_EQ(r.stream.DataString(), "quick");
 }
 
 }  // namespace

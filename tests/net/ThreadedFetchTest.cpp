@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "net/HttpCli.h"
-#include "net/RequestWait.h"
 #include "tests/net/NetTestSupport.h"
 #include "tests/support/peers/ScriptServer.h"
 #include "tests/support/peers/TlsPeers.h"
@@ -42,8 +41,8 @@ TEST(ThreadedFetchTest, ClientsOnSeveralThreadsFetchAtOnce) {
         } catch (const std::exception&) {
           continue;
         }
-        WaitForRequest(
-            client, done, [] { return true; }, 100);
+        if (!test::WaitFor([&] { return done; }, 10000))
+          client.Abort();
         if (done && client.CompletionError() == 0 && client.StatusCode() == 200 &&
             stream.DataString() == body)
           ++good;
@@ -82,8 +81,8 @@ TEST(ThreadedFetchTest, HttpsClientsOnSeveralThreadsShareTheTlsContext) {
         client.OnRequestDone = [&](THttpCli&, THttpRequest, uint16_t) { done = true; };
         client.URL = server.Url("/page" + std::to_string(page));
         client.StartGet();
-        WaitForRequest(
-            client, done, [] { return true; }, 150);
+        if (!test::WaitFor([&] { return done; }, 15000))
+          client.Abort();
         if (done && client.CompletionError() == 0 && stream.DataString() == body)
           ++good;
       }

@@ -28,7 +28,7 @@ using tools::TSimLayout;
 using tools::TSimLayoutConfig;
 using tools::TSimMode;
 
-std::shared_ptr<const TPageEngine> Defined(const std::string& text) {
+std::shared_ptr<const TDefinedEngine> Defined(const std::string& text) {
   return test::DefinedEngine(text);
 }
 
@@ -89,7 +89,7 @@ class EngineOutcome : public ::testing::Test {
     } else {
       const std::string host =
           server ? server->HostPort() : simulator_->LayoutHost(TSimLayout::DuckDuckGo);
-      request.PageEngines.push_back(Defined(c.definition(host)));
+      request.DefinedEngines.push_back(Defined(c.definition(host)));
     }
     EXPECT_TRUE(control_->Start(request));
     if (c.stopAfterFirstRequest) {
@@ -287,7 +287,7 @@ TEST_F(EngineOutcome, EnginesAreListedInStartOrderAndANewSearchStartsAFreshList)
   request.Keywords = "q";
   request.Engines[EngineIndex(TEngine::Google)] = true;
   request.Engines[EngineIndex(TEngine::Altavista)] = true;
-  request.PageEngines.push_back(
+  request.DefinedEngines.push_back(
       Defined(test::SimMojeekDefinition(simulator_->LayoutHost(TSimLayout::Mojeek))));
   ASSERT_TRUE(control_->Start(request));
   ASSERT_TRUE(test::WaitFor([this] { return !control_->IsBusy(); }, 20000));
@@ -300,7 +300,7 @@ TEST_F(EngineOutcome, EnginesAreListedInStartOrderAndANewSearchStartsAFreshList)
 
   request.Engines = {};
   request.Engines[EngineIndex(TEngine::Excite)] = true;
-  request.PageEngines.clear();
+  request.DefinedEngines.clear();
   int changes = 0;
   control_->OnEngineOutcomesChanged = [&] { ++changes; };
   ASSERT_TRUE(control_->Start(request));

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "search/PageExtractor.h"
+#include "search/ClassicRules.h"
 #include "tests/search/HitPrinter.h"
 #include "tools/engine-sim/EngineSimulator.h"
 
@@ -12,7 +12,7 @@ struct TOutcome {
   bool taskEnded = false;
 };
 
-TOutcome Extract(TPageExtractor& extractor, const std::string& page) {
+TOutcome Extract(TClassicRules& extractor, const std::string& page) {
   TOutcome outcome;
   try {
     extractor.Extract(page, {}, [&](const THit& hit) { outcome.hits.push_back(hit); });
@@ -23,7 +23,7 @@ TOutcome Extract(TPageExtractor& extractor, const std::string& page) {
 }
 
 TOutcome Extract(TEngine engine, const std::string& page) {
-  TPageExtractor extractor(engine);
+  TClassicRules extractor(engine);
   return Extract(extractor, page);
 }
 
@@ -111,7 +111,7 @@ TEST(HotbotRule, ListEntriesFromTheSecondBodyChild) {
 }
 
 TEST(AllTheWebRule, WalksTheNestedEntriesAndKeepsItsVariables) {
-  TPageExtractor extractor(TEngine::AllTheWeb);
+  TClassicRules extractor(TEngine::AllTheWeb);
   // The first entry of the task has a single span: offered with an empty URL.
   EXPECT_EQ(
       (std::vector<THit>{{"First", "", "only description"}}),
@@ -155,7 +155,7 @@ TEST(AllTheWebRule, AHostileNestingEndsThePageInsteadOfRunningQuadratic) {
   std::string page = "<html><body><dl>";
   for (int i = 0; i < 10000; ++i)
     page += "<dt><a>t<dd><span>d</span>";
-  TPageExtractor extractor(TEngine::AllTheWeb);
+  TClassicRules extractor(TEngine::AllTheWeb);
   const TOutcome outcome = Extract(extractor, page);
   EXPECT_FALSE(outcome.taskEnded);
   ASSERT_FALSE(outcome.hits.empty());

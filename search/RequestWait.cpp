@@ -1,4 +1,4 @@
-#include "net/RequestWait.h"
+#include "search/RequestWait.h"
 
 #include "platform/ThreadHalt.h"
 #include "platform/ThreadQueue.h"

@@ -1,18 +1,18 @@
-#include "search/PageExtractor.h"
+#include "search/ClassicRules.h"
 
 #include "html/HtmlParser.h"
 
 namespace quellion {
 
-TPageExtractor::TPageExtractor(TEngine engine) : engine_(engine) {
+TClassicRules::TClassicRules(TEngine engine) : engine_(engine) {
   if (engine != TEngine::Google)
     parser_ = std::make_unique<THTMLParser>();
 }
 
-TPageExtractor::~TPageExtractor() = default;
+TClassicRules::~TClassicRules() = default;
 
-void TPageExtractor::Extract(const std::string& page, const std::function<bool()>& mayReadBlock,
-                             const THitSink& sink) {
+void TClassicRules::Extract(const std::string& page, const std::function<bool()>& mayReadBlock,
+                            const THitSink& sink) {
   if (engine_ == TEngine::Google) {
     ExtractGoogle(page, google_, mayReadBlock, sink);
     return;

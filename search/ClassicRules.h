@@ -13,13 +13,14 @@ namespace quellion {
 
 class THTMLParser;
 
-// One engine task's extraction: the engine's rule with the state it keeps from page
-// to page (the parser of the tree engines, All The Web's variables, Google's stop
-// mark). One thread at a time.
-class TPageExtractor {
+// The rule of one classic engine with the state it keeps from page to page (the
+// parser of the tree engines, All The Web's variables, Google's stop mark): what a
+// TClassicPageReader reads its pages with, and what `extract` runs. One thread at a
+// time.
+class TClassicRules {
  public:
-  explicit TPageExtractor(TEngine engine);
-  ~TPageExtractor();
+  explicit TClassicRules(TEngine engine);
+  ~TClassicRules();
 
   // Runs the rule on one page: tree engines parse it (Clear, Parse) and walk Root;
   // Google scans the text, asking mayReadBlock before every block. Every hit goes to

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "search/Hit.h"
+
+namespace quellion {
+
+class THttpCli;
+
+// What the fetch loop (EngineTask.cpp) runs for one engine task: where the pages
+// are, how hits come out of them and when to stop asking. A classic engine's rules
+// (TClassicPageReader) and an engine given as data (TDefinedEngine::NewReader) sit
+// behind it. Made fresh for each task and used on that task's thread only.
+class TPageReader {
+ public:
+  virtual ~TPageReader() = default;
+
+  // Sets the engine's own request fields (headers) on the task's client; called
+  // once, before the first page.
+  virtual void SetUpClient(THttpCli& client) const { (void)client; }
+  // The address of the next page to ask for; called once per page.
+  virtual std::string NextPageAddress() = 0;
+  // Hands every hit of one page to sink at once, in page order, asking mayGoOn
+  // before each. contentType is the answer's Content-Type header ("" if none);
+  // pageUrl is the address the page was asked for. An error raised here ends the
+  // task.
+  virtual void ReadPage(const std::string& page, const std::string& contentType,
+                        const std::string& pageUrl, const std::function<bool()>& mayGoOn,
+                        const THitSink& sink) = 0;
+  // After a page of which the table took `added` hits: whether the next page is
+  // worth asking for.
+  virtual bool GoOnAfterPage(int added) = 0;
+  // True once the engine's rule has ended its reading for good: the task then ends
+  // as "rule ended" rather than "no new hits".
+  virtual bool RuleStopped() const { return false; }
+};
+
+}  // namespace quellion
