@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "search/AddressKey.h"
+
 namespace quellion {
 namespace {
 
@@ -9,7 +11,30 @@ std::string Cut(const std::string& text, size_t width) {
   return text.size() > width ? text.substr(0, width) : text;
 }
 
+// Keyed on the part the duplicate test compares, so a hit the exact test would call a
+// duplicate always finds the row it duplicates.
+std::string KeyOf(const std::string& url) {
+  return AgreementKey(std::string_view(url).substr(0, TResultTable::kURLWidth));
+}
+
 }  // namespace
+
+int TResultRecord::BestPosition() const {
+  int best = 0;
+  for (const TEngineFind& find : Engines) {
+    if (find.Position > 0 && (best == 0 || find.Position < best))
+      best = find.Position;
+  }
+  return best;
+}
+
+void TResultTable::ClearLocked() {
+  rows_.clear();
+  rowByKey_.clear();
+  joinedAs_.clear();
+  current_ = -1;
+  nextIndex_ = 0;
+}
 
 bool TResultTable::IsOpen() const {
   std::lock_guard lock(mutex_);
@@ -19,9 +44,7 @@ bool TResultTable::IsOpen() const {
 void TResultTable::Empty() {
   {
     std::lock_guard lock(mutex_);
-    rows_.clear();
-    current_ = -1;
-    nextIndex_ = 0;
+    ClearLocked();
     open_ = true;
   }
   if (OnRowsChanged)
@@ -33,9 +56,7 @@ void TResultTable::Close() {
     std::lock_guard lock(mutex_);
     if (!open_)
       return;
-    rows_.clear();
-    current_ = -1;
-    nextIndex_ = 0;
+    ClearLocked();
     open_ = false;
   }
   if (OnRowsChanged)
@@ -85,34 +106,87 @@ void TResultTable::MoveBy(int delta) {
 
 bool TResultTable::AppendUnique(const std::string& title, const std::string& url,
                                 const std::string& description, const std::string& engine,
-                                int limit) {
+                                int limit, int position) {
+  std::string key = KeyOf(url);
   int count = 0;
   {
     std::lock_guard lock(mutex_);
-    if (!open_)
-      return false;
-    if (static_cast<long>(rows_.size()) >= limit)
-      return false;
-    const std::string storedURL = Cut(url, kURLWidth);
-    const bool present = std::any_of(rows_.begin(), rows_.end(),
-                                     [&](const TResultRecord& r) { return r.URL == storedURL; });
-    if (present)
-      return false;
-    TResultRecord row;
-    row.Title = Cut(title, kTitleWidth);
-    row.URL = storedURL;
-    row.Description = Cut(description, kDescriptionWidth);
-    row.Color = 0;
-    row.Index = nextIndex_++;
-    row.SearchEngine = Cut(engine, kSearchEngineWidth);
-    rows_.push_back(std::move(row));
-    if (current_ < 0)
-      current_ = 0;
-    count = static_cast<int>(rows_.size());
+    count = AppendLocked(title, url, description, engine, limit, position, std::move(key));
   }
+  if (count == 0)
+    return false;
   if (OnRowsChanged)
     OnRowsChanged(count);
   return true;
+}
+
+TAddOutcome TResultTable::AppendOrJoin(const std::string& title, const std::string& url,
+                                       const std::string& description, const std::string& engine,
+                                       int position, int limit) {
+  std::string key = KeyOf(url);
+  int count = 0;
+  int joined = -1;
+  {
+    std::lock_guard lock(mutex_);
+    if (!open_ || static_cast<long>(rows_.size()) >= limit)
+      return TAddOutcome::Refused;
+    const auto found = rowByKey_.find(key);
+    if (found != rowByKey_.end()) {
+      TResultRecord& row = rows_[found->second];
+      const std::string name = Cut(engine, kSearchEngineWidth);
+      const bool known = std::any_of(row.Engines.begin(), row.Engines.end(),
+                                     [&](const TEngineFind& f) { return f.Engine == name; });
+      std::string joinedAs = name + '\n' + Cut(url, kURLWidth);
+      if (!known) {
+        row.Engines.push_back({name, position});
+        joinedAs_.insert(std::move(joinedAs));
+        joined = found->second;
+      } else if (joinedAs_.count(joinedAs) != 0) {
+        return TAddOutcome::Refused;
+      }
+      // Otherwise a hit of an engine already on the row's list falls to the exact
+      // test below.
+    }
+    if (joined < 0)
+      count = AppendLocked(title, url, description, engine, limit, position, std::move(key));
+  }
+  if (joined >= 0) {
+    if (OnRowJoined)
+      OnRowJoined(joined);
+    return TAddOutcome::Joined;
+  }
+  if (count == 0)
+    return TAddOutcome::Refused;
+  if (OnRowsChanged)
+    OnRowsChanged(count);
+  return TAddOutcome::Appended;
+}
+
+int TResultTable::AppendLocked(const std::string& title, const std::string& url,
+                               const std::string& description, const std::string& engine, int limit,
+                               int position, std::string key) {
+  if (!open_)
+    return 0;
+  if (static_cast<long>(rows_.size()) >= limit)
+    return 0;
+  const std::string storedURL = Cut(url, kURLWidth);
+  const bool present = std::any_of(rows_.begin(), rows_.end(),
+                                   [&](const TResultRecord& r) { return r.URL == storedURL; });
+  if (present)
+    return 0;
+  TResultRecord row;
+  row.Title = Cut(title, kTitleWidth);
+  row.URL = storedURL;
+  row.Description = Cut(description, kDescriptionWidth);
+  row.Color = 0;
+  row.Index = nextIndex_++;
+  row.SearchEngine = Cut(engine, kSearchEngineWidth);
+  row.Engines.push_back({row.SearchEngine, position});
+  rowByKey_.try_emplace(std::move(key), static_cast<int>(rows_.size()));
+  rows_.push_back(std::move(row));
+  if (current_ < 0)
+    current_ = 0;
+  return static_cast<int>(rows_.size());
 }
 
 void TResultTable::SetChecked(int i, bool checked) {

@@ -147,8 +147,9 @@ TMultiTasker& TSearchControl::MultiTasker1() const {
 }
 
 bool TSearchControl::AddHit(const std::string& title, const std::string& url,
-                            const std::string& description, const std::string& engine) {
-  return shared_->AddHit(title, url, description, engine);
+                            const std::string& description, const std::string& engine,
+                            int position) {
+  return shared_->AddHit(title, url, description, engine, position) == TAddOutcome::Appended;
 }
 
 void TSearchControl::RunEngine(TEngine engine) {

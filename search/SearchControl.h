@@ -104,9 +104,10 @@ class TSearchControl {
 
   // Adds one hit under the caller lock: false when the table holds Max Sites rows or
   // more, or already holds the address (as stored, cut to 250); otherwise appends it
-  // and returns true.
+  // and returns true. A hit another engine already found (the same AgreementKey)
+  // adds no row and returns false: this engine joins that row's Engines at position.
   bool AddHit(const std::string& title, const std::string& url, const std::string& description,
-              const std::string& engine);
+              const std::string& engine, int position = 0);
 
   // The engine task routines, run on the calling thread with the start values of the
   // latest search (search control runs them as tasks on worker threads). Without a
