@@ -5,6 +5,7 @@
 #include <string>
 
 #include "search/AddressKey.h"
+#include "search/AgreementOrder.h"
 #include "search/ResultTable.h"
 
 namespace quellion {
@@ -140,6 +141,31 @@ TEST(AppendOrJoin, FullOrClosedTableRefusesAndEmptyingForgetsTheKeys) {
   table.Empty();
   EXPECT_EQ(TAddOutcome::Appended, table.AppendOrJoin("t", "p1.example", "d", "Mojeek", 1, 4));
   EXPECT_EQ((std::vector<TEngineFind>{{"Mojeek", 1}}), table.Row(0)->Engines);
+}
+
+TResultRecord Found(int index, std::vector<TEngineFind> engines) {
+  TResultRecord row;
+  row.Index = index;
+  row.URL = "r" + std::to_string(index);
+  row.Engines = std::move(engines);
+  return row;
+}
+
+TEST(SortByAgreement, MostEnginesThenBestPositionThenArrival) {
+  std::vector<TResultRecord> rows = {
+      Found(0, {{"A", 1}}),
+      Found(1, {{"A", 2}, {"B", 9}}),
+      Found(2, {{"B", 3}, {"C", 4}, {"A", 5}}),
+      Found(3, {{"C", 1}, {"A", 8}}),
+      Found(4, {{"B", 0}, {"C", 0}}),  // no position known: after those with one
+      Found(5, {{"C", 1}}),
+      Found(6, {{"A", 1}, {"B", 0}}),  // the known position counts
+  };
+  SortByAgreement(rows);
+  std::vector<int> order;
+  for (const TResultRecord& row : rows)
+    order.push_back(row.Index);
+  EXPECT_EQ((std::vector<int>{2, 3, 6, 1, 4, 0, 5}), order);
 }
 
 }  // namespace

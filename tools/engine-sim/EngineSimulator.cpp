@@ -153,7 +153,7 @@ std::optional<TSimLayout> ParseSimLayout(std::string_view name) {
 
 std::string SimLayoutResultURL(TSimLayout layout, const TSimEngineConfig& config, int i) {
   if (i < config.Overlap)
-    return "www.shared" + std::to_string(i) + ".example/page.html";
+    return config.OverlapPrefix + std::to_string(i) + ".example/page.html";
   return "www." + SimLayoutName(layout) + std::to_string(i) + ".example/page.html";
 }
 
@@ -246,7 +246,7 @@ std::string SimLayoutPage(TSimLayout layout, const TSimEngineConfig& config, int
 
 std::string SimResultURL(TEngine engine, const TSimEngineConfig& config, int i) {
   if (i < config.Overlap)
-    return "www.shared" + std::to_string(i) + ".example/page.html";
+    return config.OverlapPrefix + std::to_string(i) + ".example/page.html";
   return "www." + Lower(EngineName(engine)) + std::to_string(i) + ".example/page.html";
 }
 
