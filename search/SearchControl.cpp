@@ -33,6 +33,7 @@ TSearchControl::~TSearchControl() {
     shared_->Owner = nullptr;
     shared_->Dispatcher = nullptr;
     shared_->Table->OnRowsChanged = nullptr;
+    shared_->Table->OnRowJoined = nullptr;
   }
   multiTasker1_->OnAllTaskFinished = TThreadMethod();
   multiTasker1_.reset();  // halts running tasks without waiting for them

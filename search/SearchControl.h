@@ -60,7 +60,7 @@ struct TFetchLimits {
 //  - AddHit, MaxSites, SetMaxSites, IsSearching and IsBusy may be called on any thread.
 //  - Table() is shared with the window: each call of TResultTable is atomic on its
 //    own; appends happen under the task runner's caller lock (MultiTasker1().Lock()).
-//    OnRowsChanged of the table is called on the appending thread.
+//    OnRowsChanged and OnRowJoined of the table are called on the adding thread.
 // Destruction halts running tasks without waiting for them; no event is called
 // afterwards. Whatever a halted task still uses (table, flags, hosts) is owned by
 // the task too, so it never touches released memory.
