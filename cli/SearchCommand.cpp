@@ -12,6 +12,7 @@
 #include "platform/MainThread.h"
 #include "platform/TextEncoding.h"
 #include "platform/ThreadQueue.h"
+#include "search/AgreementOrder.h"
 #include "search/QueryBuilder.h"
 #include "search/ResultExport.h"
 #include "search/SearchControl.h"
@@ -38,7 +39,11 @@ constexpr const char* kUsage =
     "  --proxy-user NAME         proxy user name\n"
     "  --proxy-password PASSWORD proxy password\n"
     "  --timeout SECONDS         give up an unanswered page after SECONDS (default 30)\n"
-    "  --json                    print one JSON array instead\n"
+    "  --sort ORDER              arrival (default): in order of arrival; agreement:\n"
+    "                            rows most engines found first, then the best\n"
+    "                            position, then arrival\n"
+    "  --json                    print one JSON array instead (each row's engines:\n"
+    "                            every engine that found it)\n"
     "  --csv                     print RFC 4180 CSV (UTF-8, with a header) instead\n"
     "  --report                  after the search, one line per engine on stderr:\n"
     "                            report: ENGINE pages=N hits=N end=REASON, REASON one\n"
@@ -162,6 +167,7 @@ int RunSearch(CommandContext& ctx) {
   bool json = false;
   bool csv = false;
   bool report = false;
+  bool byAgreement = false;
   std::optional<int> timeoutSeconds;
 
   TArgReader reader(ctx.args);
@@ -196,6 +202,11 @@ int RunSearch(CommandContext& ctx) {
       csv = true;
     } else if (option == "--report") {
       report = true;
+    } else if (option == "--sort") {
+      const std::string order = reader.Value(option);
+      if (order != "agreement" && order != "arrival")
+        throw EUsageError("--sort wants agreement or arrival: '" + order + "'");
+      byAgreement = order == "agreement";
     } else if (option == "--timeout") {
       const std::string text = reader.Value(option);
       timeoutSeconds = ParseNumber(text, option);
@@ -270,7 +281,9 @@ int RunSearch(CommandContext& ctx) {
     err << std::flush;
   }
 
-  const std::vector<TResultRecord> rows = control.Table().Rows();
+  std::vector<TResultRecord> rows = control.Table().Rows();
+  if (byAgreement)
+    SortByAgreement(rows);
   if (json) {
     ctx.out << ResultsToJson(rows) << "\n";
   } else if (csv) {

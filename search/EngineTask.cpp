@@ -72,8 +72,16 @@ void RunEngineTask(const std::shared_ptr<TSearchShared>& shared,
     const std::function<bool()> mayGoOn = [&shared] {
       return shared->Table->RowCount() < shared->MaxSites.load() && shared->Searching.load();
     };
+    // The engine's results taken so far. A hit the engine already gave (a classic
+    // engine's next page starts after the rows it added, so pages may overlap) is
+    // not counted again, so every row's position is its place in the engine's list.
+    int taken = 0;
     const THitSink sink = [&](const THit& hit) {
-      if (shared->AddHit(hit.Title, hit.URL, hit.Description, engineName)) {
+      const TAddOutcome added =
+          shared->AddHit(hit.Title, hit.URL, hit.Description, engineName, taken + 1);
+      if (added != TAddOutcome::Refused)
+        ++taken;
+      if (added == TAddOutcome::Appended) {
         shared->ReportHitCount();
         outcome.HitAdded();
         ++addedByPage;

@@ -64,10 +64,29 @@ std::string Shown(const std::string& bytes) {
   return DecodeForDisplay(bytes);
 }
 
+std::string JoinedEngines(const TResultRecord& row, std::string_view separator) {
+  std::string out;
+  for (const std::string& name : RowEngineNames(row)) {
+    if (!out.empty())
+      out += separator;
+    out += name;
+  }
+  return out;
+}
+
 }  // namespace
 
+std::vector<std::string> RowEngineNames(const TResultRecord& row) {
+  std::vector<std::string> names;
+  for (const TEngineFind& find : row.Engines)
+    names.push_back(find.Engine);
+  if (names.empty())
+    names.push_back(row.SearchEngine);
+  return names;
+}
+
 std::string ResultsToCsv(const std::vector<TResultRecord>& rows) {
-  std::string out = "index,engine,title,url,description\r\n";
+  std::string out = "index,engine,title,url,description,engines\r\n";
   for (const TResultRecord& row : rows) {
     out += std::to_string(row.Index);
     const std::string address = FullAddress(row.URL);
@@ -77,6 +96,8 @@ std::string ResultsToCsv(const std::vector<TResultRecord>& rows) {
       // quoting carries are replaced.
       AppendCsvField(out, ShownOnTerminal(*field, "\t\r\n"));
     }
+    out += ',';
+    AppendCsvField(out, Shown(JoinedEngines(row, ";")));
     out += "\r\n";
   }
   return out;
@@ -85,11 +106,15 @@ std::string ResultsToCsv(const std::vector<TResultRecord>& rows) {
 std::string ResultsToJson(const std::vector<TResultRecord>& rows) {
   nlohmann::json list = nlohmann::json::array();
   for (const TResultRecord& row : rows) {
+    nlohmann::json engines = nlohmann::json::array();
+    for (const std::string& name : RowEngineNames(row))
+      engines.push_back(Shown(name));
     list.push_back({{"index", row.Index},
                     {"engine", Shown(row.SearchEngine)},
                     {"title", Shown(row.Title)},
                     {"url", Shown(FullAddress(row.URL))},
-                    {"description", Shown(row.Description)}});
+                    {"description", Shown(row.Description)},
+                    {"engines", std::move(engines)}});
   }
   return list.dump();
 }
@@ -114,7 +139,8 @@ std::string ResultsToHtml(const std::vector<TResultRecord>& rows, std::string_vi
     const std::string address = HtmlEscaped(Shown(FullAddress(row.URL)));
     const std::string text = row.Title.empty() ? address : HtmlEscaped(Shown(row.Title));
     out += "<li><a href=\"" + address + "\" rel=\"noreferrer noopener\">" + text +
-           "</a> <span class=\"engine\">" + HtmlEscaped(Shown(row.SearchEngine)) + "</span>";
+           "</a> <span class=\"engine\">" + HtmlEscaped(Shown(JoinedEngines(row, ", "))) +
+           "</span>";
     if (!row.Description.empty())
       out += "<br>" + HtmlEscaped(Shown(row.Description));
     out += "</li>\n";

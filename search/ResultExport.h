@@ -15,18 +15,24 @@ namespace quellion {
 // address, with its scheme (FullAddress), so that it can be followed as it is.
 enum class TExportFormat { Csv, Json, Html };
 
-// RFC 4180: a header line "index,engine,title,url,description", then one record per row;
+// The names of the engines that found a row, in finding order (its SearchEngine alone
+// for a row that lists none).
+std::vector<std::string> RowEngineNames(const TResultRecord& row);
+
+// RFC 4180: a header line "index,engine,title,url,description,engines" (engines: the
+// names of the engines that found the row, joined by ";"), then one record per row;
 // lines end in CRLF; a field holding a comma, a double quote, CR or LF is enclosed in
 // double quotes with its quotes doubled. No byte-order mark.
 std::string ResultsToCsv(const std::vector<TResultRecord>& rows);
 
-// One JSON array (no line end) of objects with the members index, engine, title, url and
-// description: what `quellion-cli search --json` prints.
+// One JSON array (no line end) of objects with the members index, engine, title, url,
+// description and engines (an array of names in finding order): what
+// `quellion-cli search --json` prints.
 std::string ResultsToJson(const std::vector<TResultRecord>& rows);
 
 // A small UTF-8 HTML page: the heading, then a numbered list of links (the whole address,
-// titled by the row's title or, when it is empty, its address), each with its engine
-// and description. Every text and attribute is escaped.
+// titled by the row's title or, when it is empty, its address), each with the engines
+// that found it (joined by ", ") and its description. Every text and attribute is escaped.
 std::string ResultsToHtml(const std::vector<TResultRecord>& rows, std::string_view heading);
 
 // The chosen writer; CSV and HTML end with their last line, JSON gains a line feed.

@@ -33,6 +33,7 @@ TSearchControl::~TSearchControl() {
     shared_->Owner = nullptr;
     shared_->Dispatcher = nullptr;
     shared_->Table->OnRowsChanged = nullptr;
+    shared_->Table->OnRowJoined = nullptr;
   }
   multiTasker1_->OnAllTaskFinished = TThreadMethod();
   multiTasker1_.reset();  // halts running tasks without waiting for them
@@ -147,8 +148,9 @@ TMultiTasker& TSearchControl::MultiTasker1() const {
 }
 
 bool TSearchControl::AddHit(const std::string& title, const std::string& url,
-                            const std::string& description, const std::string& engine) {
-  return shared_->AddHit(title, url, description, engine);
+                            const std::string& description, const std::string& engine,
+                            int position) {
+  return shared_->AddHit(title, url, description, engine, position) == TAddOutcome::Appended;
 }
 
 void TSearchControl::RunEngine(TEngine engine) {

@@ -60,7 +60,7 @@ struct TFetchLimits {
 //  - AddHit, MaxSites, SetMaxSites, IsSearching and IsBusy may be called on any thread.
 //  - Table() is shared with the window: each call of TResultTable is atomic on its
 //    own; appends happen under the task runner's caller lock (MultiTasker1().Lock()).
-//    OnRowsChanged of the table is called on the appending thread.
+//    OnRowsChanged and OnRowJoined of the table are called on the adding thread.
 // Destruction halts running tasks without waiting for them; no event is called
 // afterwards. Whatever a halted task still uses (table, flags, hosts) is owned by
 // the task too, so it never touches released memory.
@@ -104,9 +104,10 @@ class TSearchControl {
 
   // Adds one hit under the caller lock: false when the table holds Max Sites rows or
   // more, or already holds the address (as stored, cut to 250); otherwise appends it
-  // and returns true.
+  // and returns true. A hit another engine already found (the same AgreementKey)
+  // adds no row and returns false: this engine joins that row's Engines at position.
   bool AddHit(const std::string& title, const std::string& url, const std::string& description,
-              const std::string& engine);
+              const std::string& engine, int position = 0);
 
   // The engine task routines, run on the calling thread with the start values of the
   // latest search (search control runs them as tasks on worker threads). Without a

@@ -4,10 +4,11 @@
 
 namespace quellion {
 
-bool TSearchShared::AddHit(const std::string& title, const std::string& url,
-                           const std::string& description, const std::string& engine) {
+TAddOutcome TSearchShared::AddHit(const std::string& title, const std::string& url,
+                                  const std::string& description, const std::string& engine,
+                                  int position) {
   std::lock_guard lock(*CallerLock);
-  return Table->AppendUnique(title, url, description, engine, MaxSites.load());
+  return Table->AppendOrJoin(title, url, description, engine, position, MaxSites.load());
 }
 
 void TSearchShared::ReportHitCount() {

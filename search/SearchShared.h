@@ -42,9 +42,13 @@ struct TSearchShared {
   // Guarded by CallerLock: the latest search's outcomes (nullptr before the first).
   std::shared_ptr<TOutcomeList> Outcomes;
 
-  // AddHit: limit test, duplicate test and append as one step under the caller lock.
-  bool AddHit(const std::string& title, const std::string& url, const std::string& description,
-              const std::string& engine);
+  // AddHit: limit test, duplicate test and append (or another engine's row joined,
+  // TResultTable::AppendOrJoin) as one step under the caller lock. position: the hit's
+  // 1-based place in its engine's results. Only Appended counts as an added hit: a
+  // joined hit is a duplicate to the engine, so its paging and its hit count see the
+  // rows it added, exactly as without joining.
+  TAddOutcome AddHit(const std::string& title, const std::string& url,
+                     const std::string& description, const std::string& engine, int position = 0);
   // Under the caller lock: "Searching  -  Found <rows> sites" to the owner's status.
   void ReportHitCount();
 };

@@ -57,8 +57,10 @@ void TFullInfoPanel::SetResultsModel(TResultsModel* model) {
   if (model_ != nullptr)
     disconnect(model_, nullptr, this, nullptr);
   model_ = model;
-  if (model_ != nullptr)
+  if (model_ != nullptr) {
     connect(model_, &TResultsModel::CurrentRowChanged, this, &TFullInfoPanel::ShowCurrentRow);
+    connect(model_, &TResultsModel::RowJoined, this, &TFullInfoPanel::ShowJoinedEngines);
+  }
   ShowCurrentRow();
 }
 
@@ -74,11 +76,21 @@ void TFullInfoPanel::ShowCurrentRow() {
   loading_ = true;
   dbText2_->setText(record ? Shown(record->URL) : QString());
   dbText2_->adjustSize();
-  dbText3_->setText(record ? Shown(record->SearchEngine) : QString());
+  dbText3_->setText(record ? TResultsModel::EngineNamesText(*record) : QString());
   dbText3_->adjustSize();
   dbMemo1_->setPlainText(record ? Shown(record->Description) : QString());
   dbMemo1_->setReadOnly(!record);
   loading_ = false;
+}
+
+void TFullInfoPanel::ShowJoinedEngines(int row) {
+  // Only the engines changed: the description being typed is left alone.
+  if (row != shownRow_ || model_ == nullptr || model_->Table() == nullptr)
+    return;
+  if (const auto record = model_->Table()->Row(row)) {
+    dbText3_->setText(TResultsModel::EngineNamesText(*record));
+    dbText3_->adjustSize();
+  }
 }
 
 void TFullInfoPanel::DescriptionEdited() {

@@ -38,6 +38,7 @@ class TFullInfoPanel : public QWidget {
 
  private:
   void DescriptionEdited();
+  void ShowJoinedEngines(int row);
 
   TResultsModel* model_ = nullptr;
   QLabel* dbText2_;

@@ -12,6 +12,7 @@
 #include <QStyledItemDelegate>
 #include <QTextDocument>
 #include <QToolTip>
+#include <algorithm>
 #include <exception>
 
 #include "app/results/HintDelays.h"
@@ -53,6 +54,58 @@ class TFlatCheckDelegate : public QStyledItemDelegate {
   }
 };
 
+// The Title column: the title, and for a row two or more engines found a small quiet
+// badge with their count at the cell's right end. Sizes follow the font in logical
+// pixels, so a scaled screen draws it sharp and in proportion.
+class TTitleDelegate : public QStyledItemDelegate {
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+
+  void paint(QPainter* painter, const QStyleOptionViewItem& option,
+             const QModelIndex& index) const override {
+    const int count =
+        static_cast<int>(index.data(TResultsModel::kEnginesRole).toStringList().size());
+    if (count < 2) {
+      QStyledItemDelegate::paint(painter, option, index);
+      return;
+    }
+    QFont font = option.font;
+    if (font.pointSizeF() > 0)
+      font.setPointSizeF(font.pointSizeF() * 0.8);
+    else
+      font.setPixelSize(std::max(6, font.pixelSize() * 4 / 5));
+    const QFontMetrics metrics(font);
+    const QString text = QString::number(count);
+    const int height = std::min(option.rect.height() - 4, metrics.height());
+    const int width = std::max(height + 2, metrics.horizontalAdvance(text) + 8);
+    const QRect badge(option.rect.right() - width - 2,
+                      option.rect.top() + (option.rect.height() - height) / 2, width, height);
+
+    QStyleOptionViewItem titleOption = option;
+    titleOption.rect.setRight(badge.left() - 3);
+    QStyledItemDelegate::paint(painter, titleOption, index);
+
+    painter->save();
+    const bool selected = option.state & QStyle::State_Selected;
+    const QPalette& pal = option.palette;
+    const QColor background = selected ? pal.color(QPalette::Highlight) : pal.color(QPalette::Base);
+    painter->fillRect(
+        QRect(QPoint(titleOption.rect.right() + 1, option.rect.top()), option.rect.bottomRight()),
+        background);
+    painter->setRenderHint(QPainter::Antialiasing);
+    const QColor ink = selected ? pal.color(QPalette::HighlightedText) : QColor(96, 96, 96);
+    QColor fill = ink;
+    fill.setAlpha(selected ? 60 : 40);
+    painter->setPen(Qt::NoPen);
+    painter->setBrush(fill);
+    painter->drawRoundedRect(QRectF(badge), height / 2.0, height / 2.0);
+    painter->setPen(ink);
+    painter->setFont(font);
+    painter->drawText(badge, Qt::AlignCenter, text);
+    painter->restore();
+  }
+};
+
 }  // namespace
 
 TResultsGrid::TResultsGrid(QWidget* parent) : QTableView(parent) {
@@ -75,6 +128,7 @@ TResultsGrid::TResultsGrid(QWidget* parent) : QTableView(parent) {
   setCornerButtonEnabled(false);
   setMouseTracking(true);
   setItemDelegateForColumn(TResultsModel::kCheckedColumn, new TFlatCheckDelegate(this));
+  setItemDelegateForColumn(TResultsModel::kTitleColumn, new TTitleDelegate(this));
 
   QPalette pal = palette();
   for (const auto group : {QPalette::Active, QPalette::Inactive}) {
@@ -188,6 +242,9 @@ void TResultsGrid::URLListBoxMouseMove(Qt::KeyboardModifiers /*shift*/, const QP
           hint += QStringLiteral("\r\r");
         hint += QString::fromStdString(DecodeForDisplay(record->URL));
       }
+      // A row several engines found names them all, after what the boxes ask for.
+      if (!hint.isEmpty() && record->Engines.size() >= 2)
+        hint += QStringLiteral("\r\r") + TResultsModel::EngineNamesText(*record);
     }
   } catch (const std::exception&) {
     // The hint keeps what was built before the failure.

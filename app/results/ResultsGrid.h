@@ -12,7 +12,8 @@ namespace quellion {
 class TDesktopShell;
 class TResultsModel;
 
-// ExDBGrid1: the results grid. Two columns (a flat check box, the title), no header,
+// ExDBGrid1: the results grid. Two columns (a flat check box, the title; a row several
+// engines found shows their count in a small badge at the title's right end), no header,
 // grid lines, scroll bars or border, rows 17 high, whole-row navy selection, nothing
 // editable in place. The selected row is the results table's current row; moving the
 // mouse over a row makes it current and sets the row's hint.
@@ -55,7 +56,7 @@ class TResultsGrid : public QTableView {
   void ExDBGrid1CellClick(int column);
   // URLListBoxMouseMove: position in grid coordinates. Over another row than the
   // current one, that row becomes current and the hint is rebuilt from its
-  // description and/or address.
+  // description and/or address; a row several engines found adds their names.
   void URLListBoxMouseMove(Qt::KeyboardModifiers shift, const QPoint& pos);
   // URLListBoxDblClick: opens the current row's whole address (FullAddress) and marks the row
   // visited (Color 16776960, ticked). Without a current row: nothing. When the shell

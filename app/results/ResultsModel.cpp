@@ -2,6 +2,7 @@
 
 #include <QMetaObject>
 #include <QPointer>
+#include <QStringList>
 #include <mutex>
 
 #include "platform/TextEncoding.h"
@@ -23,7 +24,25 @@ struct TResultsModel::TForwarder {
     QMetaObject::invokeMethod(
         model, [model, rowCount] { model->Announced(rowCount); }, Qt::QueuedConnection);
   }
+
+  void ForwardJoin(int row) {
+    std::lock_guard lock(mutex);
+    if (target == nullptr)
+      return;
+    TResultsModel* model = target;
+    QMetaObject::invokeMethod(
+        model, [model, row] { model->Joined(row); }, Qt::QueuedConnection);
+  }
 };
+
+QString TResultsModel::EngineNamesText(const TResultRecord& row) {
+  QStringList names;
+  for (const TEngineFind& find : row.Engines)
+    names << QString::fromStdString(DecodeForDisplay(find.Engine));
+  if (names.isEmpty())
+    names << QString::fromStdString(DecodeForDisplay(row.SearchEngine));
+  return names.join(QStringLiteral(", "));
+}
 
 TResultsModel::TResultsModel(QObject* parent) : QAbstractTableModel(parent) {}
 
@@ -54,6 +73,12 @@ void TResultsModel::SetTable(TResultTable* table) {
         previous(rowCount);
       forwarder->Forward(rowCount);
     };
+    auto previousJoin = table_->OnRowJoined;
+    table_->OnRowJoined = [forwarder = forwarder_, previousJoin](int row) {
+      if (previousJoin)
+        previousJoin(row);
+      forwarder->ForwardJoin(row);
+    };
     knownRows_ = table_->RowCount();
     current_ = table_->CurrentRow();
   }
@@ -76,8 +101,9 @@ int TResultsModel::columnCount(const QModelIndex& parent) const {
 QVariant TResultsModel::data(const QModelIndex& index, int role) const {
   if (table_ == nullptr || !index.isValid())
     return {};
-  const bool wanted = (index.column() == kCheckedColumn && role == Qt::CheckStateRole) ||
-                      (index.column() == kTitleColumn && role == Qt::DisplayRole);
+  const bool wanted =
+      (index.column() == kCheckedColumn && role == Qt::CheckStateRole) ||
+      (index.column() == kTitleColumn && (role == Qt::DisplayRole || role == kEnginesRole));
   if (!wanted)
     return {};  // the view asks for many roles per cell; only two are ours
   // Rows are read live: between an emptying and its announcement the table may
@@ -89,6 +115,12 @@ QVariant TResultsModel::data(const QModelIndex& index, int role) const {
     return row->Checked.value_or(false) ? Qt::Checked : Qt::Unchecked;
   if (index.column() == kTitleColumn && role == Qt::DisplayRole)
     return QString::fromStdString(DecodeForDisplay(row->Title));
+  if (index.column() == kTitleColumn && role == kEnginesRole) {
+    QStringList names;
+    for (const TEngineFind& find : row->Engines)
+      names << QString::fromStdString(DecodeForDisplay(find.Engine));
+    return names;
+  }
   return {};
 }
 
@@ -142,6 +174,14 @@ void TResultsModel::Refresh() {
     current_ = now;
     emit CurrentRowChanged(current_);
   }
+}
+
+void TResultsModel::Joined(int row) {
+  // A join announced before an emptying refers to a row that is gone.
+  if (resetPending_ || row < 0 || row >= knownRows_)
+    return;
+  emit dataChanged(index(row, kTitleColumn), index(row, kTitleColumn), {kEnginesRole});
+  emit RowJoined(row);
 }
 
 void TResultsModel::RowEdited(int row) {

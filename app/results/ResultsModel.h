@@ -20,6 +20,12 @@ class TResultsModel : public QAbstractTableModel {
 
  public:
   enum Column { kCheckedColumn = 0, kTitleColumn = 1, kColumnCount = 2 };
+  // Title column: the names of the engines that found the row (QStringList, finding
+  // order), decoded for display.
+  static constexpr int kEnginesRole = Qt::UserRole + 1;
+
+  // The engines that found a row, as the window names them: "DuckDuckGo, Brave, Mojeek".
+  static QString EngineNamesText(const TResultRecord& row);
 
   explicit TResultsModel(QObject* parent = nullptr);
   ~TResultsModel() override;
@@ -34,8 +40,8 @@ class TResultsModel : public QAbstractTableModel {
 
   int rowCount(const QModelIndex& parent = QModelIndex()) const override;
   int columnCount(const QModelIndex& parent = QModelIndex()) const override;
-  // Title: Qt::DisplayRole (decoded for display). Checked: Qt::CheckStateRole
-  // (an empty value reads as unchecked).
+  // Title: Qt::DisplayRole (decoded for display) and kEnginesRole. Checked:
+  // Qt::CheckStateRole (an empty value reads as unchecked).
   QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
   Qt::ItemFlags flags(const QModelIndex& index) const override;
 
@@ -55,10 +61,13 @@ class TResultsModel : public QAbstractTableModel {
   void CurrentRowChanged(int row);
   // After Refresh saw the row count change; argument: the new row count.
   void RowsChanged(int rowCount);
+  // Another engine joined the row (its engines changed); the row is repainted.
+  void RowJoined(int row);
 
  private:
   struct TForwarder;
   void Announced(int rowCount);
+  void Joined(int row);
 
   TResultTable* table_ = nullptr;
   std::shared_ptr<TForwarder> forwarder_;

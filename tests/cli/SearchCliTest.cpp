@@ -3,6 +3,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -192,15 +193,97 @@ TEST_F(SearchCommand, CsvPrintsAHeaderAndOneQuotedRecordPerRow) {
       RunCli({"search", "--csv", "--engines", "hotbot", "--host", HostArg(TEngine::Hotbot), "q"});
   ASSERT_EQ(kExitOk, run.status) << run.err;
   EXPECT_EQ(
-      "index,engine,title,url,description\r\n"
+      "index,engine,title,url,description,engines\r\n"
       "0,Hotbot,\"Hotbot result 0, \"\"caf\xc3\xa9\"\"\",http://www.hotbot0.example/page.html,"
-      "Description 0 from Hotbot\r\n"
+      "Description 0 from Hotbot,Hotbot\r\n"
       "1,Hotbot,\"Hotbot result 1, \"\"caf\xc3\xa9\"\"\",http://www.hotbot1.example/page.html,"
-      "Description 1 from Hotbot\r\n"
+      "Description 1 from Hotbot,Hotbot\r\n"
       "2,Hotbot,\"Hotbot result 2, \"\"caf\xc3\xa9\"\"\",http://www.hotbot2.example/page.html,"
-      "Description 2 from Hotbot\r\n",
+      "Description 2 from Hotbot,Hotbot\r\n",
       run.out);
   EXPECT_EQ("Search Complete  -  Found 3 sites", Lines(run.err).back());
+}
+
+// Three engines spell shared pages differently; each page is one row naming every
+// engine that found it, and --sort agreement puts the most agreed rows first.
+TEST_F(SearchCommand, EnginesThatAgreeShareOneRowAndSortFirst) {
+  TSimConfig config;
+  auto& altavista = config[EngineIndex(TEngine::Altavista)];
+  auto& excite = config[EngineIndex(TEngine::Excite)];
+  auto& google = config[EngineIndex(TEngine::Google)];
+  altavista.Total = excite.Total = google.Total = 5;
+  altavista.Overlap = 3;  // shared0 to shared2
+  excite.Overlap = 3;
+  excite.OverlapPrefix = "SHARED";  // no "www.", another letter case
+  google.Overlap = 1;               // shared0 only
+  google.OverlapPrefix = "Www.Shared";
+  excite.DelayMs = 150;  // Altavista, then Excite, then Google
+  google.DelayMs = 300;
+  StartSimulator(config);
+  const auto search = [&](std::vector<std::string> extra) {
+    std::vector<std::string> args = {"search",
+                                     "--engines",
+                                     "altavista,excite,google",
+                                     "--host",
+                                     HostArg(TEngine::Altavista),
+                                     "--host",
+                                     HostArg(TEngine::Excite),
+                                     "--host",
+                                     HostArg(TEngine::Google),
+                                     "--max-sites",
+                                     "100"};
+    args.insert(args.end(), extra.begin(), extra.end());
+    args.push_back("q");
+    return RunCli(args);
+  };
+
+  const TCliRun json = search({"--json", "--report"});
+  ASSERT_EQ(kExitOk, json.status) << json.err;
+  const auto list = nlohmann::json::parse(json.out);
+  // 5 + 5 + 5 results: shared0 found three times, shared1 and shared2 twice.
+  ASSERT_EQ(11u, list.size()) << json.out;
+  const nlohmann::json all = {"Altavista", "Excite", "Google"};
+  const nlohmann::json two = {"Altavista", "Excite"};
+  EXPECT_EQ("www.shared0.example/page.html", list[0]["url"]);  // as it first came
+  EXPECT_EQ("Altavista", list[0]["engine"]);
+  EXPECT_EQ(all, list[0]["engines"]);
+  EXPECT_EQ(two, list[1]["engines"]);
+  EXPECT_EQ(two, list[2]["engines"]);
+  for (size_t i = 3; i < list.size(); ++i)
+    EXPECT_EQ(nlohmann::json({list[i]["engine"]}), list[i]["engines"]) << list[i];
+  // Joined hits are not added hits, and a page that only brings them again ends paging.
+  const auto err = Lines(json.err);
+  EXPECT_NE(err.end(),
+            std::find(err.begin(), err.end(), "report: Excite pages=2 hits=2 end=no-new-hits"))
+      << json.err;
+
+  const TCliRun csv = search({"--csv"});
+  ASSERT_EQ(kExitOk, csv.status) << csv.err;
+  const auto records = Lines(csv.out);
+  ASSERT_EQ(12u, records.size());
+  EXPECT_EQ("index,engine,title,url,description,engines\r", records[0]);
+  EXPECT_EQ(
+      "0,Altavista,Altavista result 0,www.shared0.example/page.html,"
+      "Description 0 from Altavista,Altavista;Excite;Google\r",
+      records[1]);
+
+  // The tab-separated form is unchanged. Sorted: the row all three found, then those
+  // two found, then single finds by best position (Google's result 1 is its 2nd).
+  const TCliRun sorted = search({"--sort", "agreement"});
+  ASSERT_EQ(kExitOk, sorted.status) << sorted.err;
+  const auto rows = Lines(sorted.out);
+  ASSERT_EQ(11u, rows.size());
+  EXPECT_EQ(
+      "0\tAltavista\tAltavista result 0\twww.shared0.example/page.html\t"
+      "Description 0 from Altavista",
+      rows[0]);
+  EXPECT_EQ(0u, rows[1].find("1\tAltavista\tAltavista result 1\twww.shared1.")) << rows[1];
+  EXPECT_EQ(0u, rows[2].find("2\tAltavista\tAltavista result 2\twww.shared2.")) << rows[2];
+  EXPECT_NE(std::string::npos, rows[3].find("\tGoogle\tGoogle result 1\t")) << sorted.out;
+
+  const TCliRun bad = search({"--sort", "rank"});
+  EXPECT_EQ(kExitUsage, bad.status);
+  EXPECT_NE(std::string::npos, bad.err.find("--sort wants agreement or arrival"));
 }
 
 TEST_F(SearchCommand, InterruptStopsTheSearchAndPrintsWhatWasFound) {

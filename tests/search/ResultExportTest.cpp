@@ -94,12 +94,12 @@ TEST(ResultExport, CsvQuotesWhatNeedsItAndDecodesText) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.stored);
     const std::string csv = ResultsToCsv({Row(7, "Google", c.stored, "u.example/", "d")});
-    EXPECT_EQ(
-        "index,engine,title,url,description\r\n7,Google," + c.written + ",http://u.example/,d\r\n",
-        csv);
+    EXPECT_EQ("index,engine,title,url,description,engines\r\n7,Google," + c.written +
+                  ",http://u.example/,d,Google\r\n",
+              csv);
     const auto records = ReadCsv(csv);
     ASSERT_EQ(2u, records.size());
-    EXPECT_EQ((std::vector<std::string>{"7", "Google", c.read, "http://u.example/", "d"}),
+    EXPECT_EQ((std::vector<std::string>{"7", "Google", c.read, "http://u.example/", "d", "Google"}),
               records[1]);
   }
 }
@@ -107,31 +107,35 @@ TEST(ResultExport, CsvQuotesWhatNeedsItAndDecodesText) {
 // Addresses are written whole: an http row gets its "http://" back, an https row keeps
 // its own scheme, a row without an address stays empty.
 TEST(ResultExport, CsvOfSeveralRowsReadsBackFieldForField) {
-  const std::vector<TResultRecord> rows = {
+  std::vector<TResultRecord> rows = {
       Row(0, "Altavista", "A, \"quoted\"", "a.example/?q=1,2", "line one\nline two"),
       Row(1, "Excite", "", "", ""), Row(12, "AllTheWeb", "\xe9t\xe9", "b.example/\xe9", "\""),
       Row(13, "Wikipedia", "W", "https://c.example/wiki/X", "w")};
+  rows[0].Engines = {{"Altavista", 1}, {"Google", 4}};
+  rows[2].Engines = {{"AllTheWeb", 2}, {"Search, \"Co\"", 1}};  // quoted as a whole
   const auto records = ReadCsv(ResultsToCsv(rows));
   ASSERT_EQ(5u, records.size());
-  EXPECT_EQ((std::vector<std::string>{"index", "engine", "title", "url", "description"}),
+  EXPECT_EQ((std::vector<std::string>{"index", "engine", "title", "url", "description", "engines"}),
             records[0]);
   EXPECT_EQ((std::vector<std::string>{"0", "Altavista", "A, \"quoted\"", "http://a.example/?q=1,2",
-                                      "line one\nline two"}),
+                                      "line one\nline two", "Altavista;Google"}),
             records[1]);
-  EXPECT_EQ((std::vector<std::string>{"1", "Excite", "", "", ""}), records[2]);
-  EXPECT_EQ((std::vector<std::string>{"12", "AllTheWeb", "\xc3\xa9t\xc3\xa9",
-                                      "http://b.example/\xc3\xa9", "\""}),
-            records[3]);
-  EXPECT_EQ((std::vector<std::string>{"13", "Wikipedia", "W", "https://c.example/wiki/X", "w"}),
+  EXPECT_EQ((std::vector<std::string>{"1", "Excite", "", "", "", "Excite"}), records[2]);
+  EXPECT_EQ(
+      (std::vector<std::string>{"12", "AllTheWeb", "\xc3\xa9t\xc3\xa9", "http://b.example/\xc3\xa9",
+                                "\"", "AllTheWeb;Search, \"Co\""}),
+      records[3]);
+  EXPECT_EQ((std::vector<std::string>{"13", "Wikipedia", "W", "https://c.example/wiki/X", "w",
+                                      "Wikipedia"}),
             records[4]);
-  EXPECT_EQ("index,engine,title,url,description\r\n", ResultsToCsv({}));
+  EXPECT_EQ("index,engine,title,url,description,engines\r\n", ResultsToCsv({}));
 }
 
 TEST(ResultExport, JsonHasTheMembersOfTheCliAndDecodesText) {
-  const std::vector<TResultRecord> rows = {
-      Row(3, "Google", "caf\xe9 \"q\"", "x.example/", "ctl\x01\n"),
-      Row(4, "Excite", "caf\xc3\xa9", "y.example/", ""),
-      Row(5, "Wikipedia", "W", "https://z.example/w", "")};
+  std::vector<TResultRecord> rows = {Row(3, "Google", "caf\xe9 \"q\"", "x.example/", "ctl\x01\n"),
+                                     Row(4, "Excite", "caf\xc3\xa9", "y.example/", ""),
+                                     Row(5, "Wikipedia", "W", "https://z.example/w", "")};
+  rows[1].Engines = {{"Excite", 2}, {"Google", 1}, {"Mojeek", 5}};
   const std::string text = ResultsToJson(rows);
   EXPECT_EQ(std::string::npos, text.find('\n'));
   const auto list = nlohmann::json::parse(text);
@@ -140,20 +144,23 @@ TEST(ResultExport, JsonHasTheMembersOfTheCliAndDecodesText) {
                             {"engine", "Google"},
                             {"title", "caf\xc3\xa9 \"q\""},
                             {"url", "http://x.example/"},
-                            {"description", "ctl\x01\n"}}),
+                            {"description", "ctl\x01\n"},
+                            {"engines", {"Google"}}}),
             list[0]);
   EXPECT_EQ("caf\xc3\xa9", list[1]["title"]);
+  EXPECT_EQ(nlohmann::json({"Excite", "Google", "Mojeek"}), list[1]["engines"]);
   EXPECT_EQ("https://z.example/w", list[2]["url"]);
   EXPECT_EQ("[]", ResultsToJson({}));
   EXPECT_EQ(text + "\n", ExportResults(rows, TExportFormat::Json));
 }
 
 TEST(ResultExport, HtmlEscapesEveryText) {
-  const std::vector<TResultRecord> rows = {Row(0, "Go<o>gle", "<script>alert('x')</script> & co",
-                                               "a.example/\"><b>x", "<i>desc</i>\x01"),
-                                           Row(1, "Excite", "", "b.example/?a=1&b=2", ""),
-                                           Row(2, "AllTheWeb", "caf\xe9", "c.example/", "plain"),
-                                           Row(3, "Wikipedia", "W", "https://d.example/w", "")};
+  std::vector<TResultRecord> rows = {Row(0, "Go<o>gle", "<script>alert('x')</script> & co",
+                                         "a.example/\"><b>x", "<i>desc</i>\x01"),
+                                     Row(1, "Excite", "", "b.example/?a=1&b=2", ""),
+                                     Row(2, "AllTheWeb", "caf\xe9", "c.example/", "plain"),
+                                     Row(3, "Wikipedia", "W", "https://d.example/w", "")};
+  rows[2].Engines = {{"AllTheWeb", 1}, {"<Brave>", 3}};
   const std::string html = ResultsToHtml(rows, "Results for <q> & \"r\"");
   EXPECT_EQ(0u, html.find("<!DOCTYPE html>\n"));
   EXPECT_NE(std::string::npos, html.find("<meta charset=\"utf-8\">"));
@@ -171,7 +178,9 @@ TEST(ResultExport, HtmlEscapesEveryText) {
                       "noopener\">http://b.example/?a=1&amp;b=2</a> <span "
                       "class=\"engine\">Excite</span></li>"))
       << html;
-  EXPECT_NE(std::string::npos, html.find(">caf\xc3\xa9</a>"));
+  EXPECT_NE(std::string::npos,
+            html.find(">caf\xc3\xa9</a> <span class=\"engine\">AllTheWeb, &lt;Brave&gt;</span>"))
+      << html;
   // An https row keeps its own scheme.
   EXPECT_NE(std::string::npos, html.find("<a href=\"https://d.example/w\" "));
   EXPECT_EQ(std::string::npos, html.find("http://https:"));

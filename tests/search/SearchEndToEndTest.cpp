@@ -2,6 +2,7 @@
 // result store against the engine simulator on loopback.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <mutex>
 
@@ -160,6 +161,42 @@ TEST_F(SearchEndToEnd, DuplicatesAcrossEnginesKeepTheFirstEnginesName) {
   EXPECT_EQ(10, shared);
   // Google's first page brought nothing new: its task ended after it.
   EXPECT_EQ(1, simulator_->RequestCount(TEngine::Google));
+}
+
+// Joined hits name every engine, and paging and hit counts see only appended rows.
+TEST_F(SearchEndToEnd, JoinedHitsNameEveryEngineAndLeavePagingAlone) {
+  TSimConfig config;
+  config[EngineIndex(TEngine::Altavista)].Overlap = 10;
+  config[EngineIndex(TEngine::Google)].Overlap = 5;
+  config[EngineIndex(TEngine::Google)].Total = 12;
+  config[EngineIndex(TEngine::Google)].DelayMs = 300;  // Altavista answers first
+  SetUpSearch(config);
+  control_->SetMaxSites(100);
+  Search(Request({TEngine::Altavista, TEngine::Google}));
+  const auto rows = Rows();
+  for (int i = 0; i < 5; ++i) {
+    const std::string url = "www.shared" + std::to_string(i) + ".example/page.html";
+    const auto row = std::find_if(rows.begin(), rows.end(),
+                                  [&](const TResultRecord& r) { return r.URL == url; });
+    ASSERT_NE(rows.end(), row) << url;
+    EXPECT_EQ((std::vector<TEngineFind>{{"Altavista", i + 1}, {"Google", i + 1}}), row->Engines);
+  }
+  // Pages overlap (see below); a result the engine gave again is not counted again.
+  const auto google10 = std::find_if(rows.begin(), rows.end(), [](const TResultRecord& r) {
+    return r.URL == "www.google10.example/page.html";
+  });
+  ASSERT_NE(rows.end(), google10);
+  EXPECT_EQ((std::vector<TEngineFind>{{"Google", 11}}), google10->Engines);
+  // Google's first page appended 5 rows (results 5 to 9), so its next page starts at
+  // n = 5, as when a hit found elsewhere was simply a duplicate.
+  const auto requests = simulator_->Requests(TEngine::Google);
+  ASSERT_GE(requests.size(), 2u);
+  EXPECT_EQ(5, tools::SimOffsetFor(TEngine::Google, requests[1]));
+  for (const TEngineOutcome& outcome : control_->EngineOutcomes()) {
+    if (outcome.Engine == "Google") {
+      EXPECT_EQ(7, outcome.Hits);  // results 5 to 11; the joined five are not counted
+    }
+  }
 }
 
 TEST_F(SearchEndToEnd, StopDuringAFetchAbortsAndEndsTheSearch) {

@@ -264,7 +264,7 @@ TSimLifelikeResult SimLifelikeResult(int seed, const std::string& keywords, int 
 
 std::string SimLayoutResultURL(TSimLayout layout, const TSimEngineConfig& config, int i) {
   if (i < config.Overlap)
-    return "www.shared" + std::to_string(i) + ".example/page.html";
+    return config.OverlapPrefix + std::to_string(i) + ".example/page.html";
   return "www." + SimLayoutName(layout) + std::to_string(i) + ".example/page.html";
 }
 
@@ -365,7 +365,7 @@ std::string SimLayoutPage(TSimLayout layout, const TSimEngineConfig& config, int
 
 std::string SimResultURL(TEngine engine, const TSimEngineConfig& config, int i) {
   if (i < config.Overlap)
-    return "www.shared" + std::to_string(i) + ".example/page.html";
+    return config.OverlapPrefix + std::to_string(i) + ".example/page.html";
   return "www." + Lower(EngineName(engine)) + std::to_string(i) + ".example/page.html";
 }
 

@@ -28,6 +28,9 @@ struct TSimEngineConfig {
   int HitsPerPage = 10;
   int Total = 100;  // results this engine has in all
   int Overlap = 0;  // its first Overlap results carry the same addresses on every engine
+  // How this engine spells the start of those shared addresses (the same pages for
+  // any letter case of the host, with or without "www.").
+  std::string OverlapPrefix = "www.shared";
   int DelayMs = 0;  // wait before answering each request
   TSimMode Mode = TSimMode::Normal;
   int Port = 0;             // 0: a free port chosen by the system

@@ -9,6 +9,7 @@
 #include <QStyle>
 #include <QTextCursor>
 #include <QToolTip>
+#include <cstdlib>
 
 #include "app/results/FullInfoPanel.h"
 #include "app/results/HintDelays.h"
@@ -309,6 +310,54 @@ TEST_F(ResultsView, NewSearchEmptiesTheGridAndThePanel) {
   EXPECT_EQ(1, panel.Model()->rowCount());
   EXPECT_EQ(QStringLiteral("www.new.example/"), panel.FullInfo()->UrlText()->text());
   EXPECT_EQ(0, grid().currentIndex().row());
+}
+
+// A row two or more engines found: a badge at the right end of its title cell, the
+// engines named in the hint and the full-information panel, and a join while the row
+// is shown updates them.
+TEST_F(ResultsView, RowsSeveralEnginesFoundCarryABadgeAndNameTheirEngines) {
+  auto titleEnd = [&](int row) {
+    const QImage image = grid().viewport()->grab().toImage();
+    const QRect cell = grid().visualRect(grid().model()->index(row, TResultsModel::kTitleColumn));
+    // The last 16 pixels of the cell, where the title of these short rows never reaches.
+    int inked = 0;
+    const QColor base = image.pixelColor(cell.right() - 30, cell.center().y());
+    for (int x = cell.right() - 16; x <= cell.right(); ++x)
+      for (int y = cell.top(); y <= cell.bottom(); ++y) {
+        // The style may shade a selection slightly: only a clear difference counts.
+        const QColor c = image.pixelColor(x, y);
+        inked += std::abs(c.red() - base.red()) + std::abs(c.green() - base.green()) +
+                     std::abs(c.blue() - base.blue()) >
+                 48;
+      }
+    return inked;
+  };
+  EXPECT_EQ(0, titleEnd(0));
+  EXPECT_EQ(0, titleEnd(2));
+
+  MoveTo(Cell(1, 1));  // row 1 shown in the panel
+  EXPECT_EQ(QStringLiteral("Google"), panel.FullInfo()->SearchEngineText()->text());
+  EXPECT_EQ(TAddOutcome::Joined,
+            table.AppendOrJoin("x", "https://two.example/b", "d", "Mojeek", 3, 100));
+  EXPECT_EQ(TAddOutcome::Joined,
+            table.AppendOrJoin("x", "WWW.TWO.example/b#top", "d", "Brave", 1, 100));
+  QApplication::processEvents();
+  EXPECT_EQ(QStringLiteral("Google, Mojeek, Brave"), panel.FullInfo()->SearchEngineText()->text());
+  EXPECT_GT(titleEnd(1), 0);
+  EXPECT_EQ(0, titleEnd(0));
+  // Selected, the badge is drawn too.
+  EXPECT_EQ(1, grid().currentIndex().row());
+
+  // The hint names them after what the boxes ask for; a one-engine row's hint is as it was.
+  MoveTo(Cell(0, 1));
+  EXPECT_EQ(QStringLiteral("one's description\r\rwww.one.example/a"), grid().HintText());
+  MoveTo(Cell(1, 1));
+  EXPECT_EQ(QStringLiteral("two's description\r\rwww.two.example/b\r\rGoogle, Mojeek, Brave"),
+            grid().HintText());
+  descriptionHint = urlHint = false;
+  MoveTo(Cell(0, 1));
+  MoveTo(Cell(1, 1));
+  EXPECT_TRUE(grid().HintText().isEmpty());
 }
 
 TEST(AddressToUrl, KeepsEveryByteAndMendsSlips) {
