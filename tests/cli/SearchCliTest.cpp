@@ -250,7 +250,7 @@ TEST_F(SearchCommand, EnginesThatAgreeShareOneRowAndSortFirst) {
   EXPECT_EQ(two, list[1]["engines"]);
   EXPECT_EQ(two, list[2]["engines"]);
   for (size_t i = 3; i < list.size(); ++i)
-    EXPECT_EQ(nlohmann::json({list[i]["engine"]}), list[i]["engines"]) << list[i];
+    EXPECT_EQ(nlohmann::json::array({list[i]["engine"]}), list[i]["engines"]) << list[i];
   // Joined hits are not added hits, and a page that only brings them again ends paging.
   const auto err = Lines(json.err);
   EXPECT_NE(err.end(),
