@@ -12,6 +12,7 @@
 #include "platform/MainThread.h"
 #include "platform/TextEncoding.h"
 #include "platform/ThreadQueue.h"
+#include "search/EngineRests.h"
 #include "search/QueryBuilder.h"
 #include "search/ResultExport.h"
 #include "search/SearchControl.h"
@@ -39,10 +40,11 @@ constexpr const char* kUsage =
     "  --timeout SECONDS         give up an unanswered page after SECONDS (default 30)\n"
     "  --json                    print one JSON array instead\n"
     "  --csv                     print RFC 4180 CSV (UTF-8, with a header) instead\n"
+    "  --retry-suspended         also ask defined engines that rest after a refusal\n"
     "  --report                  after the search, one line per engine on stderr:\n"
     "                            report: ENGINE pages=N hits=N end=REASON, REASON one\n"
     "                            of table-full, stopped, no-new-hits, rule-ended,\n"
-    "                            failed: TEXT\n";
+    "                            failed: TEXT, blocked: WHY, suspended until HH:MM\n";
 
 // Set by the SIGINT handler, polled by the main loop: an interrupt is "Stop Search".
 std::atomic<bool> interruptRequested{false};
@@ -146,6 +148,7 @@ int RunSearch(CommandContext& ctx) {
   bool json = false;
   bool csv = false;
   bool report = false;
+  bool retrySuspended = false;
   std::optional<int> timeoutSeconds;
 
   TArgReader reader(ctx.args);
@@ -180,6 +183,8 @@ int RunSearch(CommandContext& ctx) {
       csv = true;
     } else if (option == "--report") {
       report = true;
+    } else if (option == "--retry-suspended") {
+      retrySuspended = true;
     } else if (option == "--timeout") {
       const std::string text = reader.Value(option);
       timeoutSeconds = ParseNumber(text, option);
@@ -209,6 +214,8 @@ int RunSearch(CommandContext& ctx) {
   request.ProxyPassword = proxyPassword.value_or(stored.ProxyPassword);
   request.Engines = engines.value_or(stored.Engines);
   request.DefinedEngines = engines ? definedEngines : StoredDefinedEngines();
+  request.RestsFile = DefaultEngineRestsFile();
+  request.RetrySuspended = retrySuspended;
 
   TQueueMainThread mainThread;
   auto& queue = TThreadQueue::Current();

@@ -22,14 +22,16 @@ class THtmlExtractor {
   // page ends). addressOf turns the result's raw address into the one handed on; a
   // result whose address comes back empty is dropped. contentType's charset is the
   // page's encoding; else the page's meta; else UTF-8. Relative addresses in the
-  // document are based on pageUrl. A page that cannot be read yields nothing.
-  void Extract(const std::string& page, const std::string& contentType, const std::string& pageUrl,
+  // document are based on pageUrl. A page that cannot be read yields nothing. A page
+  // on which the definition's blocked_xpath finds something is a challenge page: it
+  // yields nothing and the result is true.
+  bool Extract(const std::string& page, const std::string& contentType, const std::string& pageUrl,
                const std::function<bool()>& mayGoOn,
                const std::function<std::string(const std::string& href)>& addressOf,
                const THitSink& sink);
 
  private:
-  TXPathPtr results_, url_, title_, content_;
+  TXPathPtr results_, url_, title_, content_, blocked_;
 };
 
 }  // namespace quellion

@@ -13,8 +13,11 @@ std::string DefinitionLanguage(const TEngineDefinition& definition, int language
 
 // search_url with its placeholders filled: {query} the keywords encoded as the
 // classic engines encode them, {pageno} first_page_num + pageIndex, {offset}
-// pageIndex * page_size, {lang} DefinitionLanguage.
+// pageIndex * page_size, {first} that offset + 1, {lang} DefinitionLanguage.
 std::string RequestAddress(const TEngineDefinition& definition, const std::string& keywords,
                            int languageIndex, int pageIndex);
+// post_body with the same placeholders filled (for "method": "POST").
+std::string RequestBody(const TEngineDefinition& definition, const std::string& keywords,
+                        int languageIndex, int pageIndex);
 
 }  // namespace quellion

@@ -229,6 +229,14 @@ void THttpCli::HandleMessage(TMessage& message) {
 }
 
 void THttpCli::StartGet() {
+  StartRequest(rqGet);
+}
+
+void THttpCli::StartPost() {
+  StartRequest(rqPost);
+}
+
+void THttpCli::StartRequest(THttpRequest type) {
   if (state_ != httpIdle)
     throw EHttpException("HTTP component is busy", 1);
   ++requestSerial_;
@@ -236,7 +244,7 @@ void THttpCli::StartGet() {
   relocationCount_ = 0;
   socket_->MultiThreaded = MultiThreaded;
   responseHeader_.clear();
-  requestType_ = rqGet;
+  requestType_ = type;
   completionError_ = 0;
   locationChangeRequested_ = false;
   BindClosedHandler();
@@ -438,7 +446,8 @@ void THttpCli::SendRequest() {
   requestBlock_.clear();
   if (OnRequestHeaderBegin)
     OnRequestHeaderBegin(*this);
-  SendCommand("GET " + requestPath_ + " HTTP/1.0");
+  const bool post = requestType_ == rqPost;
+  SendCommand((post ? "POST " : "GET ") + requestPath_ + " HTTP/1.0");
   if (!Sender.empty())
     SendCommand("From: " + Sender);
   if (!Accept.empty())
@@ -465,10 +474,16 @@ void THttpCli::SendRequest() {
   }
   for (const auto& [name, value] : ExtraHeaders)
     SendCommand(name + ": " + value);
+  if (post) {
+    SendCommand("Content-Type: " + ContentTypePost);
+    SendCommand("Content-Length: " + std::to_string(PostBody.size()));
+  }
   acceptRanges_.clear();
   if (OnRequestHeaderEnd)
     OnRequestHeaderEnd(*this);
   SendCommand("");
+  if (post)
+    requestBlock_ += PostBody;
   const std::string block = std::move(requestBlock_);
   requestBlock_.clear();
   socket_->Send(block.data(), static_cast<int>(block.size()));
@@ -771,6 +786,7 @@ void THttpCli::ResolveLocation(const std::string& value) {
 }
 
 void THttpCli::StartRelocation() {
+  requestType_ = rqGet;  // the new address is asked for with a GET
   if (++relocationCount_ > kMaxRelocations) {
     FailRequest(kHttpErrorTooManyRelocations,
                 "too many relocations (more than " + std::to_string(kMaxRelocations) + ")");

@@ -108,6 +108,8 @@ class THttpCli {
   std::string ContentRangeBegin;
   std::string ContentRangeEnd;
   std::string ContentTypePost = "application/x-www-form-urlencoded";
+  // The body StartPost sends (with ContentTypePost).
+  std::string PostBody;
   bool MultiThreaded = false;
   // https: a CA file trusted besides the system's store (empty: the store only).
   std::string CaFile;
@@ -156,12 +158,16 @@ class THttpCli {
   // Starts an asynchronous GET of URL. Raises EHttpException(1, "HTTP component is
   // busy") unless idle; exceptions of starting the lookup also reach the caller.
   void StartGet();
+  // As StartGet, but POSTs PostBody to URL. A relocation answer (301/302/303) is
+  // followed with a GET, as browsers do.
+  void StartPost();
   // Ends the request in progress at once; OnRequestDone(Error 3) follows from the
   // event loop. While idle only closes a still-open socket.
   void Abort();
 
  private:
   void SetState(THttpCliState newState);
+  void StartRequest(THttpRequest type);
   void StartLookup();
   void SendCommand(const std::string& line);
   void SendRequest();
