@@ -14,8 +14,8 @@ namespace {
 // of one task. Relative addresses are resolved against ADDRESS (default: the
 // definition's first-page address for empty keywords).
 int RunDefinitionExtract(CommandContext& ctx, const std::string& definitionFile,
-                         const std::optional<std::string>& pageUrl, int language,
-                         int maxSites, std::vector<std::string> pages) {
+                         const std::optional<std::string>& pageUrl, int language, int maxSites,
+                         std::vector<std::string> pages) {
   const TDefinitionLoad load = LoadDefinitionFile(definitionFile);
   for (const std::string& warning : load.Warnings)
     ctx.err << "warning: " << definitionFile << ": " << warning << "\n";

@@ -68,8 +68,8 @@ class TDefinitionReader : public TPageReader {
  private:
   std::string keywords_;
   int languageIndex_;
-  int pageIndex_ = 0;  // of the next page
-  std::string body_;   // of the page last asked for (POST)
+  int pageIndex_ = 0;       // of the next page
+  std::string body_;        // of the page last asked for (POST)
   bool challenge_ = false;  // the page last read was a challenge page
   TDefinitionExtractor extractor_;
 };

@@ -131,9 +131,8 @@ TEngineCatalog LoadEngineCatalog(const std::vector<std::string>& shippedFolders,
                                  const std::string& userFolder) {
   TEngineCatalog catalog;
   auto hasName = [](const std::vector<TEngineDefinition>& list, const std::string& name) {
-    return std::any_of(list.begin(), list.end(), [&](const TEngineDefinition& d) {
-      return SameTextAscii(d.Name, name);
-    });
+    return std::any_of(list.begin(), list.end(),
+                       [&](const TEngineDefinition& d) { return SameTextAscii(d.Name, name); });
   };
   std::vector<TEngineDefinition> shipped;
   for (const std::string& folder : shippedFolders) {

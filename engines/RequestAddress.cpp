@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "engines/Placeholders.h"
+#include "engines/TextTools.h"
 #include "platform/TextUtil.h"
 #include "search/LanguageTable.h"
 #include "search/QueryBuilder.h"
@@ -21,11 +22,23 @@ std::string DefinitionLanguage(const TEngineDefinition& definition, int language
 
 namespace {
 
+// A form field's value: blanks as '+', every byte but the unreserved ones as %XX.
+std::string FormEncode(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    if (c == ' ')
+      out += '+';
+    else
+      out += PercentEncode(std::string_view(&c, 1));
+  }
+  return out;
+}
+
 std::string Fill(const std::string& pattern, const TEngineDefinition& definition,
-                 const std::string& keywords, int languageIndex, int pageIndex) {
+                 const std::string& keywords, int languageIndex, int pageIndex, bool form) {
   return ExpandPlaceholders(pattern, [&](std::string_view name, std::string& out) {
     if (name == "query")
-      out += EncodeKeywords(keywords);
+      out += form ? FormEncode(keywords) : EncodeKeywords(keywords);
     else if (name == "pageno")
       out += std::to_string(int64_t{definition.FirstPageNum} + pageIndex);
     else if (name == "offset")
@@ -44,12 +57,12 @@ std::string Fill(const std::string& pattern, const TEngineDefinition& definition
 
 std::string RequestAddress(const TEngineDefinition& definition, const std::string& keywords,
                            int languageIndex, int pageIndex) {
-  return Fill(definition.SearchUrl, definition, keywords, languageIndex, pageIndex);
+  return Fill(definition.SearchUrl, definition, keywords, languageIndex, pageIndex, false);
 }
 
 std::string RequestBody(const TEngineDefinition& definition, const std::string& keywords,
                         int languageIndex, int pageIndex) {
-  return Fill(definition.PostBody, definition, keywords, languageIndex, pageIndex);
+  return Fill(definition.PostBody, definition, keywords, languageIndex, pageIndex, true);
 }
 
 }  // namespace quellion

@@ -16,7 +16,9 @@ std::string DefinitionLanguage(const TEngineDefinition& definition, int language
 // pageIndex * page_size, {first} that offset + 1, {lang} DefinitionLanguage.
 std::string RequestAddress(const TEngineDefinition& definition, const std::string& keywords,
                            int languageIndex, int pageIndex);
-// post_body with the same placeholders filled (for "method": "POST").
+// post_body with the same placeholders filled (for "method": "POST"); {query} is
+// form-encoded there (blanks as '+', every other byte but letters, digits and - . _ ~
+// as %XX), so no keyword can add or split a field.
 std::string RequestBody(const TEngineDefinition& definition, const std::string& keywords,
                         int languageIndex, int pageIndex);
 

@@ -231,8 +231,8 @@ std::string PathSegmentValue(std::string_view address, std::string_view prefix) 
   size_t pos = path.find('/');
   while (pos != std::string_view::npos) {
     const size_t end = path.find('/', pos + 1);
-    const std::string_view segment =
-        path.substr(pos + 1, end == std::string_view::npos ? std::string_view::npos : end - pos - 1);
+    const std::string_view segment = path.substr(
+        pos + 1, end == std::string_view::npos ? std::string_view::npos : end - pos - 1);
     if (segment.substr(0, prefix.size()) == prefix)
       return PercentDecode(segment.substr(prefix.size()));
     pos = end;

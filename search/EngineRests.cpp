@@ -126,8 +126,8 @@ bool WriteAll(int fd, const std::string& bytes) {
 // file's name is replaced, never followed.
 bool WriteAtomically(const std::string& file, const std::string& bytes, std::string& error) {
   const std::string temp = file + ".tmp" + std::to_string(::getpid());
-  const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
-                        0600);
+  const int fd =
+      ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
   if (fd < 0) {
     error = "cannot write " + temp + ": " + std::strerror(errno);
     return false;

@@ -73,10 +73,10 @@ bool TSearchControl::Start(const TSearchRequest& request) {
   }
   // The rests are read once, here: a resting engine is listed as suspended and gets
   // no task.
-  const TEngineRests rests = request.RestsFile.empty() || request.RetrySuspended ||
-                                     request.DefinedEngines.empty()
-                                 ? TEngineRests()
-                                 : ReadEngineRests(request.RestsFile, RestClockNow());
+  const TEngineRests rests =
+      request.RestsFile.empty() || request.RetrySuspended || request.DefinedEngines.empty()
+          ? TEngineRests()
+          : ReadEngineRests(request.RestsFile, RestClockNow());
   std::vector<std::shared_ptr<const TDefinedEngine>> asked;
   for (const std::shared_ptr<const TDefinedEngine>& engine : request.DefinedEngines) {
     listed(engine->Name());
