@@ -40,18 +40,22 @@ TEST_F(EnginesCli, ListsEveryEngineThenBrokenFiles) {
   const TCliRun run = RunCli({"engines"});
   EXPECT_EQ(run.status, 0);
   const std::string shipped = ShippedEngineFolders().front();
-  EXPECT_EQ(Lines(run.out),
-            (std::vector<std::string>{
-                "Altavista\tclassic\tbuilt in", "Excite\tclassic\tbuilt in",
-                "Hotbot\tclassic\tbuilt in", "AllTheWeb\tclassic\tbuilt in",
-                "Google\tclassic\tbuilt in", "DuckDuckGo\thtml\t" + shipped + "/duckduckgo.json",
-                "Mojeek\thtml\t" + shipped + "/mojeek.json",
-                "SearXNG\tjson, disabled\t" + shipped + "/searxng.json",
-                "wikipedia\tjson\t" + mine,  // the user's replaces the shipped Wikipedia
-                "invalid\t" + big + "\tfile is larger than 1 MiB",
-                "invalid\t" + broken +
-                    "\tbad JSON: parse error at line 3, column 4: syntax error while parsing "
-                    "object key - unexpected ','; expected string literal"}));
+  EXPECT_EQ(
+      Lines(run.out),
+      (std::vector<std::string>{
+          "Altavista\tclassic\tbuilt in", "Excite\tclassic\tbuilt in", "Hotbot\tclassic\tbuilt in",
+          "AllTheWeb\tclassic\tbuilt in", "Google\tclassic\tbuilt in",
+          "Bing\thtml\t" + shipped + "/bing.json", "Brave\thtml\t" + shipped + "/brave.json",
+          "DuckDuckGo\thtml\t" + shipped + "/duckduckgo.json",
+          "Mojeek\thtml\t" + shipped + "/mojeek.json",
+          "SearXNG\tjson, disabled\t" + shipped + "/searxng.json",
+          "Startpage\thtml\t" + shipped + "/startpage.json",
+          "wikipedia\tjson\t" + mine,  // the user's replaces the shipped Wikipedia
+          "Yahoo\thtml\t" + shipped + "/yahoo.json",
+          "invalid\t" + big + "\tfile is larger than 1 MiB",
+          "invalid\t" + broken +
+              "\tbad JSON: parse error at line 3, column 4: syntax error while parsing "
+              "object key - unexpected ','; expected string literal"}));
 }
 
 TEST_F(EnginesCli, SearchRunsUserDefinitionsAgainstTheSimulator) {

@@ -89,5 +89,36 @@ TEST_F(SearchReport, WithoutTheOptionNoReportAndBadTimeoutsAreBadUsage) {
   }
 }
 
+// A refusal ends the engine "blocked"; the next search, in another process as far as
+// the shared state file knows, reports it suspended without asking it, and
+// --retry-suspended asks it all the same.
+TEST_F(SearchReport, BlockedThenSuspendedUntilRetried) {
+  TSimLayoutConfig layouts;
+  layouts[static_cast<int>(TSimLayout::DuckDuckGo)].Mode = TSimMode::Blocked;
+  TEngineSimulator blocking({}, layouts);
+  blocking.Start();
+  settings_.Dir().Write(
+      "tarnwick-quellion/engines/duck.json",
+      test::SimDuckDuckGoPostDefinition(blocking.LayoutHost(TSimLayout::DuckDuckGo)));
+  const std::vector<std::string> args = {"search",    "--report",    "--timeout", "2",
+                                         "--engines", "simduckpost", "q"};
+  const TRun first = RunWith(args);
+  EXPECT_EQ(kExitOk, first.status);
+  EXPECT_EQ(Lines(first.err).back(), "report: SimDuckPost pages=1 hits=0 end=blocked: HTTP 202");
+
+  const TRun second = RunWith(args);
+  const std::string line = Lines(second.err).back();
+  EXPECT_EQ(line.rfind("report: SimDuckPost pages=0 hits=0 end=suspended until ", 0), 0u) << line;
+  EXPECT_EQ(line.size(),
+            std::string("report: SimDuckPost pages=0 hits=0 end=suspended until ").size() + 5);
+  EXPECT_EQ(blocking.LayoutRequests(TSimLayout::DuckDuckGo).size(), 1u);
+
+  std::vector<std::string> retry = args;
+  retry.insert(retry.begin() + 1, "--retry-suspended");
+  const TRun third = RunWith(retry);
+  EXPECT_EQ(Lines(third.err).back(), "report: SimDuckPost pages=1 hits=0 end=blocked: HTTP 202");
+  EXPECT_EQ(blocking.LayoutRequests(TSimLayout::DuckDuckGo).size(), 2u);
+}
+
 }  // namespace
 }  // namespace quellion::cli

@@ -1,7 +1,6 @@
 // Whole searches with engines given as data, through search control, the task
 // runner, the fetch loop and the result store, against the simulator on loopback.
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -161,10 +160,9 @@ TEST_F(DefinedSearch, PostedFormsAndOneBasedOffsets) {
   layouts[static_cast<int>(TSimLayout::Bing)].Total = 15;
   Start({}, layouts);
   TSearchRequest request;
-  request.DefinedEngines = {
-      Engine(test::SimDuckDuckGoPostDefinition(Host(TSimLayout::DuckDuckGo))),
-      Engine(test::SimMojeekDefinition(Host(TSimLayout::Mojeek))),
-      Engine(test::SimBingDefinition(Host(TSimLayout::Bing)))};
+  request.DefinedEngines = {Engine(test::SimDuckDuckGoPostDefinition(Host(TSimLayout::DuckDuckGo))),
+                            Engine(test::SimMojeekDefinition(Host(TSimLayout::Mojeek))),
+                            Engine(test::SimBingDefinition(Host(TSimLayout::Bing)))};
   Search(request, 1000);
 
   EXPECT_EQ(simulator_->LayoutRequests(TSimLayout::DuckDuckGo),
@@ -201,21 +199,19 @@ TEST_F(DefinedSearch, BlockedEnginesRestAndAreSkippedUntilRetried) {
   test::TTempDir state("quellion-rests");
   TSearchRequest request;
   request.RestsFile = state.File("sub/engine-rests");
-  request.DefinedEngines = {
-      Engine(test::SimDuckDuckGoPostDefinition(Host(TSimLayout::DuckDuckGo))),
-      Engine(test::SimMojeekDefinition(Host(TSimLayout::Mojeek))),
-      Engine(test::SimBingDefinition(Host(TSimLayout::Bing))),
-      Engine(test::SimSearxngDefinition(Host(TSimLayout::Searxng)))};
+  request.DefinedEngines = {Engine(test::SimDuckDuckGoPostDefinition(Host(TSimLayout::DuckDuckGo))),
+                            Engine(test::SimMojeekDefinition(Host(TSimLayout::Mojeek))),
+                            Engine(test::SimBingDefinition(Host(TSimLayout::Bing))),
+                            Engine(test::SimSearxngDefinition(Host(TSimLayout::Searxng)))};
   const int64_t before = RestClockNow();
   Search(request, 1000);
   std::vector<std::string> lines;
   for (const TEngineOutcome& o : control_->EngineOutcomes())
     lines.push_back(o.Line());
-  EXPECT_EQ(lines, (std::vector<std::string>{
-                       "SimDuckPost pages=1 hits=0 end=blocked: HTTP 202",
-                       "SimMojeek pages=1 hits=0 end=blocked: challenge page",
-                       "SimBing pages=1 hits=0 end=blocked: HTTP 429",
-                       "SimSearx pages=2 hits=5 end=no-new-hits"}));
+  EXPECT_EQ(lines, (std::vector<std::string>{"SimDuckPost pages=1 hits=0 end=blocked: HTTP 202",
+                                             "SimMojeek pages=1 hits=0 end=blocked: challenge page",
+                                             "SimBing pages=1 hits=0 end=blocked: HTTP 429",
+                                             "SimSearx pages=2 hits=5 end=no-new-hits"}));
   const TEngineRests rests = ReadEngineRests(request.RestsFile, before);
   EXPECT_EQ(rests.size(), 3u);
   EXPECT_GE(RestEnd(rests, "SimDuckPost"), before + 600);  // ten minutes by default

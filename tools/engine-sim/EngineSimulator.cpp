@@ -127,8 +127,7 @@ std::string UriComponent(const std::string& text) {
 }
 
 std::string Base64Url(const std::string& text) {
-  static const char* alphabet =
-      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_";
+  static const char* alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_";
   std::string out;
   size_t i = 0;
   for (; i + 2 < text.size(); i += 3) {
@@ -265,9 +264,10 @@ std::string SimLayoutPage(TSimLayout layout, const TSimEngineConfig& config, int
                    HtmlEscape(description) + "</div></div></div></div>\n";
         break;
       case TSimLayout::Startpage:
-        entries += "<div class=\"w-gl__result result\"><a class=\"result-title result-link\" href=\"" +
-                   HtmlEscape(url) + "\"><style>.t{color:#2e39b3}</style><h2>" + HtmlEscape(title) +
-                   "</h2></a><p class=\"description\">" + HtmlEscape(description) + "</p></div>\n";
+        entries +=
+            "<div class=\"w-gl__result result\"><a class=\"result-title result-link\" href=\"" +
+            HtmlEscape(url) + "\"><style>.t{color:#2e39b3}</style><h2>" + HtmlEscape(title) +
+            "</h2></a><p class=\"description\">" + HtmlEscape(description) + "</p></div>\n";
         break;
       case TSimLayout::Bing:
         entries += "<li class=\"b_algo\"><h2><a href=\"https://www.bing.com/ck/a?!&amp;&amp;p=" +

@@ -66,8 +66,8 @@ std::string SimResultPage(TEngine engine, const TSimEngineConfig& config, int fi
 enum class TSimLayout { DuckDuckGo, Mojeek, Wikipedia, Searxng, Brave, Startpage, Bing, Yahoo };
 inline constexpr int kSimLayoutCount = 8;
 inline constexpr std::array<TSimLayout, kSimLayoutCount> kAllSimLayouts = {
-    TSimLayout::DuckDuckGo, TSimLayout::Mojeek, TSimLayout::Wikipedia, TSimLayout::Searxng,
-    TSimLayout::Brave,      TSimLayout::Startpage, TSimLayout::Bing,   TSimLayout::Yahoo};
+    TSimLayout::DuckDuckGo, TSimLayout::Mojeek,    TSimLayout::Wikipedia, TSimLayout::Searxng,
+    TSimLayout::Brave,      TSimLayout::Startpage, TSimLayout::Bing,      TSimLayout::Yahoo};
 using TSimLayoutConfig = std::array<TSimEngineConfig, kSimLayoutCount>;
 
 // "duckduckgo", "mojeek", "wikipedia", "searxng", "brave", "startpage", "bing", "yahoo".
