@@ -29,6 +29,7 @@
 #include "app/results/ResultsPanel.h"
 #include "app/widgets/DesignFont.h"
 #include "app/widgets/DesktopShell.h"
+#include "search/EngineRests.h"
 #include "search/LanguageTable.h"
 #include "search/SearchControl.h"
 #include "search/StatusTextRelay.h"
@@ -204,6 +205,13 @@ void TMainForm::WireSearchControl() {
   searchControl_->OnEngineOutcomesChanged = [this] {
     ui_->Panel4->OutcomeStrip()->SetOutcomes(searchControl_->EngineOutcomes());
   };
+  // The rest ends for this window and the CLI alike; the next search asks the engine.
+  ui_->Panel4->OutcomeStrip()->OnTryAgain = [this](const std::string& engine) {
+    if (demoHosts_)
+      return;  // the demo keeps no rests
+    std::string error;
+    SetEngineRest(DefaultEngineRestsFile(), engine, 0, RestClockNow(), error);
+  };
 }
 
 void TMainForm::FillLanguageBox() {
@@ -334,6 +342,9 @@ TSearchRequest TMainForm::Snapshot() const {
   request.DefinedEngines =
       demoHosts_ ? DemoDefinedEngines(definedEngines_->TickedDefinitions(), demoDefinedHosts_)
                  : definedEngines_->TickedEngines();
+  // Rests are kept for the real engines only, shared with the CLI.
+  if (!demoHosts_)
+    request.RestsFile = DefaultEngineRestsFile();
   return request;
 }
 

@@ -3,6 +3,8 @@
 #include <QRect>
 #include <QString>
 #include <QWidget>
+#include <functional>
+#include <string>
 #include <vector>
 
 #include "search/EngineOutcome.h"
@@ -12,14 +14,16 @@ namespace quellion {
 // A thin row under the results grid: one small mark per engine of the latest search,
 // in start order, with the engine's name as far as it fits. The mark's colour says how
 // the engine is doing: grey while it runs, green once it has ended with hits, amber when
-// it ended without any, red with "!" when it failed. Hovering a mark shows its full
-// outcome line. Hidden until a search has engines. GUI thread only: the window feeds it
-// from TSearchControl::OnEngineOutcomesChanged.
+// it ended without any, red with "!" when it failed, violet with "z" when the engine
+// refused this client and rests (blocked, or suspended and not asked). Hovering a mark
+// shows its full outcome line; a resting engine's mark offers "Try again now" in its
+// context menu. Hidden until a search has engines. GUI thread only: the window feeds
+// it from TSearchControl::OnEngineOutcomesChanged.
 class TEngineOutcomeStrip : public QWidget {
   Q_OBJECT
 
  public:
-  enum class TMark { Running, Found, Empty, Failed };
+  enum class TMark { Running, Found, Empty, Failed, Resting };
   static constexpr int kHeight = 15;
 
   explicit TEngineOutcomeStrip(QWidget* parent = nullptr);
@@ -33,11 +37,19 @@ class TEngineOutcomeStrip : public QWidget {
   QString MarkToolTip(int i) const;
   // The engine whose mark covers pos, or -1.
   int MarkAt(const QPoint& pos) const;
+  // Whether engine i's mark offers "Try again now"; TryAgain(i) is what it does: it
+  // calls OnTryAgain with the engine's name.
+  bool OffersTryAgain(int i) const;
+  void TryAgain(int i);
+
+  // "Try again now" was chosen for the engine of that name.
+  std::function<void(const std::string& engine)> OnTryAgain;
 
   QSize sizeHint() const override;
 
  protected:
   bool event(QEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
 
  private:
