@@ -3,8 +3,8 @@
 // The remembered values: the one table of the named values the main window keeps in
 // "Software\Tarnwick Quellion" (name, type, default, limits), the defined engines' ticks
 // beside them, and the rules by which a stored value is read. The window's restore and
-// store and quellion-cli's stored defaults all read it. No GUI toolkit; the engine names and the
-// language count come from the search headers (constants only, nothing to link).
+// store and quellion-cli's stored defaults all read it. No GUI toolkit; the engine names
+// and the language count come from the search headers (constants only, nothing to link).
 
 #include <array>
 #include <cstdint>
