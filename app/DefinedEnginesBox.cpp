@@ -75,12 +75,9 @@ bool TDefinedEnginesBox::eventFilter(QObject* watched, QEvent* event) {
 
 void TDefinedEnginesBox::Restore(const TRegistry& registry) {
   const TRegistryKey* key = registry.FindKey(HKEY_CURRENT_USER, kKeyName);
-  for (size_t i = 0; i < engineBoxes_.size(); ++i) {
-    bool ticked = false;
-    if (key)
-      key->ReadBool(catalog_.Engines[i].Name, ticked);
-    engineBoxes_[i]->setChecked(ticked && catalog_.Engines[i].Enabled);
-  }
+  for (size_t i = 0; i < engineBoxes_.size(); ++i)
+    engineBoxes_[i]->setChecked(catalog_.Engines[i].Enabled &&
+                                ReadDefinedEngineTick(key, catalog_.Engines[i].Name));
 }
 
 void TDefinedEnginesBox::Store(TRegistry& registry) const {
@@ -90,7 +87,7 @@ void TDefinedEnginesBox::Store(TRegistry& registry) const {
   // Ticks of engines whose files are gone for now stay as they were.
   for (size_t i = 0; i < engineBoxes_.size(); ++i)
     if (catalog_.Engines[i].Enabled)
-      key->WriteBool(catalog_.Engines[i].Name, engineBoxes_[i]->isChecked());
+      WriteDefinedEngineTick(*key, catalog_.Engines[i].Name, engineBoxes_[i]->isChecked());
 }
 
 std::vector<std::shared_ptr<const TDefinedEngine>> TDefinedEnginesBox::TickedEngines() const {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engines/EngineCatalog.h"
+#include "settings/SettingsSchema.h"
 
 class QCheckBox;
 
@@ -18,7 +19,7 @@ class TRegistry;
 // classic four, scrolling when there are many. A definition switched off, and a file
 // that could not be loaded, show disabled with the reason as tooltip. The ticks live in
 // their own key, "Software\Tarnwick Quellion Defined Engines" (one DWORD per engine
-// name), beside the window's sixteen values. GUI thread only.
+// name), beside the window's remembered values. GUI thread only.
 class TDefinedEnginesBox : public QScrollArea {
  public:
   static constexpr const char* kKeyName = kDefinedEnginesKeyName;

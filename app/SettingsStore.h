@@ -18,7 +18,7 @@ std::string SettingsKeyName();
 // (non-empty text) value keeps its default host. Only read, never written.
 TEngineHosts ReadEngineHosts();
 
-// The window's sixteen named values, read from and written to the process's store
+// The window's named values (kSettings), read from and written to the process's store
 // (app/choices finds the controls by object name). Storing first deletes the key with
 // everything in it, so values the program does not know are dropped; the bar's record
 // is written afterwards by the caller.

@@ -95,7 +95,7 @@ int RunExtract(CommandContext& ctx) {
 
   TResultTable table;
   table.Empty();
-  TClassicRules extractor(engine);
+  TClassicRules rules(engine);
   auto mayReadBlock = [&] { return table.RowCount() < maxSites; };  // Searching is up
   auto sink = [&](const THit& hit) {
     const bool added =
@@ -106,7 +106,7 @@ int RunExtract(CommandContext& ctx) {
   for (const std::string& file : files) {
     const std::string page = ReadInput(file, ctx.in);
     try {
-      extractor.Extract(page, mayReadBlock, sink);
+      rules.Extract(page, mayReadBlock, sink);
     } catch (const ERuleFailed&) {
       ctx.out.flush();
       ctx.err << "task ended\n";

@@ -18,6 +18,7 @@
 #include "search/SearchControl.h"
 #include "search/StatusTextRelay.h"
 #include "settings/Registry.h"
+#include "settings/SettingsSchema.h"
 
 namespace quellion::cli {
 namespace {
@@ -125,8 +126,7 @@ std::vector<std::shared_ptr<const TDefinedEngine>> StoredDefinedEngines() {
   if (!key)
     return engines;
   for (const TEngineDefinition& d : LoadEngineCatalog().Engines) {
-    bool ticked = false;
-    if (d.Enabled && key->ReadBool(d.Name, ticked) == TRegReadStatus::rsOk && ticked)
+    if (d.Enabled && ReadDefinedEngineTick(key, d.Name))
       engines.push_back(MakeDefinedEngine(d));
   }
   return engines;

@@ -27,10 +27,6 @@ struct TEngineCatalog {
   const TInvalidDefinition* FindInvalid(std::string_view name) const;
 };
 
-// The settings key where the window keeps the defined engines' ticks: one DWORD per
-// engine name, 1 ticked. quellion-cli search reads it for its default choices.
-inline constexpr const char* kDefinedEnginesKeyName = "Software\\Tarnwick Quellion Defined Engines";
-
 // The folders the shipped definitions are read from, most important first. From the
 // build tree: the source tree's data/engines alone. Installed: every data folder of the
 // XDG rules ($XDG_DATA_HOME, then each of $XDG_DATA_DIRS), then the folder beside the

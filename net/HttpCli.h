@@ -103,7 +103,8 @@ class THttpCli {
   bool NoCache = false;
   double ModifiedSince = 0;  // days since 1899-12-30, fraction = time of day
   std::string Cookie;
-  // Further request header lines (name, value), written after the client's own.
+  // Further request header lines (name, value), written after the client's own; a
+  // proxy's CONNECT request does not carry them.
   std::vector<std::pair<std::string, std::string>> ExtraHeaders;
   std::string ContentRangeBegin;
   std::string ContentRangeEnd;

@@ -60,4 +60,13 @@ TEngineHosts ReadStoredEngineHosts(const TRegistry& registry) {
   return hosts;
 }
 
+bool ReadDefinedEngineTick(const TRegistryKey* key, std::string_view name) {
+  bool ticked = false;
+  return key && key->ReadBool(std::string(name), ticked) == TRegReadStatus::rsOk && ticked;
+}
+
+void WriteDefinedEngineTick(TRegistryKey& key, std::string_view name, bool ticked) {
+  key.WriteBool(std::string(name), ticked);
+}
+
 }  // namespace quellion

@@ -1,10 +1,10 @@
 #pragma once
 
-// The remembered values: the one table of the sixteen named values the main window keeps
-// in "Software\Tarnwick Quellion" (name, type, default, limits) and the rules by which a
-// stored value is read. The window's restore and store and quellion-cli's stored defaults
-// all read it. No GUI toolkit; the engine names and the language count come from the
-// search headers (constants only, nothing to link).
+// The remembered values: the one table of the named values the main window keeps in
+// "Software\Tarnwick Quellion" (name, type, default, limits), the defined engines' ticks
+// beside them, and the rules by which a stored value is read. The window's restore and
+// store and quellion-cli's stored defaults all read it. No GUI toolkit; the engine names
+// and the language count come from the search headers (constants only, nothing to link).
 
 #include <array>
 #include <cstdint>
@@ -26,7 +26,7 @@ enum class TOutOfRange {
   orNothing,  // -1, nothing selected (a language that does not exist)
 };
 
-// The sixteen values, in the order they are read.
+// The values, in the order they are read.
 enum class TSetting {
   HintDescription,
   HintURL,
@@ -45,7 +45,6 @@ enum class TSetting {
   ProxyPort,
   ProxyPassword,
 };
-inline constexpr int kSettingCount = 16;
 
 struct TSettingRow {
   TSetting Id;
@@ -58,7 +57,7 @@ struct TSettingRow {
 };
 
 // Booleans and integers are REG_DWORD (a boolean reads true when non-zero), text is REG_SZ.
-inline constexpr std::array<TSettingRow, kSettingCount> kSettings = {{
+inline constexpr auto kSettings = std::to_array<TSettingRow>({
     {TSetting::HintDescription, "HintDescription", TSettingType::stBoolean, 1},
     {TSetting::HintURL, "HintURL", TSettingType::stBoolean, 1},
     {TSetting::FullInfo, "FullInfo", TSettingType::stBoolean, 1},
@@ -80,7 +79,11 @@ inline constexpr std::array<TSettingRow, kSettingCount> kSettings = {{
     {TSetting::ProxyPort, "ProxyPort", TSettingType::stInteger, 80, 0, 99999,
      TOutOfRange::orDefault},
     {TSetting::ProxyPassword, "ProxyPassword", TSettingType::stText},
-}};
+});
+// How many values the window keeps, as the table has them.
+inline constexpr int kSettingCount = static_cast<int>(kSettings.size());
+static_assert(kSettingCount == static_cast<int>(TSetting::ProxyPassword) + 1,
+              "one row per TSetting");
 
 // The order in which storing writes them.
 inline constexpr std::array<TSetting, kSettingCount> kStoreOrder = {
@@ -114,5 +117,14 @@ std::string ReadTextSetting(const TRegistryKey* key, TSetting setting);      // 
 // "Software\Tarnwick Quellion Engines", by EngineIndex; "" where none is stored, which means
 // the engine's compiled-in host. Only read, never written.
 TEngineHosts ReadStoredEngineHosts(const TRegistry& registry);
+
+// The key where the window keeps the defined engines' ticks: one DWORD per engine name,
+// 1 ticked, 0 not. quellion-cli search reads it for its default choices.
+inline constexpr const char* kDefinedEnginesKeyName = "Software\\Tarnwick Quellion Defined Engines";
+
+// Whether the defined engine called name is ticked in key (the defined engines' key, or
+// null: none stored). Missing or not a DWORD of exactly 4 bytes, it is not.
+bool ReadDefinedEngineTick(const TRegistryKey* key, std::string_view name);
+void WriteDefinedEngineTick(TRegistryKey& key, std::string_view name, bool ticked);
 
 }  // namespace quellion

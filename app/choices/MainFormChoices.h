@@ -1,6 +1,6 @@
 #pragma once
 
-// The main window's remembered choices: sixteen named values beside the bar's record in
+// The main window's remembered choices: the named values of kSettings beside the bar's record in
 // "Software\Tarnwick Quellion". The controls are found by object name under the form
 // (HintDescriptionCheckBox, ..., LanguageComboBox, PageControl, SpinEdit1, ProxyName,
 // ProxyPort, ProxyUserName, ProxyPassword, Panel5), so any widget tree with those names
@@ -21,12 +21,12 @@ class TRegistryKey;
 // another type or (for integers) not 4 bytes gives its control the default. Right after
 // "FullInfo", Panel5 is shown exactly when "Full Info" is ticked.
 void RestoreFormChoices(QWidget& form, const TRegistryKey& key);
-// Writes the sixteen values in their fixed order into key (the caller has emptied it).
+// Writes the values in their fixed order (kStoreOrder) into key (the caller has emptied it).
 void StoreFormChoices(const QWidget& form, TRegistryKey& key);
 
 // The same against the store, as the window does it. Restore opens the key, creating it
 // (in memory) when missing. Store deletes the key with everything in it, the bar's record
-// included, and rebuilds it with the sixteen values; the bar's record and Flush() follow.
+// included, and rebuilds it with the values; the bar's record and Flush() follow.
 void RestoreFormChoices(QWidget& form, TRegistry& registry);
 void StoreFormChoices(const QWidget& form, TRegistry& registry);
 

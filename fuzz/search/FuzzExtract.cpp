@@ -12,13 +12,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace quellion;
   const TEngine engine = kAllEngines[data[0] % kEngineCount];
   const std::string page(reinterpret_cast<const char*>(data + 1), size - 1);
-  TClassicRules extractor(engine);
+  TClassicRules rules(engine);
   int rows = 0;
   auto sink = [&](const THit& hit) { rows += hit.URL.empty() ? 0 : 1; };
   auto mayRead = [&] { return rows < 1000; };
   for (int pass = 0; pass < 2; ++pass) {
     try {
-      extractor.Extract(page, mayRead, sink);
+      rules.Extract(page, mayRead, sink);
     } catch (const ERuleFailed&) {
       break;
     }

@@ -77,7 +77,7 @@ TEST_F(DefinedEnginesBoxTest, TicksAreRememberedInTheirOwnKey) {
   registry.FindKey(HKEY_CURRENT_USER, TDefinedEnginesBox::kKeyName)
       ->ReadBool("Removed Engine", kept);
   EXPECT_TRUE(kept);
-  // The sixteen values' key is not touched.
+  // The remembered values' key is not touched.
   EXPECT_EQ(registry.FindKey(HKEY_CURRENT_USER, kQuellionKeyName), nullptr);
 }
 

@@ -233,7 +233,7 @@ TEST_F(MainFormWindow, SettingsAreReadAtCreationAndRebuiltAtDestruction) {
   ASSERT_EQ(key->ReadBinary("", record), TRegReadStatus::rsOk);
   ASSERT_EQ(record.size(), 84u);
   EXPECT_EQ(static_cast<unsigned char>(record[4]), abeRight);
-  EXPECT_EQ(key->ValueNames().size(), 17u);  // sixteen named values and the record
+  EXPECT_EQ(key->ValueNames().size(), 17u);  // the named values and the record
   std::int32_t maxSites = 0;
   EXPECT_EQ(key->ReadInteger("MaxSites", maxSites), TRegReadStatus::rsOk);
   EXPECT_EQ(maxSites, 1000);

@@ -6,6 +6,7 @@
 
 #include "engines/EngineCatalog.h"
 #include "settings/Registry.h"
+#include "settings/SettingsSchema.h"
 #include "tests/engines/SimDefinitions.h"
 #include "tests/support/CliRunner.h"
 #include "tests/support/SettingsSandbox.h"

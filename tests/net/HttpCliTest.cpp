@@ -184,7 +184,7 @@ TEST_F(HttpCliTest, EventsOfAPlainGetInOrder) {
   EXPECT_EQ(r.client.ResponseHeader(),
             (std::vector<std::string>{"HTTP/1.0 200 OK", "Set-Cookie: id=1", "Content-Length: 5"}));
   // Later turns of the event loop bring nothing more.
-  test::WaitFor([] { return false; }, 100);
+  test::PumpFor(100);
   EXPECT_EQ(r.doneCount, 1);
 }
 
@@ -346,7 +346,7 @@ TEST_F(HttpCliTest, ResetMidBodyEndsLikeAClose) {
   EXPECT_EQ(r.doneError, 0);
   EXPECT_EQ(r.client.StatusCode(), 200);
   EXPECT_EQ(r.stream.DataString(), "first part");
-  test::WaitFor([] { return false; }, 50);
+  test::PumpFor(50);
   EXPECT_EQ(r.doneCount, 1);
 }
 
@@ -410,7 +410,7 @@ TEST_F(HttpCliTest, RelocationChainEndsInOneRequestDone) {
                         Respond("HTTP/1.0 302 Found\r\nLocation: /c\r\n\r\n"), Respond(kOk + "c")});
   TRecordingClient r;
   ASSERT_TRUE(r.Get(server.Url("/a")));
-  test::WaitFor([] { return false; }, 50);
+  test::PumpFor(50);
   EXPECT_EQ(r.doneCount, 1);
   EXPECT_EQ(r.stream.DataString(), "c");
   EXPECT_EQ(server.ConnectionCount(), 3u);
@@ -453,7 +453,7 @@ TEST_F(HttpCliTest, RelocationsThroughAProxyStayOnTheProxy) {
 TEST_F(HttpCliTest, AbortWhileIdleFiresNothing) {
   TRecordingClient r;
   r.client.Abort();
-  test::WaitFor([] { return false; }, 50);
+  test::PumpFor(50);
   EXPECT_TRUE(r.events.empty());
 }
 
@@ -463,7 +463,7 @@ TEST_F(HttpCliTest, AbortDuringTheLookup) {
   r.client.URL = "http://pending.example/";
   r.client.StartGet();
   EXPECT_EQ(r.client.State(), httpResolving);
-  test::WaitFor([] { return false; }, 50);
+  test::PumpFor(50);
   r.client.Abort();
   EXPECT_FALSE(r.done) << "never from inside Abort";
   EXPECT_EQ(r.client.State(), httpIdle);
@@ -471,7 +471,7 @@ TEST_F(HttpCliTest, AbortDuringTheLookup) {
   EXPECT_EQ(r.doneError, 3);
   EXPECT_EQ(r.client.StatusCode(), 404);
   EXPECT_EQ(r.client.ReasonPhrase(), "Connection aborted on request");
-  test::WaitFor([] { return false; }, 50);
+  test::PumpFor(50);
   EXPECT_EQ(r.doneCount, 1);
 }
 
@@ -494,7 +494,7 @@ TEST_F(HttpCliTest, AbortDuringTheConnect) {
   TRecordingClient r(false);
   r.client.URL = "http://127.0.0.1:" + std::to_string(ntohs(sa.sin_port)) + "/";
   r.client.StartGet();
-  test::WaitFor([] { return false; }, 200);
+  test::PumpFor(200);
   EXPECT_EQ(r.client.State(), httpConnecting);
   r.client.Abort();
   EXPECT_FALSE(r.done);
@@ -550,7 +550,7 @@ TEST_F(HttpCliTest, AbortThenStartGetBeforeAPumpCompletesOnlyTheNewRequest) {
   ASSERT_TRUE(WaitFor([&] { return r.done; }));
   EXPECT_EQ(r.doneError, 0);
   EXPECT_EQ(r.stream.DataString(), "new body");
-  test::WaitFor([] { return false; }, 50);
+  test::PumpFor(50);
   EXPECT_EQ(r.doneCount, 1);
 }
 
@@ -563,7 +563,7 @@ TEST_F(HttpCliTest, StartGetRaisesForAnEmptyHostAndStaysUsable) {
   } catch (const ESocketException& e) {
     EXPECT_EQ(e.Message, "DNS lookup: invalid host name.");
   }
-  test::WaitFor([] { return false; }, 50);
+  test::PumpFor(50);
   EXPECT_FALSE(r.done) << "no OnRequestDone for a start that raised";
   TScriptServer server({Respond(kOk + "ok")});
   ASSERT_TRUE(r.Get(server.Url("/")));
@@ -583,7 +583,7 @@ TEST_F(HttpCliTest, DestroyingTheClientMidRequestFiresNothing) {
     client->Abort();  // request-done is queued...
   }                   // ...and dropped with the client
   const int before = *events;
-  test::WaitFor([] { return false; }, 100);
+  test::PumpFor(100);
   EXPECT_EQ(*events, before);
   EXPECT_TRUE(server.WaitForClientClose(0));
 }

@@ -15,6 +15,7 @@
 namespace quellion {
 namespace {
 
+using test::PumpFor;
 using test::Respond;
 using test::TPeerAnswer;
 using test::TRecordingClient;
@@ -99,7 +100,7 @@ TEST_F(HttpsTest, ExactBytesDirectAndThroughProxies) {
     EXPECT_EQ(r->doneError, 0) << r->client.ReasonPhrase();
     EXPECT_EQ(r->client.StatusCode(), 200);
     EXPECT_TRUE(r->stream.DataString() == c.body) << r->stream.Size() << " bytes";
-    WaitFor([] { return false; }, 30);
+    PumpFor(30);
     EXPECT_EQ(r->doneCount, 1);
   }
 }
@@ -177,7 +178,7 @@ TEST_F(HttpsTest, HostileTlsPeersEndWithOneCompletion) {
     EXPECT_EQ(r->doneError, c.error);
     EXPECT_TRUE(StartsWith(r->client.ReasonPhrase(), c.reason)) << r->client.ReasonPhrase();
     EXPECT_EQ(r->stream.DataString(), c.body);
-    WaitFor([] { return false; }, 50);
+    PumpFor(50);
     EXPECT_EQ(r->doneCount, 1);
   }
   // The client ended both held connections itself, each with the close notice.

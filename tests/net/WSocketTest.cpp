@@ -116,7 +116,7 @@ TEST_F(WSocketTest, SecondLookupCancelsTheFirstSilentlyAndItsLateAnswerIsIgnored
   s.socket->DnsLookup("localhost");  // its answer is already on its way to the queue
   s.socket->DnsLookup("127.0.0.2");
   EXPECT_EQ(*s.log, std::vector<std::string>{"DnsLookupDone 0"});
-  test::WaitFor([] { return false; }, 200);
+  test::PumpFor(200);
   EXPECT_EQ(*s.log, std::vector<std::string>{"DnsLookupDone 0"});
   EXPECT_EQ(s.socket->DnsResult(), "127.0.0.2");
 }
@@ -125,7 +125,7 @@ TEST_F(WSocketTest, CancellingAPendingLookupReports10004) {
   test::TTestNameServer silent(true);
   TLoggedSocket s;
   s.socket->DnsLookup("pending.example");
-  test::WaitFor([] { return false; }, 100);
+  test::PumpFor(100);
   EXPECT_TRUE(s.log->empty());
   EXPECT_TRUE(s.socket->DnsLookupPending());
   s.socket->CancelDnsLookup();
@@ -138,7 +138,7 @@ TEST_F(WSocketTest, CancellingAPendingLookupReports10004) {
   s.log->clear();
   s.socket->DnsLookup("pending.example");
   s.socket->DnsLookup("other.example");
-  test::WaitFor([] { return false; }, 100);
+  test::PumpFor(100);
   EXPECT_TRUE(s.log->empty());
 }
 
@@ -360,7 +360,7 @@ TEST_F(WSocketTest, CloseFiresOnceAndDestructionFiresNothing) {
     s.socket.reset();
     EXPECT_EQ(*log, std::vector<std::string>{"SessionConnected 0"});
     ASSERT_TRUE(server.WaitForClientClose(1));
-    test::WaitFor([] { return false; }, 50);  // nothing queued for it may run now
+    test::PumpFor(50);  // nothing queued for it may run now
     EXPECT_EQ(*log, std::vector<std::string>{"SessionConnected 0"});
   }
 }

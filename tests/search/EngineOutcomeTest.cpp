@@ -1,5 +1,5 @@
 // Each engine's outcome (pages asked for, hits added, how its task ended) recorded by
-// the classic and the defined fetch loops, against the simulator and scripted servers
+// the fetch loop for classic and defined engines, against the simulator and scripted servers
 // on loopback.
 #include <gtest/gtest.h>
 
@@ -44,12 +44,12 @@ const std::string kServerError =
 // layouts, a scripted server answers what the simulator cannot be made to.
 struct TOutcomeCase {
   const char* name;
-  std::function<void(TSimConfig&, TSimLayoutConfig&)> configure;
-  std::optional<TEngine> classic;                                  // the engine searched, or
-  std::function<std::string(const std::string& host)> definition;  // a defined one
-  std::optional<test::TPeerAnswer> scripted;  // set: the engine asks this server
-  int maxSites;
-  bool stopAfterFirstRequest;
+  std::function<void(TSimConfig&, TSimLayoutConfig&)> configure = {};
+  std::optional<TEngine> classic = {};                                  // the engine searched, or
+  std::function<std::string(const std::string& host)> definition = {};  // a defined one
+  std::optional<test::TPeerAnswer> scripted = {};  // set: the engine asks this server
+  int maxSites = 50;
+  bool stopAfterFirstRequest = false;
   std::string line;  // the expected outcome line
 };
 
@@ -102,7 +102,7 @@ class EngineOutcome : public ::testing::Test {
     }
     EXPECT_TRUE(test::WaitFor([this] { return !control_->IsBusy(); }, 20000));
     // The posted change events have arrived by the time the search has ended.
-    test::WaitFor([] { return false; }, 50);
+    test::PumpFor(50);
     return control_->EngineOutcomes();
   }
 
@@ -128,131 +128,74 @@ TEST_F(EngineOutcome, EachWayAnEngineEndsIsRecorded) {
     return test::SimDuckDuckGoDefinition(host, false);
   };
   const TOutcomeCase cases[] = {
-      {"dead port",
-       mode(TEngine::Altavista, TSimMode::Dead),
-       TEngine::Altavista,
-       {},
-       {},
-       50,
-       false,
-       "Altavista pages=1 hits=0 end=failed: Connection refused (Error #10061)"},
-      {"server error",
-       {},
-       TEngine::Hotbot,
-       {},
-       Respond(kServerError),
-       50,
-       false,
-       "Hotbot pages=1 hits=0 end=failed: HTTP 500 Internal Server Error"},
-      {"never answers",
-       mode(TEngine::Excite, TSimMode::Silent),
-       TEngine::Excite,
-       {},
-       {},
-       50,
-       false,
-       "Excite pages=1 hits=0 end=failed: Connection aborted on request"},
-      {"table full",
-       {},
-       TEngine::Google,
-       {},
-       {},
-       10,
-       false,
-       "Google pages=1 hits=10 end=table-full"},
-      {"table full on a later page",
-       {},
-       TEngine::Hotbot,
-       {},
-       {},
-       25,
-       false,
-       "Hotbot pages=3 hits=25 end=table-full"},
-      {"stopped",
-       mode(TEngine::Excite, TSimMode::Silent),
-       TEngine::Excite,
-       {},
-       {},
-       50,
-       true,
-       "Excite pages=1 hits=0 end=stopped"},
-      {"no new hits",
-       total(TEngine::AllTheWeb, 15),
-       TEngine::AllTheWeb,
-       {},
-       {},
-       50,
-       false,
-       "AllTheWeb pages=3 hits=15 end=no-new-hits"},
-      {"rule raised",
-       {},
-       TEngine::Excite,
-       {},
-       Respond(HttpResponse("HTTP/1.0 200 OK", {}, "no html here")),
-       50,
-       false,
-       "Excite pages=1 hits=0 end=rule-ended"},
-      {"stop mark",
-       {},
-       TEngine::Google,
-       {},
-       Respond(HttpResponse("HTTP/1.0 200 OK", {},
-                            GoogleBlock("www.one.example/") + "<p><A HREF=x>Short</A>")),
-       50,
-       false,
-       "Google pages=2 hits=1 end=rule-ended"},
-      {"defined: dead port",
-       [](TSimConfig&, TSimLayoutConfig& layouts) {
-         layouts[static_cast<int>(TSimLayout::DuckDuckGo)].Mode = TSimMode::Dead;
-       },
-       {},
-       duck,
-       {},
-       50,
-       false,
-       "SimDuck pages=1 hits=0 end=failed: Connection refused (Error #10061)"},
-      {"defined: server error",
-       {},
-       {},
-       duck,
-       Respond(kServerError),
-       50,
-       false,
-       "SimDuck pages=1 hits=0 end=failed: HTTP 500 Internal Server Error"},
-      {"defined: table full",
-       {},
-       {},
-       duck,
-       {},
-       15,
-       false,
-       "SimDuck pages=2 hits=15 end=table-full"},
-      {"defined: no new hits",
-       [](TSimConfig&, TSimLayoutConfig& layouts) {
-         layouts[static_cast<int>(TSimLayout::DuckDuckGo)].Total = 12;
-       },
-       {},
-       duck,
-       {},
-       50,
-       false,
-       "SimDuck pages=3 hits=12 end=no-new-hits"},
-      {"defined: one page without paging",
-       {},
-       {},
-       duckOnePage,
-       {},
-       50,
-       false,
-       "SimDuck pages=1 hits=10 end=no-new-hits"},
-      {"defined: a page it cannot read",
-       {},
-       {},
-       duck,
-       Respond(HttpResponse("HTTP/1.0 200 OK", {"Content-Type: text/html"}, "<p>moved</p>")),
-       50,
-       false,
-       "SimDuck pages=1 hits=0 end=no-new-hits"},
+      {.name = "dead port",
+       .configure = mode(TEngine::Altavista, TSimMode::Dead),
+       .classic = TEngine::Altavista,
+       .line = "Altavista pages=1 hits=0 end=failed: Connection refused (Error #10061)"},
+      {.name = "server error",
+       .classic = TEngine::Hotbot,
+       .scripted = Respond(kServerError),
+       .line = "Hotbot pages=1 hits=0 end=failed: HTTP 500 Internal Server Error"},
+      {.name = "never answers",
+       .configure = mode(TEngine::Excite, TSimMode::Silent),
+       .classic = TEngine::Excite,
+       .line = "Excite pages=1 hits=0 end=failed: Connection aborted on request"},
+      {.name = "table full",
+       .classic = TEngine::Google,
+       .maxSites = 10,
+       .line = "Google pages=1 hits=10 end=table-full"},
+      {.name = "table full on a later page",
+       .classic = TEngine::Hotbot,
+       .maxSites = 25,
+       .line = "Hotbot pages=3 hits=25 end=table-full"},
+      {.name = "stopped",
+       .configure = mode(TEngine::Excite, TSimMode::Silent),
+       .classic = TEngine::Excite,
+       .stopAfterFirstRequest = true,
+       .line = "Excite pages=1 hits=0 end=stopped"},
+      {.name = "no new hits",
+       .configure = total(TEngine::AllTheWeb, 15),
+       .classic = TEngine::AllTheWeb,
+       .line = "AllTheWeb pages=3 hits=15 end=no-new-hits"},
+      {.name = "rule raised",
+       .classic = TEngine::Excite,
+       .scripted = Respond(HttpResponse("HTTP/1.0 200 OK", {}, "no html here")),
+       .line = "Excite pages=1 hits=0 end=rule-ended"},
+      {.name = "stop mark",
+       .classic = TEngine::Google,
+       .scripted = Respond(HttpResponse(
+           "HTTP/1.0 200 OK", {}, GoogleBlock("www.one.example/") + "<p><A HREF=x>Short</A>")),
+       .line = "Google pages=2 hits=1 end=rule-ended"},
+      {.name = "defined: dead port",
+       .configure =
+           [](TSimConfig&, TSimLayoutConfig& layouts) {
+             layouts[static_cast<int>(TSimLayout::DuckDuckGo)].Mode = TSimMode::Dead;
+           },
+       .definition = duck,
+       .line = "SimDuck pages=1 hits=0 end=failed: Connection refused (Error #10061)"},
+      {.name = "defined: server error",
+       .definition = duck,
+       .scripted = Respond(kServerError),
+       .line = "SimDuck pages=1 hits=0 end=failed: HTTP 500 Internal Server Error"},
+      {.name = "defined: table full",
+       .definition = duck,
+       .maxSites = 15,
+       .line = "SimDuck pages=2 hits=15 end=table-full"},
+      {.name = "defined: no new hits",
+       .configure =
+           [](TSimConfig&, TSimLayoutConfig& layouts) {
+             layouts[static_cast<int>(TSimLayout::DuckDuckGo)].Total = 12;
+           },
+       .definition = duck,
+       .line = "SimDuck pages=3 hits=12 end=no-new-hits"},
+      {.name = "defined: one page without paging",
+       .definition = duckOnePage,
+       .line = "SimDuck pages=1 hits=10 end=no-new-hits"},
+      {.name = "defined: a page it cannot read",
+       .definition = duck,
+       .scripted =
+           Respond(HttpResponse("HTTP/1.0 200 OK", {"Content-Type: text/html"}, "<p>moved</p>")),
+       .line = "SimDuck pages=1 hits=0 end=no-new-hits"},
   };
   for (const TOutcomeCase& c : cases) {
     SCOPED_TRACE(c.name);

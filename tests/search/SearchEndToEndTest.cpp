@@ -280,7 +280,7 @@ TEST_F(SearchEndToEnd, DestroyingTheControlDuringASearchDoesNotWait) {
   control_.reset();
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
   // Whatever the scheduler may still have handed over is on the main queue now.
-  test::WaitFor([] { return false; }, 300);
+  test::PumpFor(300);
   EXPECT_EQ(0, finished_);
   for (const auto& status : Statuses())
     EXPECT_EQ(std::string::npos, status.find("Complete")) << status;
@@ -306,7 +306,7 @@ TEST_F(SearchEndToEnd, ASearchEndsOnceAfterItsLastTaskEvenWhenTasksEndAtOnce) {
   control_->SetEngineHosts(hosts);
   Search(all);
   EXPECT_EQ(10, control_->Table().RowCount());
-  test::WaitFor([] { return false; }, 300);
+  test::PumpFor(300);
   EXPECT_EQ(kQuick + 1, started_);
   EXPECT_EQ(kQuick + 1, finished_);
 }

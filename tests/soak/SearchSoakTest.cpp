@@ -115,14 +115,14 @@ TEST(SearchSoak, ManySearchesBackToBackEndOnceKeepToThemselvesAndLeaveNothingBeh
     }
     if (current == 0) {
       // Counted once the machinery is warm (queues, the scheduler, the resolver).
-      test::WaitFor([] { return false; }, 300);
+      test::PumpFor(300);
       start = Usage();
       residentAfterFirst = ResidentBytes();
     }
   }
   // A second end of the last search would come shortly.
   current = kSearches - 1;
-  test::WaitFor([] { return false; }, 500);
+  test::PumpFor(500);
 
   for (int i = 0; i < kSearches; ++i)
     EXPECT_EQ(1, ends[i]) << "search " << i << " ended " << ends[i] << " times";

@@ -21,4 +21,10 @@ inline bool WaitFor(const std::function<bool()>& pred, int timeoutMs = 5000) {
   return true;
 }
 
+// Pumps the calling thread's queue for ms milliseconds: lets whatever is due arrive
+// (or shows that nothing does) where no condition marks the end of the wait.
+inline void PumpFor(int ms) {
+  WaitFor([] { return false; }, ms);
+}
+
 }  // namespace quellion::test

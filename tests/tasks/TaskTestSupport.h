@@ -92,9 +92,4 @@ inline bool Contains(const std::vector<std::string>& log, const std::string& ent
   return false;
 }
 
-// Pumps the main thread's queue for ms milliseconds.
-inline void PumpFor(int ms) {
-  WaitFor([] { return false; }, ms);
-}
-
 }  // namespace quellion::test
