@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QGroupBox>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
@@ -195,6 +196,26 @@ void TMainForm::WireControls() {
                                        [this] { return ui_->HintURLCheckBox->isChecked(); });
 
   definedEngines_ = new TDefinedEnginesBox(ui_->GroupBox1, LoadEngineCatalog());
+  GroupEngineBoxes();
+}
+
+// Today's engines (the definitions) come first; the classic five follow under a
+// heading of their own, Hotbot's box among them.
+void TMainForm::GroupEngineBoxes() {
+  constexpr int kTop = 24, kLeft = 8, kRow = 16, kMaxListHeight = 200;
+  const int listHeight = std::min(definedEngines_->RowsHeight() + 2, kMaxListHeight);
+  definedEngines_->SetArea(kTop, listHeight);
+  auto* heading = new QLabel(QStringLiteral("Classic engines (historical hosts)"), ui_->GroupBox1);
+  heading->setObjectName(QStringLiteral("ClassicEnginesLabel"));
+  int y = kTop + listHeight + 6;
+  heading->setGeometry(kLeft, y, ui_->GroupBox1->width() - 2 * kLeft, 17);
+  y += 18;
+  for (QCheckBox* box : {ui_->AltavistaCheckBox, ui_->ExciteCheckBox, ui_->AllTheWebCheckBox,
+                         ui_->GoogleCheckBox, ui_->HotBotCheckBox}) {
+    box->move(kLeft, y);
+    box->setVisible(true);
+    y += kRow;
+  }
 }
 
 void TMainForm::WireSearchControl() {

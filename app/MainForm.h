@@ -130,6 +130,7 @@ class TMainForm : public TAppBar {
   void WireControls();
   void WireSearchControl();
   void FillLanguageBox();
+  void GroupEngineBoxes();
   void LanguageTextEdited(const QString& text);
   void SetSearchingLook(bool searching);
   void ShowStatusText(const std::string& text);

@@ -118,15 +118,14 @@ void ReadEngineList(const std::string& list, std::array<bool, kEngineCount>& tic
 }
 
 // Without --engines: the defined engines the window has ticked (kept beside the
-// stored classic choices), those that are loaded and switched on.
+// stored classic choices), those that are loaded and switched on; one without a stored
+// tick counts as its definition's "default" says, as in the window.
 std::vector<std::shared_ptr<const TDefinedEngine>> StoredDefinedEngines() {
   std::vector<std::shared_ptr<const TDefinedEngine>> engines;
   const TRegistryKey* key =
       TRegistry::CurrentUser().FindKey(HKEY_CURRENT_USER, kDefinedEnginesKeyName);
-  if (!key)
-    return engines;
   for (const TEngineDefinition& d : LoadEngineCatalog().Engines) {
-    if (d.Enabled && ReadDefinedEngineTick(key, d.Name))
+    if (d.Enabled && ReadDefinedEngineTick(key, d.Name, d.Default))
       engines.push_back(MakeDefinedEngine(d));
   }
   return engines;

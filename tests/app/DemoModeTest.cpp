@@ -106,7 +106,7 @@ TEST(DemoMode, TickedDefinedEnginesAskTheSimulatorAndTheirFilesStayAsTheyAre) {
   ASSERT_EQ(8u, shipped.size());
 
   // SearXNG is shipped switched off: ticked or not, it takes no part.
-  const std::set<std::string> defined = {"Bing",   "Brave",     "DuckDuckGo", "Mojeek",
+  const std::set<std::string> defined = {"Bing",    "Brave",     "DuckDuckGo", "Mojeek",
                                          "SearXNG", "Startpage", "Wikipedia",  "Yahoo"};
   const std::set<std::string> searched = {"Bing",      "Brave",     "DuckDuckGo", "Mojeek",
                                           "Startpage", "Wikipedia", "Yahoo"};
