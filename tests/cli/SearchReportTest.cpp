@@ -120,5 +120,26 @@ TEST_F(SearchReport, BlockedThenSuspendedUntilRetried) {
   EXPECT_EQ(blocking.LayoutRequests(TSimLayout::DuckDuckGo).size(), 2u);
 }
 
+// With nothing stored, a search asks exactly the shipped definitions marked default;
+// the classic engines are not asked. Through a proxy that refuses, no request leaves
+// the machine, and each engine's report line shows it was asked.
+TEST(SearchReportFirstStart, AsksTheFiveDefaultEngines) {
+  test::TSettingsSandbox empty;
+  const TRun run = RunWith({"search", "--report", "--timeout", "1", "--proxy", "127.0.0.1:1", "q"});
+  EXPECT_EQ(kExitOk, run.status);
+  std::vector<std::string> reports;
+  for (const std::string& line : Lines(run.err))
+    if (line.rfind("report: ", 0) == 0)
+      reports.push_back(line.substr(8, line.find(' ', 8) - 8) + " " +
+                        line.substr(line.find("pages=")));
+  EXPECT_EQ(reports,
+            (std::vector<std::string>{
+                "Brave pages=1 hits=0 end=failed: Connection refused (Error #10061)",
+                "DuckDuckGo pages=1 hits=0 end=failed: Connection refused (Error #10061)",
+                "Mojeek pages=1 hits=0 end=failed: Connection refused (Error #10061)",
+                "Startpage pages=1 hits=0 end=failed: Connection refused (Error #10061)",
+                "Wikipedia pages=1 hits=0 end=failed: Connection refused (Error #10061)"}));
+}
+
 }  // namespace
 }  // namespace quellion::cli
