@@ -120,7 +120,7 @@ std::shared_ptr<const TDefinedEngine> DefinedEngine(tools::TSimLayout layout,
       break;
     case tools::TSimLayout::Mojeek:
       d.Name = "Mojeek";
-      d.SearchUrl = "http://" + host + "/search?q={query}&s={offset}";
+      d.SearchUrl = "http://" + host + "/search?q={query}&s={first}";
       d.ResultsXPath = "//ul[contains(@class, 'results-standard')]/li";
       d.UrlXPath = ".//a[contains(@class, 'ob')]/@href";
       d.TitleXPath = ".//h2/a";
