@@ -115,6 +115,15 @@ bool TSearchControl::Start(const TSearchRequest& request) {
           RunDefinedEngineTask(shared, frozen, engine, outcome);
         });
   }
+  // Every engine of a search is asked at the same time: with more engines than the
+  // runner's ten (the classic five and today's definitions), the limit grows to match.
+  if (tasks.size() > static_cast<size_t>(multiTasker1_->MaxSimultaneousTask())) {
+    try {
+      multiTasker1_->SetMaxSimultaneousTask(static_cast<int>(tasks.size()));
+    } catch (...) {
+      // Tasks of the last search still being collected: this one queues its extra engines.
+    }
+  }
   if (tasks.empty())
     MultiTasker1AllTaskFinished();
   else
