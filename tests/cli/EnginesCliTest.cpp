@@ -168,5 +168,27 @@ TEST_F(EnginesCli, ExtractWithADefinitionPrintsTheExtractFormat) {
   EXPECT_EQ(relative.out, "+\tT\thttps://m.test/r\t\n");
 }
 
+// --language picks the definition's {lang}, as search does; a challenge page says so.
+TEST_F(EnginesCli, ExtractWithADefinitionTakesALanguageAndNamesChallengePages) {
+  const std::string wiki = ShippedEngineFolders().front() + "/wikipedia.json";
+  const std::string answer = config_.Dir().Write(
+      "wiki.json", R"j({"query": {"search": [{"title": "K\u00f6ln (Stadt)", "snippet": "x"}]}})j");
+  const TCliRun german = RunCli({"extract", "--definition", wiki, "--language", "9", answer});
+  EXPECT_EQ(german.out,
+            "+\tK\xC3\xB6ln (Stadt)\thttps://de.wikipedia.org/wiki/K%C3%B6ln_(Stadt)\tx\n");
+  const TCliRun any = RunCli({"extract", "--definition", wiki, answer});
+  EXPECT_EQ(any.out,
+            "+\tK\xC3\xB6ln (Stadt)\thttps://en.wikipedia.org/wiki/K%C3%B6ln_(Stadt)\tx\n");
+  EXPECT_EQ(RunCli({"extract", "altavista", "--language", "9", answer}).status, 2);  // bad usage
+
+  const std::string mojeek = ShippedEngineFolders().front() + "/mojeek.json";
+  const std::string captcha =
+      config_.Dir().Write("captcha.html", "<html><head><title>Captcha</title></head></html>");
+  const TCliRun challenge = RunCli({"extract", "--definition", mojeek, captcha});
+  EXPECT_EQ(challenge.status, 0);
+  EXPECT_EQ(challenge.out, "");
+  EXPECT_EQ(challenge.err, captcha + ": a challenge page (the engine would count as blocked)\n");
+}
+
 }  // namespace
 }  // namespace quellion
