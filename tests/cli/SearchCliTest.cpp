@@ -244,7 +244,7 @@ TEST_F(SearchCommand, EnginesThatAgreeShareOneRowAndSortFirst) {
   ASSERT_EQ(11u, list.size()) << json.out;
   const nlohmann::json all = {"Altavista", "Excite", "Google"};
   const nlohmann::json two = {"Altavista", "Excite"};
-  EXPECT_EQ("www.shared0.example/page.html", list[0]["url"]);  // as it first came
+  EXPECT_EQ("http://www.shared0.example/page.html", list[0]["url"]);  // as it first came
   EXPECT_EQ("Altavista", list[0]["engine"]);
   EXPECT_EQ(all, list[0]["engines"]);
   EXPECT_EQ(two, list[1]["engines"]);
@@ -263,7 +263,7 @@ TEST_F(SearchCommand, EnginesThatAgreeShareOneRowAndSortFirst) {
   ASSERT_EQ(12u, records.size());
   EXPECT_EQ("index,engine,title,url,description,engines\r", records[0]);
   EXPECT_EQ(
-      "0,Altavista,Altavista result 0,www.shared0.example/page.html,"
+      "0,Altavista,Altavista result 0,http://www.shared0.example/page.html,"
       "Description 0 from Altavista,Altavista;Excite;Google\r",
       records[1]);
 
