@@ -11,8 +11,6 @@
 namespace quellion {
 namespace {
 
-// Where the classic column ends inside the group box (Google's box at y 72, 17 high).
-constexpr int kTop = 96;
 constexpr int kLeft = 8;
 
 QString FromUtf8(const std::string& text) {
@@ -59,12 +57,23 @@ TDefinedEnginesBox::TDefinedEnginesBox(QWidget* parent, TEngineCatalog catalog)
   Place();
 }
 
+void TDefinedEnginesBox::SetArea(int top, int height) {
+  top_ = top;
+  height_ = height;
+  Place();
+}
+
+int TDefinedEnginesBox::RowsHeight() const {
+  const int rows = static_cast<int>(engineBoxes_.size() + invalidBoxes_.size());
+  return rows * (engineBoxes_.empty() ? 17 : engineBoxes_.front()->sizeHint().height());
+}
+
 void TDefinedEnginesBox::Place() {
   const QWidget* parent = parentWidget();
   if (!parent)
     return;
-  setGeometry(kLeft, kTop, std::max(0, parent->width() - 2 * kLeft),
-              std::max(0, parent->height() - kTop - kLeft));
+  const int height = height_ >= 0 ? height_ : parent->height() - top_ - kLeft;
+  setGeometry(kLeft, top_, std::max(0, parent->width() - 2 * kLeft), std::max(0, height));
 }
 
 bool TDefinedEnginesBox::eventFilter(QObject* watched, QEvent* event) {
@@ -76,8 +85,9 @@ bool TDefinedEnginesBox::eventFilter(QObject* watched, QEvent* event) {
 void TDefinedEnginesBox::Restore(const TRegistry& registry) {
   const TRegistryKey* key = registry.FindKey(HKEY_CURRENT_USER, kKeyName);
   for (size_t i = 0; i < engineBoxes_.size(); ++i)
-    engineBoxes_[i]->setChecked(catalog_.Engines[i].Enabled &&
-                                ReadDefinedEngineTick(key, catalog_.Engines[i].Name));
+    engineBoxes_[i]->setChecked(
+        catalog_.Engines[i].Enabled &&
+        ReadDefinedEngineTick(key, catalog_.Engines[i].Name, catalog_.Engines[i].Default));
 }
 
 void TDefinedEnginesBox::Store(TRegistry& registry) const {

@@ -15,8 +15,8 @@ namespace quellion {
 class TDefinedEngine;
 class TRegistry;
 
-// The defined engines on the Engines page: one tick box per definition file, below the
-// classic four, scrolling when there are many. A definition switched off, and a file
+// The defined engines on the Engines page: one tick box per definition file, scrolling
+// when there are many. A definition switched off, and a file
 // that could not be loaded, show disabled with the reason as tooltip. The ticks live in
 // their own key, "Software\Tarnwick Quellion Defined Engines" (one DWORD per engine
 // name), beside the window's remembered values. GUI thread only.
@@ -28,6 +28,13 @@ class TDefinedEnginesBox : public QScrollArea {
   // below the classic boxes, following the parent's size.
   TDefinedEnginesBox(QWidget* parent, TEngineCatalog catalog);
 
+  // Where it sits in the parent: from top, height high (-1: down to the parent's
+  // bottom margin).
+  void SetArea(int top, int height);
+  // The height its boxes take without scrolling.
+  int RowsHeight() const;
+
+  // Ticks each definition as stored; one with no stored tick as its "default".
   void Restore(const TRegistry& registry);
   void Store(TRegistry& registry) const;
 
@@ -45,6 +52,8 @@ class TDefinedEnginesBox : public QScrollArea {
   void Place();
 
   TEngineCatalog catalog_;
+  int top_ = 96;  // below the classic column by default
+  int height_ = -1;
   std::vector<QCheckBox*> engineBoxes_;  // one per catalog_.Engines entry
   std::vector<QCheckBox*> invalidBoxes_;
 };

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QGroupBox>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
@@ -14,6 +15,7 @@
 #include <QRegularExpressionValidator>
 #include <QTextBrowser>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cstdio>
 
 #include "app/ControlAlign.h"
@@ -31,6 +33,7 @@
 #include "app/widgets/DesignFont.h"
 #include "app/widgets/DesktopShell.h"
 #include "engines/EngineSource.h"
+#include "search/EngineRests.h"
 #include "search/LanguageTable.h"
 #include "search/SearchControl.h"
 #include "search/StatusTextRelay.h"
@@ -205,6 +208,7 @@ void TMainForm::WireControls() {
                                        [this] { return ui_->HintURLCheckBox->isChecked(); });
 
   definedEngines_ = new TDefinedEnginesBox(ui_->GroupBox1, LoadEngineCatalog());
+  GroupEngineBoxes();
 
   connect(ui_->Panel4->Grid(), &TResultsGrid::openFailed, this, [this](const QString& address) {
     ui_->dfsStatusBar1->setStatusText(
@@ -220,6 +224,25 @@ void TMainForm::FocusKeywords() {
     ui_->Edit1->setFocus(Qt::OtherFocusReason);
 }
 
+// Today's engines (the definitions) come first; the classic five follow under a
+// heading of their own, Hotbot's box among them.
+void TMainForm::GroupEngineBoxes() {
+  constexpr int kTop = 24, kLeft = 8, kRow = 16, kMaxListHeight = 200;
+  const int listHeight = std::min(definedEngines_->RowsHeight() + 2, kMaxListHeight);
+  definedEngines_->SetArea(kTop, listHeight);
+  auto* heading = new QLabel(QStringLiteral("Classic engines (historical hosts)"), ui_->GroupBox1);
+  heading->setObjectName(QStringLiteral("ClassicEnginesLabel"));
+  int y = kTop + listHeight + 6;
+  heading->setGeometry(kLeft, y, ui_->GroupBox1->width() - 2 * kLeft, 17);
+  y += 18;
+  for (QCheckBox* box : {ui_->AltavistaCheckBox, ui_->ExciteCheckBox, ui_->AllTheWebCheckBox,
+                         ui_->GoogleCheckBox, ui_->HotBotCheckBox}) {
+    box->move(kLeft, y);
+    box->setVisible(true);
+    y += kRow;
+  }
+}
+
 void TMainForm::WireSearchControl() {
   ui_->Panel4->SetTable(&searchControl_->Table());
   searchControl_->OnStatusText = statusRelay_->Handler();
@@ -227,6 +250,13 @@ void TMainForm::WireSearchControl() {
   searchControl_->OnSearchFinished = [this] { MultiTasker1AllTaskFinished(); };
   searchControl_->OnEngineOutcomesChanged = [this] {
     ui_->Panel4->OutcomeStrip()->SetOutcomes(searchControl_->EngineOutcomes());
+  };
+  // The rest ends for this window and the CLI alike; the next search asks the engine.
+  ui_->Panel4->OutcomeStrip()->OnTryAgain = [this](const std::string& engine) {
+    if (IsDemo())
+      return;  // the demo keeps no rests
+    std::string error;
+    SetEngineRest(DefaultEngineRestsFile(), engine, 0, RestClockNow(), error);
   };
 }
 
@@ -360,6 +390,9 @@ TSearchRequest TMainForm::Snapshot() const {
   request.Engines[EngineIndex(TEngine::AllTheWeb)] = ui_->AllTheWebCheckBox->isChecked();
   request.Engines[EngineIndex(TEngine::Google)] = ui_->GoogleCheckBox->isChecked();
   request.DefinedEngines = engines_->DefinedEngines(definedEngines_->TickedDefinitions());
+  // Rests are kept for the real engines only, shared with the CLI.
+  if (!IsDemo())
+    request.RestsFile = DefaultEngineRestsFile();
   return request;
 }
 

@@ -123,6 +123,7 @@ class TMainForm : public TAppBar {
   void WireControls();
   void WireSearchControl();
   void FillLanguageBox();
+  void GroupEngineBoxes();
   void LanguageTextEdited(const QString& text);
   void SetSearchingLook(bool searching);
   // The keyword box takes the focus while the Search page is shown.

@@ -15,7 +15,7 @@ namespace {
 // of one task. Relative addresses are resolved against ADDRESS (default: the
 // definition's first-page address for empty keywords).
 int RunDefinitionExtract(CommandContext& ctx, const std::string& definitionFile,
-                         const std::optional<std::string>& pageUrl, int maxSites,
+                         const std::optional<std::string>& pageUrl, int language, int maxSites,
                          std::vector<std::string> pages) {
   const TDefinitionLoad load = LoadDefinitionFile(definitionFile);
   for (const std::string& warning : load.Warnings)
@@ -23,13 +23,13 @@ int RunDefinitionExtract(CommandContext& ctx, const std::string& definitionFile,
   if (!load.Definition)
     throw EException(definitionFile + ": " + load.Error);
   const TEngineDefinition& definition = *load.Definition;
-  const std::string address = pageUrl.value_or(RequestAddress(definition, "", 0, 0));
+  const std::string address = pageUrl.value_or(RequestAddress(definition, "", language, 0));
   if (pages.empty())
     pages.push_back("-");
 
   TResultTable table;
   table.Empty();
-  TDefinitionExtractor extractor(definition, DefinitionLanguage(definition, 0));
+  TDefinitionExtractor extractor(definition, DefinitionLanguage(definition, language));
   auto mayGoOn = [&] { return table.RowCount() < maxSites; };
   auto sink = [&](const THit& hit) {
     const bool added =
@@ -38,7 +38,9 @@ int RunDefinitionExtract(CommandContext& ctx, const std::string& definitionFile,
             << Escape(hit.Description) << '\n';
   };
   for (const std::string& file : pages)
-    extractor.Extract(ReadInput(file, ctx.in), "", address, mayGoOn, sink);
+    if (extractor.Extract(ReadInput(file, ctx.in), "", address, mayGoOn, sink))
+      ctx.err << ShownOnTerminal(file, "")
+              << ": a challenge page (the engine would count as blocked)\n";
   return kExitOk;
 }
 
@@ -54,15 +56,17 @@ int RunExtract(CommandContext& ctx) {
                "Exit 3 when the rule ends the task. A page larger than 64 MiB is refused\n"
                "(exit 1).\n"
                "\n"
-               "Usage: quellion-cli extract --definition FILE [--url ADDRESS] [--max-sites N]\n"
-               "                            [PAGE...]\n"
+               "Usage: quellion-cli extract --definition FILE [--url ADDRESS] [--language N]\n"
+               "                            [--max-sites N] [PAGE...]\n"
                "Runs the engine definition FILE on saved pages (HTML or JSON) and prints the\n"
                "same lines. ADDRESS is where the pages came from, for relative links\n"
-               "(default: the definition's first-page address). Exit 1 when FILE is invalid.\n";
+               "(default: the definition's first-page address). N is the language index, as\n"
+               "for search (default 0, any language). Exit 1 when FILE is invalid.\n";
     return kExitOk;
   }
   std::vector<std::string> words;
   int maxSites = 1000;
+  std::optional<int> language;
   std::optional<std::string> definition, pageUrl;
   TArgReader reader(ctx.args);
   while (const auto next = reader.NextOption(words)) {
@@ -73,14 +77,18 @@ int RunExtract(CommandContext& ctx) {
       definition = reader.Value(option);
     } else if (option == "--url") {
       pageUrl = reader.Value(option);
+    } else if (option == "--language") {
+      language = ParseNumber(reader.Value(option), option);
     } else {
       throw EUsageError("extract: unknown option '" + option + "'");
     }
   }
   if (definition)
-    return RunDefinitionExtract(ctx, *definition, pageUrl, maxSites, words);
+    return RunDefinitionExtract(ctx, *definition, pageUrl, language.value_or(0), maxSites, words);
   if (pageUrl)
     throw EUsageError("extract: --url goes with --definition");
+  if (language)
+    throw EUsageError("extract: --language goes with --definition");
   if (words.empty())
     throw EUsageError("extract: missing ENGINE (try --help)");
   const TEngine engine = ParseEngineArgument(words[0]);

@@ -13,6 +13,7 @@
 #include "platform/TextEncoding.h"
 #include "platform/ThreadQueue.h"
 #include "search/AgreementOrder.h"
+#include "search/EngineRests.h"
 #include "search/QueryBuilder.h"
 #include "search/ResultExport.h"
 #include "search/SearchControl.h"
@@ -45,16 +46,19 @@ constexpr const char* kUsage =
     "  --json                    print one JSON array instead (each row's engines:\n"
     "                            every engine that found it)\n"
     "  --csv                     print RFC 4180 CSV (UTF-8, with a header) instead\n"
+    "  --retry-suspended         also ask defined engines that rest after a refusal\n"
     "  --report                  after the search, one line per engine on stderr:\n"
     "                            report: ENGINE pages=N hits=N end=REASON, REASON one\n"
     "                            of table-full, stopped, no-new-hits, rule-ended,\n"
-    "                            failed: TEXT\n";
+    "                            failed: TEXT, blocked: WHY, suspended until HH:MM\n";
 
 // Whether an engine that ended so got no answer it could use; a search where every
 // engine ended so and nothing was found failed (exit 1).
 bool EndedWithoutAnswer(TEngineEnd end) {
   switch (end) {
     case TEngineEnd::Failed:
+    case TEngineEnd::Blocked:    // refused this client
+    case TEngineEnd::Suspended:  // not asked: it rests
       return true;
     case TEngineEnd::Running:
     case TEngineEnd::TableFull:
@@ -137,15 +141,14 @@ void ReadEngineList(const std::string& list, std::array<bool, kEngineCount>& tic
 }
 
 // Without --engines: the defined engines the window has ticked (kept beside the
-// stored classic choices), those that are loaded and switched on.
+// stored classic choices), those that are loaded and switched on; one without a stored
+// tick counts as its definition's "default" says, as in the window.
 std::vector<std::shared_ptr<const TDefinedEngine>> StoredDefinedEngines() {
   std::vector<std::shared_ptr<const TDefinedEngine>> engines;
   const TRegistryKey* key =
       TRegistry::CurrentUser().FindKey(HKEY_CURRENT_USER, kDefinedEnginesKeyName);
-  if (!key)
-    return engines;
   for (const TEngineDefinition& d : LoadEngineCatalog().Engines) {
-    if (d.Enabled && ReadDefinedEngineTick(key, d.Name))
+    if (d.Enabled && ReadDefinedEngineTick(key, d.Name, d.Default))
       engines.push_back(MakeDefinedEngine(d));
   }
   return engines;
@@ -168,6 +171,7 @@ int RunSearch(CommandContext& ctx) {
   bool csv = false;
   bool report = false;
   bool byAgreement = false;
+  bool retrySuspended = false;
   std::optional<int> timeoutSeconds;
 
   TArgReader reader(ctx.args);
@@ -207,6 +211,8 @@ int RunSearch(CommandContext& ctx) {
       if (order != "agreement" && order != "arrival")
         throw EUsageError("--sort wants agreement or arrival: '" + order + "'");
       byAgreement = order == "agreement";
+    } else if (option == "--retry-suspended") {
+      retrySuspended = true;
     } else if (option == "--timeout") {
       const std::string text = reader.Value(option);
       timeoutSeconds = ParseNumber(text, option);
@@ -236,6 +242,8 @@ int RunSearch(CommandContext& ctx) {
   request.ProxyPassword = proxyPassword.value_or(stored.ProxyPassword);
   request.Engines = engines.value_or(stored.Engines);
   request.DefinedEngines = engines ? definedEngines : StoredDefinedEngines();
+  request.RestsFile = DefaultEngineRestsFile();
+  request.RetrySuspended = retrySuspended;
 
   TQueueMainThread mainThread;
   auto& queue = TThreadQueue::Current();

@@ -37,13 +37,31 @@ class TDefinitionReader : public TPageReader {
   }
 
   std::string NextPageAddress() override {
-    return RequestAddress(extractor_.Definition(), keywords_, languageIndex_, pageIndex_++);
+    const TEngineDefinition& definition = extractor_.Definition();
+    if (definition.Post)
+      body_ = RequestBody(definition, keywords_, languageIndex_, pageIndex_);
+    return RequestAddress(definition, keywords_, languageIndex_, pageIndex_++);
+  }
+
+  std::optional<std::string> PageBody() const override {
+    if (!extractor_.Definition().Post)
+      return std::nullopt;
+    return body_;
   }
 
   void ReadPage(const std::string& page, const std::string& contentType, const std::string& pageUrl,
                 const std::function<bool()>& mayGoOn, const THitSink& sink) override {
-    extractor_.Extract(page, contentType, pageUrl, mayGoOn, sink);
+    challenge_ = extractor_.Extract(page, contentType, pageUrl, mayGoOn, sink);
   }
+
+  std::string BlockedReason(int32_t status) const override {
+    for (int blocked : extractor_.Definition().BlockedStatus)
+      if (status == blocked)
+        return "HTTP " + std::to_string(status);
+    return challenge_ ? "challenge page" : std::string();
+  }
+
+  int RestMinutes() const override { return extractor_.Definition().RestMinutes; }
 
   bool GoOnAfterPage(int added) override { return added > 0 && extractor_.Definition().Paging; }
   std::string ReadFailure() const override { return extractor_.Failure(); }
@@ -51,7 +69,9 @@ class TDefinitionReader : public TPageReader {
  private:
   std::string keywords_;
   int languageIndex_;
-  int pageIndex_ = 0;  // of the next page
+  int pageIndex_ = 0;       // of the next page
+  std::string body_;        // of the page last asked for (POST)
+  bool challenge_ = false;  // the page last read was a challenge page
   TDefinitionExtractor extractor_;
 };
 

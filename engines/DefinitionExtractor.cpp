@@ -2,7 +2,10 @@
 
 #include <libxml/uri.h>
 
+#include <optional>
+
 #include "engines/TextTools.h"
+#include "platform/TextUtil.h"
 #include "search/RowAddress.h"
 
 namespace quellion {
@@ -24,6 +27,13 @@ bool HasScheme(const std::string& text) {
   return false;
 }
 
+bool IsWebAddress(const std::string& text) {
+  auto startsWith = [&text](const char* scheme, size_t n) {
+    return text.size() > n && SameTextAscii(std::string_view(text).substr(0, n), scheme);
+  };
+  return startsWith("http://", 7) || startsWith("https://", 8);
+}
+
 }  // namespace
 
 TDefinitionExtractor::TDefinitionExtractor(TEngineDefinition definition, std::string langValue)
@@ -36,16 +46,15 @@ TDefinitionExtractor::TDefinitionExtractor(TEngineDefinition definition, std::st
 
 TDefinitionExtractor::~TDefinitionExtractor() = default;
 
-void TDefinitionExtractor::Extract(const std::string& page, const std::string& contentType,
+bool TDefinitionExtractor::Extract(const std::string& page, const std::string& contentType,
                                    const std::string& pageUrl, const std::function<bool()>& mayGoOn,
                                    const THitSink& sink) {
   const auto addressOf = [this, &pageUrl](const std::string& href) {
     return FinalAddress(href, pageUrl);
   };
   if (html_)
-    html_->Extract(page, contentType, pageUrl, mayGoOn, addressOf, sink);
-  else
-    json_->Extract(page, mayGoOn, addressOf, sink);
+    return html_->Extract(page, contentType, pageUrl, mayGoOn, addressOf, sink);
+  return json_->Extract(page, mayGoOn, addressOf, sink);
 }
 
 std::string TDefinitionExtractor::FinalAddress(const std::string& href,
@@ -67,10 +76,25 @@ std::string TDefinitionExtractor::FinalAddress(const std::string& href,
     return result;
   };
   address = resolve(address);
+  // A redirect wrapper gives way to the address it holds; anything in it but an
+  // http or https address leaves the link as it was.
+  std::string inner;
   if (!definition_.UrlUnwrapParam.empty()) {
-    const std::string inner = QueryParameter(address, definition_.UrlUnwrapParam);
-    if (!inner.empty())
-      address = resolve(inner);
+    inner = QueryParameter(address, definition_.UrlUnwrapParam);
+    if (!definition_.UrlUnwrapBase64Prefix.empty()) {
+      const std::string& prefix = definition_.UrlUnwrapBase64Prefix;
+      std::optional<std::string> decoded;
+      if (inner.compare(0, prefix.size(), prefix) == 0)
+        decoded = Base64UrlDecode(std::string_view(inner).substr(prefix.size()));
+      inner = decoded ? *decoded : std::string();
+    }
+  }
+  if (inner.empty() && !definition_.UrlUnwrapSegment.empty())
+    inner = PathSegmentValue(address, definition_.UrlUnwrapSegment);
+  if (!inner.empty()) {
+    inner = CollapseWhiteSpace(inner);
+    if (IsWebAddress(inner))
+      address = inner;
   }
   return StoredAddress(address);
 }

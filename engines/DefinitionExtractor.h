@@ -26,8 +26,9 @@ class TDefinitionExtractor {
   // mayGoOn before each (false: the page ends). contentType is the answer's
   // Content-Type header (its charset is the HTML page's encoding; else the page's
   // meta; else UTF-8); relative addresses are resolved against pageUrl. A page that
-  // cannot be read yields nothing.
-  void Extract(const std::string& page, const std::string& contentType, const std::string& pageUrl,
+  // cannot be read yields nothing. True when the page is the engine's challenge page
+  // (blocked_xpath or blocked_query found something); it then yields nothing.
+  bool Extract(const std::string& page, const std::string& contentType, const std::string& pageUrl,
                const std::function<bool()>& mayGoOn, const THitSink& sink);
 
   // Why the last page was not read to its end, e.g. a page too costly to read ("" when

@@ -20,10 +20,35 @@ namespace {
 using nlohmann::json;
 
 const char* const kKnownKeys[] = {
-    "name",        "type",          "search_url",    "paging",           "first_page_num",
-    "page_size",   "languages",     "lang_all",      "headers",          "results_xpath",
-    "url_xpath",   "title_xpath",   "content_xpath", "results_query",    "url_query",
-    "title_query", "content_query", "url_template",  "url_unwrap_param", "enabled",
+    "name",
+    "type",
+    "search_url",
+    "paging",
+    "first_page_num",
+    "page_size",
+    "languages",
+    "lang_all",
+    "headers",
+    "results_xpath",
+    "url_xpath",
+    "title_xpath",
+    "content_xpath",
+    "results_query",
+    "url_query",
+    "title_query",
+    "content_query",
+    "url_template",
+    "url_unwrap_param",
+    "enabled",
+    "default",
+    "method",
+    "post_body",
+    "url_unwrap_base64_prefix",
+    "url_unwrap_segment",
+    "blocked_status",
+    "blocked_xpath",
+    "blocked_query",
+    "rest_minutes",
 };
 
 // Raised while reading one definition; its message is the reason it is invalid.
@@ -135,26 +160,49 @@ void CheckPlaceholderCount(const char* key, const std::string& pattern) {
                    " placeholders"};
 }
 
-void CheckSearchUrl(const std::string& url) {
-  CheckLength("search_url", url, kMaxPattern);
-  CheckPlaceholderCount("search_url", url);
-  if (url.rfind("http://", 0) != 0 && url.rfind("https://", 0) != 0)
-    throw TInvalid{"'search_url' must start with http:// or https://"};
-  for (char c : url)
+// The placeholders of a request template (search_url, post_body) are known ones.
+void CheckPlaceholders(const char* key, const std::string& text) {
+  CheckLength(key, text, kMaxPattern);
+  CheckPlaceholderCount(key, text);
+  for (char c : text)
     if (static_cast<unsigned char>(c) <= 0x20 || c == 0x7F)
-      throw TInvalid{"'search_url' contains a blank or control character"};
+      throw TInvalid{std::string("'") + key + "' contains a blank or control character"};
   size_t pos = 0;
-  while ((pos = url.find('{', pos)) != std::string::npos) {
-    const size_t end = url.find('}', pos);
+  while ((pos = text.find('{', pos)) != std::string::npos) {
+    const size_t end = text.find('}', pos);
     if (end == std::string::npos)
-      throw TInvalid{"'search_url' has a '{' without '}'"};
-    const std::string name = url.substr(pos + 1, end - pos - 1);
-    if (name != "query" && name != "pageno" && name != "offset" && name != "lang")
-      throw TInvalid{"'search_url' has an unknown placeholder {" + name + "}"};
+      throw TInvalid{std::string("'") + key + "' has a '{' without '}'"};
+    const std::string name = text.substr(pos + 1, end - pos - 1);
+    if (name != "query" && name != "pageno" && name != "offset" && name != "first" &&
+        name != "lang")
+      throw TInvalid{std::string("'") + key + "' has an unknown placeholder {" + name + "}"};
     pos = end + 1;
   }
-  if (url.find("{query}") == std::string::npos)
-    throw TInvalid{"'search_url' has no {query}"};
+}
+
+void CheckSearchUrl(const std::string& url, const std::string& body) {
+  if (url.rfind("http://", 0) != 0 && url.rfind("https://", 0) != 0)
+    throw TInvalid{"'search_url' must start with http:// or https://"};
+  CheckPlaceholders("search_url", url);
+  CheckPlaceholders("post_body", body);
+  if (url.find("{query}") == std::string::npos && body.find("{query}") == std::string::npos)
+    throw TInvalid{body.empty() ? "'search_url' has no {query}"
+                                : "neither 'search_url' nor 'post_body' has {query}"};
+}
+
+std::vector<int> StatusList(const json& root, const char* key) {
+  std::vector<int> result;
+  const auto it = root.find(key);
+  if (it == root.end())
+    return result;
+  if (!it->is_array())
+    throw TInvalid{std::string("'") + key + "' must be a list of HTTP statuses"};
+  for (const json& value : *it) {
+    if (!value.is_number_integer() || value.get<long long>() < 100 || value.get<long long>() > 599)
+      throw TInvalid{std::string("'") + key + "' must be a list of HTTP statuses (100 to 599)"};
+    result.push_back(value.get<int>());
+  }
+  return result;
 }
 
 void CheckXPath(const char* key, const std::string& expression) {
@@ -234,7 +282,17 @@ TEngineDefinition Read(const json& root, TDefinitionLoad& load) {
   else
     throw TInvalid{"unknown 'type' '" + type + "' (html or json)"};
   d.SearchUrl = String(root, "search_url", true);
-  CheckSearchUrl(d.SearchUrl);
+  const std::string method = String(root, "method", false);
+  if (method == "POST")
+    d.Post = true;
+  else if (!method.empty() && method != "GET")
+    throw TInvalid{"unknown 'method' '" + method + "' (GET or POST)"};
+  d.PostBody = String(root, "post_body", false);
+  if (!d.Post && root.contains("post_body"))
+    load.Warnings.push_back("'post_body' is sent only with \"method\": \"POST\"; ignored");
+  if (!d.Post)
+    d.PostBody.clear();
+  CheckSearchUrl(d.SearchUrl, d.PostBody);
   d.Paging = Bool(root, "paging", false);
   d.FirstPageNum = Int(root, "first_page_num", 1, -1000000, 1000000);
   d.PageSize = Int(root, "page_size", 10, 1, 1000000);
@@ -253,7 +311,16 @@ TEngineDefinition Read(const json& root, TDefinitionLoad& load) {
   CheckLength("url_template", d.UrlTemplate, kMaxPattern);
   CheckPlaceholderCount("url_template", d.UrlTemplate);
   d.UrlUnwrapParam = String(root, "url_unwrap_param", false);
+  d.UrlUnwrapBase64Prefix = String(root, "url_unwrap_base64_prefix", false);
+  if (root.contains("url_unwrap_base64_prefix") && d.UrlUnwrapParam.empty())
+    throw TInvalid{"'url_unwrap_base64_prefix' needs 'url_unwrap_param'"};
+  d.UrlUnwrapSegment = String(root, "url_unwrap_segment", false);
+  if (root.contains("url_unwrap_segment") && d.UrlUnwrapSegment.empty())
+    throw TInvalid{"'url_unwrap_segment' is empty"};
+  d.BlockedStatus = StatusList(root, "blocked_status");
+  d.RestMinutes = Int(root, "rest_minutes", 10, 0, 7 * 24 * 60);
   d.Enabled = Bool(root, "enabled", true);
+  d.Default = Bool(root, "default", false);
 
   if (d.Type == TDefinitionType::Html) {
     d.ResultsXPath = String(root, "results_xpath", false);
@@ -264,6 +331,10 @@ TEngineDefinition Read(const json& root, TDefinitionLoad& load) {
     CheckXPath("url_xpath", d.UrlXPath);
     CheckXPath("title_xpath", d.TitleXPath);
     CheckXPath("content_xpath", d.ContentXPath);
+    d.BlockedXPath = String(root, "blocked_xpath", false);
+    CheckXPath("blocked_xpath", d.BlockedXPath);
+    if (root.contains("blocked_query"))
+      load.Warnings.push_back("'blocked_query' is for json definitions; ignored");
     if (d.UrlXPath.empty())
       throw TInvalid{"'url_xpath' is empty"};
     if (d.TitleXPath.empty())
@@ -276,6 +347,9 @@ TEngineDefinition Read(const json& root, TDefinitionLoad& load) {
     d.UrlQuery = String(root, "url_query", false);
     d.TitleQuery = String(root, "title_query", true);
     d.ContentQuery = String(root, "content_query", false);
+    d.BlockedQuery = String(root, "blocked_query", false);
+    if (root.contains("blocked_xpath"))
+      load.Warnings.push_back("'blocked_xpath' is for html definitions; ignored");
     if (d.UrlQuery.empty() && d.UrlTemplate.empty())
       throw TInvalid{"missing required key 'url_query' (or 'url_template')"};
     if (d.TitleQuery.empty())

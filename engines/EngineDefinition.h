@@ -16,8 +16,12 @@ enum class TDefinitionType { Html, Json };
 struct TEngineDefinition {
   std::string Name;  // shown, used by --engines, stored as the rows' engine
   TDefinitionType Type = TDefinitionType::Html;
-  // Placeholders: {query} {pageno} {offset} {lang}.
+  // Placeholders: {query} {pageno} {offset} {first} {lang}.
   std::string SearchUrl;
+  // "POST": the page is asked for by posting PostBody (form fields, the same
+  // placeholders as SearchUrl) to SearchUrl.
+  bool Post = false;
+  std::string PostBody;
   bool Paging = false;
   int FirstPageNum = 1;
   int PageSize = 10;
@@ -31,7 +35,18 @@ struct TEngineDefinition {
   std::string ResultsQuery, UrlQuery, TitleQuery, ContentQuery;
   std::string UrlTemplate;     // {field} of a result (json); used when there is no url query
   std::string UrlUnwrapParam;  // query parameter of a redirect wrapper holding the address
+  // The parameter's value is this prefix and the address in URL-safe base64.
+  std::string UrlUnwrapBase64Prefix;
+  // The path segment that starts with this ("RU=") holds the address, percent-encoded.
+  std::string UrlUnwrapSegment;
+  // Answers that mean the engine refuses to serve this client for a while: these HTTP
+  // statuses, or a page on which BlockedXPath (html) or BlockedQuery (json) finds
+  // something. The engine then rests RestMinutes.
+  std::vector<int> BlockedStatus;
+  std::string BlockedXPath, BlockedQuery;
+  int RestMinutes = 10;
   bool Enabled = true;
+  bool Default = false;  // ticked on a first start
 
   std::string SourceFile;  // the file it was read from ("" when read from text)
 };

@@ -146,17 +146,19 @@ THtmlExtractor::THtmlExtractor(const TEngineDefinition& definition) {
   title_ = CompileXPath(definition.TitleXPath);
   if (!definition.ContentXPath.empty())
     content_ = CompileXPath(definition.ContentXPath);
+  if (!definition.BlockedXPath.empty())
+    blocked_ = CompileXPath(definition.BlockedXPath);
 }
 
 THtmlExtractor::~THtmlExtractor() = default;
 
-void THtmlExtractor::Extract(const std::string& page, const std::string& contentType,
+bool THtmlExtractor::Extract(const std::string& page, const std::string& contentType,
                              const std::string& pageUrl, const std::function<bool()>& mayGoOn,
                              const std::function<std::string(const std::string& href)>& addressOf,
                              const THitSink& sink) {
   failure_.clear();
   if (page.empty() || page.size() > static_cast<size_t>(INT_MAX) || !url_ || !title_)
-    return;
+    return false;
   std::string encoding = CharsetOfContentType(contentType);
   if (encoding.empty())
     encoding = CharsetOfMeta(page);
@@ -172,13 +174,13 @@ void THtmlExtractor::Extract(const std::string& page, const std::string& content
   if (!doc)  // e.g. an encoding libxml2 does not know
     doc.reset(htmlReadMemory(page.data(), size, base, "UTF-8", options));
   if (!doc)
-    return;
+    return false;
   // Numbers the elements in document order, so sorting node sets compares numbers
   // instead of walking the tree.
   xmlXPathOrderDocElems(doc.get());
   std::unique_ptr<xmlXPathContext, TXPathContextFree> context(xmlXPathNewContext(doc.get()));
   if (!context)
-    return;
+    return false;
   // Keeps the node sets, strings and numbers the steps and predicates make for reuse
   // instead of freeing them: a sixth of the expressions' cost went to allocation.
   xmlXPathContextSetCache(context.get(), 1, -1, 0);
@@ -194,6 +196,13 @@ void THtmlExtractor::Extract(const std::string& page, const std::string& content
   };
   xmlNode* const root = reinterpret_cast<xmlNode*>(doc.get());
   TCollapsedText text;
+  if (blocked_) {
+    const TXPathObjectPtr found = Evaluate(blocked_.get(), context.get(), root);
+    if (!withinBudget())
+      return false;
+    if (found && xmlXPathCastToBoolean(found.get()))
+      return true;
+  }
 
   auto offer = [&](const std::string& href, std::string title, std::string content) {
     std::string address = addressOf(href);
@@ -205,43 +214,44 @@ void THtmlExtractor::Extract(const std::string& page, const std::string& content
   if (results_) {
     const TXPathObjectPtr nodes = Evaluate(results_.get(), context.get(), root);
     if (!withinBudget() || !nodes || nodes->type != XPATH_NODESET || !nodes->nodesetval)
-      return;
+      return false;
     // The node set belongs to nodes; later evaluations do not touch it. The budget is
     // checked after every expression, the stop before every result.
     for (int i = 0; i < nodes->nodesetval->nodeNr; ++i) {
       if (!mayGoOn())
-        return;
+        return false;
       xmlNode* node = nodes->nodesetval->nodeTab[i];
       const std::string href = Text(url_.get(), context.get(), node, true, text);
       if (!withinBudget())
-        return;
+        return false;
       std::string title = Text(title_.get(), context.get(), node, false, text);
       if (!withinBudget())
-        return;
+        return false;
       std::string content =
           content_ ? Text(content_.get(), context.get(), node, false, text) : std::string();
       if (!withinBudget())
-        return;
+        return false;
       offer(href, std::move(title), std::move(content));
     }
-    return;
+    return false;
   }
   // Without results_xpath the three lists are read from the whole page and paired
   // by position.
   const std::vector<std::string> urls = Texts(url_.get(), context.get(), root, text);
   if (!withinBudget())
-    return;
+    return false;
   std::vector<std::string> titles = Texts(title_.get(), context.get(), root, text);
   if (!withinBudget())
-    return;
+    return false;
   std::vector<std::string> contents =
       content_ ? Texts(content_.get(), context.get(), root, text) : std::vector<std::string>();
   for (size_t i = 0; i < urls.size(); ++i) {
     if (!mayGoOn())
-      return;
+      return false;
     offer(urls[i], i < titles.size() ? std::move(titles[i]) : std::string(),
           i < contents.size() ? std::move(contents[i]) : std::string());
   }
+  return false;
 }
 
 }  // namespace quellion

@@ -28,8 +28,10 @@ class THtmlExtractor {
   // page's encoding; else the page's meta; else UTF-8. Relative addresses in the
   // document are based on pageUrl. A page that cannot be read yields nothing. The
   // work of one page's expressions is bounded (kMaxXPathOperations): a page that needs
-  // more ends early and Failure() says so.
-  void Extract(const std::string& page, const std::string& contentType, const std::string& pageUrl,
+  // more ends early and Failure() says so. A page on which the definition's
+  // blocked_xpath finds something is a challenge page: it yields nothing and the
+  // result is true.
+  bool Extract(const std::string& page, const std::string& contentType, const std::string& pageUrl,
                const std::function<bool()>& mayGoOn,
                const std::function<std::string(const std::string& href)>& addressOf,
                const THitSink& sink);
@@ -39,7 +41,7 @@ class THtmlExtractor {
 
  private:
   std::string failure_;
-  TXPathPtr results_, url_, title_, content_;
+  TXPathPtr results_, url_, title_, content_, blocked_;
 };
 
 }  // namespace quellion

@@ -83,12 +83,14 @@ std::string JsonText(const std::vector<const json*>& values, bool markup) {
 TJsonExtractor::TJsonExtractor(const TEngineDefinition& definition, std::string langValue)
     : definition_(definition), langValue_(std::move(langValue)) {}
 
-void TJsonExtractor::Extract(const std::string& page, const std::function<bool()>& mayGoOn,
+bool TJsonExtractor::Extract(const std::string& page, const std::function<bool()>& mayGoOn,
                              const std::function<std::string(const std::string& href)>& addressOf,
                              const THitSink& sink) {
   const json root = json::parse(page, nullptr, false);
   if (root.is_discarded())
-    return;
+    return false;
+  if (!definition_.BlockedQuery.empty() && !Walk(root, definition_.BlockedQuery).empty())
+    return true;
   std::vector<const json*> results;
   for (const json* value : Walk(root, definition_.ResultsQuery)) {
     if (value->is_array()) {
@@ -100,22 +102,28 @@ void TJsonExtractor::Extract(const std::string& page, const std::function<bool()
   }
   for (const json* result : results) {
     if (!mayGoOn())
-      return;
+      return false;
     std::string href;
     if (!definition_.UrlQuery.empty()) {
       href = JsonText(Walk(*result, definition_.UrlQuery), false);
     } else {
-      // url_template: every {field} is the result's field, percent-encoded.
+      // url_template: every {field} is the result's field, percent-encoded;
+      // {field:wiki} writes it as MediaWiki writes an article title.
       bool missing = false;
       href = ExpandPlaceholders(
           definition_.UrlTemplate, [&](std::string_view field, std::string& out) {
+            bool wiki = false;
+            if (field.size() > 5 && field.substr(field.size() - 5) == ":wiki") {
+              wiki = true;
+              field.remove_suffix(5);
+            }
             const std::vector<const json*> values = Walk(*result, std::string(field));
             std::string value = JsonText(values, false);
             if (values.empty() && field == "lang")
               value = langValue_;
             else if (value.empty())
               missing = true;
-            out += PercentEncode(value);
+            out += wiki ? WikiTitleEncode(value) : PercentEncode(value);
             return true;
           });
       if (missing)
@@ -130,6 +138,7 @@ void TJsonExtractor::Extract(const std::string& page, const std::function<bool()
                                     : JsonText(Walk(*result, definition_.ContentQuery), true);
     sink(THit{title, address, content});
   }
+  return false;
 }
 
 }  // namespace quellion

@@ -19,8 +19,9 @@ class TJsonExtractor {
   // Hands each result to sink in page order, asking mayGoOn before each (false: the
   // page ends). addressOf turns the result's raw address into the one handed on; a
   // result whose address comes back empty is dropped. A page that is not JSON yields
-  // nothing.
-  void Extract(const std::string& page, const std::function<bool()>& mayGoOn,
+  // nothing. A page on which blocked_query finds something is a challenge page: it
+  // yields nothing and the result is true.
+  bool Extract(const std::string& page, const std::function<bool()>& mayGoOn,
                const std::function<std::string(const std::string& href)>& addressOf,
                const THitSink& sink);
 

@@ -20,21 +20,49 @@ std::string DefinitionLanguage(const TEngineDefinition& definition, int language
   return definition.LangAll;
 }
 
-std::string RequestAddress(const TEngineDefinition& definition, const std::string& keywords,
-                           int languageIndex, int pageIndex) {
-  return ExpandPlaceholders(definition.SearchUrl, [&](std::string_view name, std::string& out) {
+namespace {
+
+// A form field's value: blanks as '+', every byte but the unreserved ones as %XX.
+std::string FormEncode(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    if (c == ' ')
+      out += '+';
+    else
+      out += PercentEncode(std::string_view(&c, 1));
+  }
+  return out;
+}
+
+std::string Fill(const std::string& pattern, const TEngineDefinition& definition,
+                 const std::string& keywords, int languageIndex, int pageIndex, bool form) {
+  return ExpandPlaceholders(pattern, [&](std::string_view name, std::string& out) {
     if (name == "query")
-      out += EncodeKeywords(keywords);
+      out += form ? FormEncode(keywords) : EncodeKeywords(keywords);
     else if (name == "pageno")
       out += std::to_string(int64_t{definition.FirstPageNum} + pageIndex);
     else if (name == "offset")
       out += std::to_string(int64_t{pageIndex} * definition.PageSize);
+    else if (name == "first")
+      out += std::to_string(int64_t{pageIndex} * definition.PageSize + 1);
     else if (name == "lang")  // a value, never a piece of the address's syntax
       out += PercentEncode(DefinitionLanguage(definition, languageIndex));
     else
       return false;
     return true;
   });
+}
+
+}  // namespace
+
+std::string RequestAddress(const TEngineDefinition& definition, const std::string& keywords,
+                           int languageIndex, int pageIndex) {
+  return Fill(definition.SearchUrl, definition, keywords, languageIndex, pageIndex, false);
+}
+
+std::string RequestBody(const TEngineDefinition& definition, const std::string& keywords,
+                        int languageIndex, int pageIndex) {
+  return Fill(definition.PostBody, definition, keywords, languageIndex, pageIndex, true);
 }
 
 }  // namespace quellion

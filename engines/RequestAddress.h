@@ -13,9 +13,14 @@ std::string DefinitionLanguage(const TEngineDefinition& definition, int language
 
 // search_url with its placeholders filled: {query} the keywords encoded as the
 // classic engines encode them, {pageno} first_page_num + pageIndex, {offset}
-// pageIndex * page_size, {lang} DefinitionLanguage percent-encoded (all but letters,
-// digits and - . _ ~).
+// pageIndex * page_size, {first} that offset + 1, {lang} DefinitionLanguage
+// percent-encoded (all but letters, digits and - . _ ~).
 std::string RequestAddress(const TEngineDefinition& definition, const std::string& keywords,
                            int languageIndex, int pageIndex);
+// post_body with the same placeholders filled (for "method": "POST"); {query} is
+// form-encoded there (blanks as '+', every other byte but letters, digits and - . _ ~
+// as %XX), so no keyword can add or split a field.
+std::string RequestBody(const TEngineDefinition& definition, const std::string& keywords,
+                        int languageIndex, int pageIndex);
 
 }  // namespace quellion

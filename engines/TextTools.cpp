@@ -168,6 +168,78 @@ std::string PercentEncode(std::string_view text) {
   return out;
 }
 
+std::string WikiTitleEncode(std::string_view text) {
+  static const char* hex = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(text.size() + 8);
+  for (unsigned char c : text) {
+    if (c == ' ') {
+      out += '_';
+    } else if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+               std::string_view("-._~,()':/").find(static_cast<char>(c)) !=
+                   std::string_view::npos) {
+      out += static_cast<char>(c);
+    } else {
+      out += '%';
+      out += hex[c >> 4];
+      out += hex[c & 0xF];
+    }
+  }
+  return out;
+}
+
+std::optional<std::string> Base64UrlDecode(std::string_view text) {
+  while (!text.empty() && text.back() == '=')
+    text.remove_suffix(1);
+  if (text.size() % 4 == 1)
+    return std::nullopt;
+  std::string out;
+  out.reserve(text.size() * 3 / 4);
+  uint32_t bits = 0;
+  int count = 0;
+  for (char c : text) {
+    int v;
+    if (c >= 'A' && c <= 'Z')
+      v = c - 'A';
+    else if (c >= 'a' && c <= 'z')
+      v = c - 'a' + 26;
+    else if (c >= '0' && c <= '9')
+      v = c - '0' + 52;
+    else if (c == '-' || c == '+')
+      v = 62;
+    else if (c == '_' || c == '/')
+      v = 63;
+    else
+      return std::nullopt;
+    bits = (bits << 6) | static_cast<uint32_t>(v);
+    count += 6;
+    if (count >= 8) {
+      count -= 8;
+      out += static_cast<char>((bits >> count) & 0xFF);
+    }
+  }
+  return out;
+}
+
+std::string PathSegmentValue(std::string_view address, std::string_view prefix) {
+  if (prefix.empty())
+    return {};
+  size_t start = address.find("://");
+  start = start == std::string_view::npos ? 0 : start + 3;
+  std::string_view path = address.substr(start);
+  path = path.substr(0, path.find_first_of("?#"));
+  size_t pos = path.find('/');
+  while (pos != std::string_view::npos) {
+    const size_t end = path.find('/', pos + 1);
+    const std::string_view segment = path.substr(
+        pos + 1, end == std::string_view::npos ? std::string_view::npos : end - pos - 1);
+    if (segment.substr(0, prefix.size()) == prefix)
+      return PercentDecode(segment.substr(prefix.size()));
+    pos = end;
+  }
+  return {};
+}
+
 std::string QueryParameter(std::string_view address, std::string_view name) {
   const size_t q = address.find('?');
   if (q == std::string_view::npos || name.empty())

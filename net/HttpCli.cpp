@@ -93,6 +93,14 @@ void THttpCli::HandleMessage(TMessage& message) {
 }
 
 void THttpCli::StartGet() {
+  StartRequest(rqGet);
+}
+
+void THttpCli::StartPost() {
+  StartRequest(rqPost);
+}
+
+void THttpCli::StartRequest(THttpRequest type) {
   if (state_ != httpIdle)
     throw EHttpException::Busy();
   // Values written into the request must not end a line of it or start another.
@@ -115,12 +123,17 @@ void THttpCli::StartGet() {
       throw EHttpException("request refused: the header " + name + " holds CR, LF or NUL",
                            kHttpErrorUnsafeRequest);
   }
+  // A POST also writes ContentTypePost as a header line; its body goes after the
+  // header with its length, so any bytes may be in it.
+  if (type == rqPost && HasLineBreakOrNul(ContentTypePost))
+    throw EHttpException("request refused: ContentTypePost holds CR, LF or NUL",
+                         kHttpErrorUnsafeRequest);
   ++requestSerial_;
   completedSerial_ = requestSerial_;
   relocationCount_ = 0;
   socket_->MultiThreaded = MultiThreaded;
   responseHeader_.clear();
-  requestType_ = rqGet;
+  requestType_ = type;
   completionError_ = 0;
   locationChangeRequested_ = false;
   BindClosedHandler();
@@ -329,7 +342,8 @@ void THttpCli::SendRequest() {
   requestBlock_.clear();
   if (OnRequestHeaderBegin)
     OnRequestHeaderBegin(*this);
-  SendCommand("GET " + requestPath_ + " HTTP/1.0");
+  const bool post = requestType_ == rqPost;
+  SendCommand((post ? "POST " : "GET ") + requestPath_ + " HTTP/1.0");
   if (!Sender.empty())
     SendCommand("From: " + Sender);
   if (!Accept.empty())
@@ -356,10 +370,16 @@ void THttpCli::SendRequest() {
   }
   for (const auto& [name, value] : ExtraHeaders)
     SendCommand(name + ": " + value);
+  if (post) {
+    SendCommand("Content-Type: " + ContentTypePost);
+    SendCommand("Content-Length: " + std::to_string(PostBody.size()));
+  }
   acceptRanges_.clear();
   if (OnRequestHeaderEnd)
     OnRequestHeaderEnd(*this);
   SendCommand("");
+  if (post)
+    requestBlock_ += PostBody;
   const std::string block = std::move(requestBlock_);
   requestBlock_.clear();
   socket_->Send(block.data(), static_cast<int>(block.size()));

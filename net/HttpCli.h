@@ -73,7 +73,7 @@ inline constexpr uint16_t kHttpErrorBadAnswer = 8;
 inline constexpr uint16_t kHttpErrorBodyCutShort = 9;
 // A "location" that is not an http or https address, or holds a blank or a control byte.
 inline constexpr uint16_t kHttpErrorBadRelocation = 10;
-// A URL or request header value holding CR, LF or NUL (raised by StartGet).
+// A URL or request header value holding CR, LF or NUL (raised by StartGet and StartPost).
 inline constexpr uint16_t kHttpErrorUnsafeRequest = 11;
 
 class EHttpException : public EException {
@@ -119,11 +119,14 @@ class THttpCli {
   bool NoCache = false;
   double ModifiedSince = 0;  // days since 1899-12-30, fraction = time of day
   std::string Cookie;
-  // Further request header lines (name, value), written after the client's own.
+  // Further request header lines (name, value), written after the client's own; a
+  // proxy's CONNECT request does not carry them.
   std::vector<std::pair<std::string, std::string>> ExtraHeaders;
   std::string ContentRangeBegin;
   std::string ContentRangeEnd;
   std::string ContentTypePost = "application/x-www-form-urlencoded";
+  // The body StartPost sends (with ContentTypePost).
+  std::string PostBody;
   bool MultiThreaded = false;
   // https: a CA file trusted besides the system's store (empty: the store only).
   std::string CaFile;
@@ -172,12 +175,16 @@ class THttpCli {
   // EHttpException(kHttpErrorUnsafeRequest) when URL or a header value holds CR, LF or
   // NUL (nothing changes then); exceptions of starting the lookup also reach the caller.
   void StartGet();
+  // As StartGet, but POSTs PostBody to URL. A relocation answer (301/302/303) is
+  // followed with a GET, as browsers do.
+  void StartPost();
   // Ends the request in progress at once; OnRequestDone(Error 3) follows from the
   // event loop. While idle only closes a still-open socket.
   void Abort();
 
  private:
   void SetState(THttpCliState newState);
+  void StartRequest(THttpRequest type);
   void StartLookup();
   void SendCommand(const std::string& line);
   void SendRequest();

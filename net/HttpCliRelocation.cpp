@@ -134,6 +134,7 @@ void THttpCli::ResolveLocation(const std::string& value) {
 }
 
 void THttpCli::StartRelocation() {
+  requestType_ = rqGet;  // the new address is asked for with a GET
   if (++relocationCount_ > kMaxRelocations) {
     FailRequest(kHttpErrorTooManyRelocations,
                 "too many relocations (more than " + std::to_string(kMaxRelocations) + ")");

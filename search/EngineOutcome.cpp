@@ -18,6 +18,10 @@ std::string TEngineOutcome::Reason() const {
       return "rule-ended";
     case TEngineEnd::Failed:
       return "failed: " + FailText;
+    case TEngineEnd::Blocked:
+      return "blocked: " + FailText;
+    case TEngineEnd::Suspended:
+      return "suspended until " + FailText;
   }
   return "running";
 }

@@ -14,6 +14,8 @@ enum class TEngineEnd {
   NoNewHits,  // the engine had nothing more: its last page added no hit, or it reads one page
   RuleEnded,  // the extraction rule raised, or Google's rule set its stop mark
   Failed,     // the last page failed (FailText says how) and added no hit
+  Blocked,    // the engine refused this client (FailText says how); it now rests
+  Suspended,  // not asked: it rests after a refusal until FailText ("HH:MM")
 };
 
 // One engine's part in a search: what its task asked for, what it added, how it ended.
@@ -22,9 +24,12 @@ struct TEngineOutcome {
   int Pages = 0;       // pages asked for (requests started or tried)
   int Hits = 0;        // hits the table took
   TEngineEnd End = TEngineEnd::Running;
-  std::string FailText;  // with Failed: the completion error text or "HTTP <status> <reason>"
+  // With Failed: the completion error text or "HTTP <status> <reason>"; with Blocked:
+  // why ("HTTP 202", "challenge page"); with Suspended: the local time the rest ends.
+  std::string FailText;
 
-  // "running", "table-full", "stopped", "no-new-hits", "rule-ended", "failed: <text>".
+  // "running", "table-full", "stopped", "no-new-hits", "rule-ended", "failed: <text>",
+  // "blocked: <why>", "suspended until <HH:MM>".
   std::string Reason() const;
   // "<Engine> pages=<N> hits=<N> end=<reason>".
   std::string Line() const;

@@ -9,6 +9,7 @@
 
 #include <exception>
 #include <functional>
+#include <optional>
 
 #include "net/HttpCli.h"
 #include "platform/StringStream.h"
@@ -17,6 +18,7 @@
 #include "search/ClassicPageReader.h"
 #include "search/DefinedEngine.h"
 #include "search/EngineOutcome.h"
+#include "search/EngineRests.h"
 #include "search/RequestWait.h"
 #include "search/SearchShared.h"
 
@@ -31,6 +33,16 @@ void TakeRequestDone(const bool& done) {
     queue.WaitForWork(10);
     queue.Pump();
   }
+}
+
+// A refusal makes the engine rest; a rest that cannot be written only means the next
+// search asks it again.
+void StartRest(const TSearchRun& run, const std::string& engineName, int minutes) {
+  if (run.Request.RestsFile.empty() || minutes <= 0)
+    return;
+  const int64_t now = RestClockNow();
+  std::string error;
+  SetEngineRest(run.Request.RestsFile, engineName, now + int64_t{minutes} * 60, now, error);
 }
 
 using TNewReader = std::function<std::unique_ptr<TPageReader>()>;
@@ -113,8 +125,14 @@ void RunEngineTask(const std::shared_ptr<TSearchShared>& shared,
       client.URL = reader->NextPageAddress();
       outcome.PageAsked();
       pageFailure.clear();
+      int32_t status = 0;  // of this page's answer
       try {
-        client.StartGet();
+        if (std::optional<std::string> body = reader->PageBody()) {
+          client.PostBody = std::move(*body);
+          client.StartPost();
+        } else {
+          client.StartGet();
+        }
         done = false;
         capReached = false;
         // Take the connect notification and send the request now rather than after the
@@ -131,6 +149,7 @@ void RunEngineTask(const std::shared_ptr<TSearchShared>& shared,
         if (!done)
           TakeRequestDone(done);
         pageFailure = PageFailureText(client, capReached);
+        status = client.StatusCode();
       } catch (const std::exception& e) {
         // A request that could not start leaves the previous page in the stream.
         pageFailure = e.what();
@@ -139,6 +158,12 @@ void RunEngineTask(const std::shared_ptr<TSearchShared>& shared,
       }
 
       reader->ReadPage(stream.DataString(), client.ContentType(), client.URL, mayGoOn, sink);
+      const std::string blocked = reader->BlockedReason(status);
+      if (!blocked.empty()) {
+        StartRest(*run, engineName, reader->RestMinutes());
+        outcome.Ended(TEngineEnd::Blocked, blocked);
+        break;
+      }
       if (std::string why = reader->ReadFailure(); !why.empty()) {
         outcome.Ended(TEngineEnd::Failed, why);  // a page too costly to read, say
         break;

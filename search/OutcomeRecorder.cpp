@@ -41,7 +41,9 @@ void TOutcomeRecorder::HitAdded() {
 void TOutcomeRecorder::Ended(TEngineEnd end, const std::string& failText) {
   Change([&](TEngineOutcome& o) {
     o.End = end;
-    o.FailText = end == TEngineEnd::Failed ? failText : std::string();
+    const bool withText =
+        end == TEngineEnd::Failed || end == TEngineEnd::Blocked || end == TEngineEnd::Suspended;
+    o.FailText = withText ? failText : std::string();
   });
 }
 

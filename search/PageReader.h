@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "search/Hit.h"
@@ -22,6 +24,8 @@ class TPageReader {
   virtual void SetUpClient(THttpCli& client) const { (void)client; }
   // The address of the next page to ask for; called once per page.
   virtual std::string NextPageAddress() = 0;
+  // The form body to POST for the page NextPageAddress last gave; nullopt: a GET.
+  virtual std::optional<std::string> PageBody() const { return std::nullopt; }
   // Hands every hit of one page to sink at once, in page order, asking mayGoOn
   // before each. contentType is the answer's Content-Type header ("" if none);
   // pageUrl is the address the page was asked for. An error raised here ends the
@@ -38,6 +42,15 @@ class TPageReader {
   // True once the engine's rule has ended its reading for good: the task then ends
   // as "rule ended" rather than "no new hits".
   virtual bool RuleStopped() const { return false; }
+  // After a page answered with this HTTP status (0: none) and read by ReadPage: why
+  // the engine refuses this client (a status or a challenge page that means
+  // "blocked"), or "" when it does not.
+  virtual std::string BlockedReason(int32_t status) const {
+    (void)status;
+    return {};
+  }
+  // How long a blocked engine rests before it is asked again, in minutes.
+  virtual int RestMinutes() const { return 0; }
 };
 
 }  // namespace quellion

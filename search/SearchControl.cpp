@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "search/DefinedEngine.h"
+#include "search/EngineRests.h"
 #include "search/EngineTask.h"
 #include "search/QueryBuilder.h"
 #include "search/SearchShared.h"
@@ -71,8 +72,22 @@ bool TSearchControl::Start(const TSearchRequest& request) {
     if (request.Engines[EngineIndex(engine)])
       listed(EngineName(engine));
   }
-  for (const std::shared_ptr<const TDefinedEngine>& engine : request.DefinedEngines)
+  // The rests are read once, here: a resting engine is listed as suspended and gets
+  // no task.
+  const TEngineRests rests =
+      request.RestsFile.empty() || request.RetrySuspended || request.DefinedEngines.empty()
+          ? TEngineRests()
+          : ReadEngineRests(request.RestsFile, RestClockNow());
+  std::vector<std::shared_ptr<const TDefinedEngine>> asked;
+  for (const std::shared_ptr<const TDefinedEngine>& engine : request.DefinedEngines) {
     listed(engine->Name());
+    if (const int64_t until = RestEnd(rests, engine->Name())) {
+      outcomes->Items.back().End = TEngineEnd::Suspended;
+      outcomes->Items.back().FailText = RestEndText(until);
+    } else {
+      asked.push_back(engine);
+    }
+  }
   {
     std::lock_guard lock(*shared_->CallerLock);
     shared_->Outcomes = outcomes;
@@ -91,11 +106,25 @@ bool TSearchControl::Start(const TSearchRequest& request) {
         RunClassicEngineTask(shared, frozen, engine, outcome);
       });
   }
-  for (const std::shared_ptr<const TDefinedEngine>& engine : request.DefinedEngines)
+  for (const std::shared_ptr<const TDefinedEngine>& engine : request.DefinedEngines) {
+    if (std::find(asked.begin(), asked.end(), engine) == asked.end()) {
+      ++slot;
+      continue;
+    }
     tasks.push_back(
         [shared = shared_, frozen, engine, outcome = TOutcomeRecorder(shared_, outcomes, slot++)] {
           RunDefinedEngineTask(shared, frozen, engine, outcome);
         });
+  }
+  // Every engine of a search is asked at the same time: with more engines than the
+  // runner's ten (the classic five and today's definitions), the limit grows to match.
+  if (tasks.size() > static_cast<size_t>(multiTasker1_->MaxSimultaneousTask())) {
+    try {
+      multiTasker1_->SetMaxSimultaneousTask(static_cast<int>(tasks.size()));
+    } catch (...) {
+      // Tasks of the last search still being collected: this one queues its extra engines.
+    }
+  }
   if (tasks.empty())
     MultiTasker1AllTaskFinished();
   else

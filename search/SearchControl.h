@@ -35,6 +35,11 @@ struct TSearchRequest {
   // Ticked engines given as data (definition files); each runs as its own task
   // after the classic ones, in this order.
   std::vector<std::shared_ptr<const TDefinedEngine>> DefinedEngines;
+  // The file of engine rests (search/EngineRests.h); "" keeps none. A defined engine
+  // that rests is not asked (its outcome reads "suspended until HH:MM") unless
+  // RetrySuspended; one that answers "blocked" is set to rest.
+  std::string RestsFile;
+  bool RetrySuspended = false;
 };
 
 // Limits of one page fetch. The defaults are the product's; tests shorten them.

@@ -60,9 +60,11 @@ TEngineHosts ReadStoredEngineHosts(const TRegistry& registry) {
   return hosts;
 }
 
-bool ReadDefinedEngineTick(const TRegistryKey* key, std::string_view name) {
+bool ReadDefinedEngineTick(const TRegistryKey* key, std::string_view name, bool fallback) {
   bool ticked = false;
-  return key && key->ReadBool(std::string(name), ticked) == TRegReadStatus::rsOk && ticked;
+  if (!key || key->ReadBool(std::string(name), ticked) != TRegReadStatus::rsOk)
+    return fallback;
+  return ticked;
 }
 
 void WriteDefinedEngineTick(TRegistryKey& key, std::string_view name, bool ticked) {

@@ -3,8 +3,8 @@
 // The remembered values: the one table of the named values the main window keeps in
 // "Software\Tarnwick Quellion" (name, type, default, limits), the defined engines' ticks
 // beside them, and the rules by which a stored value is read. The window's restore and
-// store and quellion-cli's stored defaults all read it. No GUI toolkit; the engine names and the
-// language count come from the search headers (constants only, nothing to link).
+// store and quellion-cli's stored defaults all read it. No GUI toolkit; the engine names
+// and the language count come from the search headers (constants only, nothing to link).
 
 #include <array>
 #include <cstdint>
@@ -57,16 +57,18 @@ struct TSettingRow {
 };
 
 // Booleans and integers are REG_DWORD (a boolean reads true when non-zero), text is REG_SZ.
+// The classic engines' hosts no longer serve their pages: they start unticked, and the
+// shipped definitions marked "default" are ticked instead.
 inline constexpr auto kSettings = std::to_array<TSettingRow>({
     {TSetting::HintDescription, "HintDescription", TSettingType::stBoolean, 1},
     {TSetting::HintURL, "HintURL", TSettingType::stBoolean, 1},
     {TSetting::FullInfo, "FullInfo", TSettingType::stBoolean, 1},
     {TSetting::VerifyLinks, "VerifyLinks", TSettingType::stBoolean, 0},
-    {TSetting::Altavista, kEngineNames[0], TSettingType::stBoolean, 1},
-    {TSetting::Excite, kEngineNames[1], TSettingType::stBoolean, 1},
-    {TSetting::Hotbot, kEngineNames[2], TSettingType::stBoolean, 1},
-    {TSetting::AllTheWeb, kEngineNames[3], TSettingType::stBoolean, 1},
-    {TSetting::Google, kEngineNames[4], TSettingType::stBoolean, 1},
+    {TSetting::Altavista, kEngineNames[0], TSettingType::stBoolean, 0},
+    {TSetting::Excite, kEngineNames[1], TSettingType::stBoolean, 0},
+    {TSetting::Hotbot, kEngineNames[2], TSettingType::stBoolean, 0},
+    {TSetting::AllTheWeb, kEngineNames[3], TSettingType::stBoolean, 0},
+    {TSetting::Google, kEngineNames[4], TSettingType::stBoolean, 0},
     {TSetting::LanguageIndex, "LanguageIndex", TSettingType::stInteger, 0, 0, kLanguageCount - 1,
      TOutOfRange::orNothing},
     // The pages "Search", "Engines", "Configure".
@@ -123,8 +125,9 @@ TEngineHosts ReadStoredEngineHosts(const TRegistry& registry);
 inline constexpr const char* kDefinedEnginesKeyName = "Software\\Tarnwick Quellion Defined Engines";
 
 // Whether the defined engine called name is ticked in key (the defined engines' key, or
-// null: none stored). Missing or not a DWORD of exactly 4 bytes, it is not.
-bool ReadDefinedEngineTick(const TRegistryKey* key, std::string_view name);
+// null: none stored). Missing or not a DWORD of exactly 4 bytes, it reads as fallback
+// (the definition's "default").
+bool ReadDefinedEngineTick(const TRegistryKey* key, std::string_view name, bool fallback = false);
 void WriteDefinedEngineTick(TRegistryKey& key, std::string_view name, bool ticked);
 
 }  // namespace quellion

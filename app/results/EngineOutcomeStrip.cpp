@@ -1,6 +1,8 @@
 #include "app/results/EngineOutcomeStrip.h"
 
+#include <QContextMenuEvent>
 #include <QHelpEvent>
+#include <QMenu>
 #include <QPainter>
 #include <QToolTip>
 #include <algorithm>
@@ -23,6 +25,8 @@ QColor MarkColor(TEngineOutcomeStrip::TMark mark) {
       return QColor(0xe0, 0xa0, 0x10);
     case TEngineOutcomeStrip::TMark::Failed:
       return QColor(0xd0, 0x20, 0x20);
+    case TEngineOutcomeStrip::TMark::Resting:
+      return QColor(0x7b, 0x3f, 0xb0);
   }
   return Qt::gray;
 }
@@ -45,6 +49,10 @@ QString EndInWords(const TEngineOutcome& outcome) {
       return QStringLiteral("reached the engine's last page of results");
     case TEngineEnd::Failed:
       return QStringLiteral("failed: ") + Decoded(outcome.FailText);
+    case TEngineEnd::Blocked:
+      return QStringLiteral("blocked: ") + Decoded(outcome.FailText);
+    case TEngineEnd::Suspended:
+      return QStringLiteral("not asked, resting until ") + Decoded(outcome.FailText);
   }
   return {};
 }
@@ -94,6 +102,9 @@ TEngineOutcomeStrip::TMark TEngineOutcomeStrip::MarkOf(const TEngineOutcome& out
       return TMark::Running;
     case TEngineEnd::Failed:
       return TMark::Failed;
+    case TEngineEnd::Blocked:
+    case TEngineEnd::Suspended:
+      return TMark::Resting;
     default:
       return outcome.Hits > 0 ? TMark::Found : TMark::Empty;
   }
@@ -117,7 +128,17 @@ QString TEngineOutcomeStrip::OutcomeInWords(const TEngineOutcome& outcome) {
 QString TEngineOutcomeStrip::MarkToolTip(int i) const {
   if (i < 0 || i >= static_cast<int>(outcomes_.size()))
     return {};
-  return OutcomeInWords(outcomes_[static_cast<size_t>(i)]);
+  const TEngineOutcome& outcome = outcomes_[static_cast<size_t>(i)];
+  QString tip = OutcomeInWords(outcome);
+  if (outcome.End == TEngineEnd::Blocked)
+    tip += QStringLiteral(
+        "\nThe engine refused this client; it is not asked again for a while."
+        "\nRight-click: Try again now");
+  else if (outcome.End == TEngineEnd::Suspended)
+    tip += QStringLiteral(
+        "\nNot asked: the engine rests after it refused this client."
+        "\nRight-click: Try again now");
+  return tip;
 }
 
 QString TEngineOutcomeStrip::MarkLabel(int i) const {
@@ -129,6 +150,29 @@ QString TEngineOutcomeStrip::MarkLabel(int i) const {
     if (fontMetrics().horizontalAdvance(label) <= room)
       return label;
   return {};
+}
+
+bool TEngineOutcomeStrip::OffersTryAgain(int i) const {
+  return i >= 0 && i < static_cast<int>(outcomes_.size()) &&
+         MarkOf(outcomes_[static_cast<size_t>(i)]) == TMark::Resting;
+}
+
+void TEngineOutcomeStrip::TryAgain(int i) {
+  if (OffersTryAgain(i) && OnTryAgain)
+    OnTryAgain(outcomes_[static_cast<size_t>(i)].Engine);
+}
+
+void TEngineOutcomeStrip::contextMenuEvent(QContextMenuEvent* event) {
+  const int i = MarkAt(event->pos());
+  if (!OffersTryAgain(i)) {
+    QWidget::contextMenuEvent(event);
+    return;
+  }
+  QMenu menu(this);
+  const std::string engine = outcomes_[static_cast<size_t>(i)].Engine;
+  QAction* again = menu.addAction(tr("Try again now"));
+  if (menu.exec(event->globalPos()) == again && OnTryAgain)
+    OnTryAgain(engine);  // by name: the outcomes may have changed while the menu was open
 }
 
 int TEngineOutcomeStrip::MarkAt(const QPoint& pos) const {
@@ -171,12 +215,13 @@ void TEngineOutcomeStrip::paintEvent(QPaintEvent* /*event*/) {
     painter.setPen(MarkColor(mark).darker(130));
     painter.setBrush(MarkColor(mark));
     painter.drawEllipse(dot);
-    if (mark == TMark::Failed) {
+    if (mark == TMark::Failed || mark == TMark::Resting) {
       painter.setPen(Qt::white);
       QFont bold = font();
       bold.setBold(true);
       painter.setFont(bold);
-      painter.drawText(dot, Qt::AlignCenter, QStringLiteral("!"));
+      painter.drawText(dot, Qt::AlignCenter,
+                       mark == TMark::Failed ? QStringLiteral("!") : QStringLiteral("z"));
       painter.setFont(font());
     }
     const QRect text = r.adjusted(kDot + 2, 0, 0, 0);

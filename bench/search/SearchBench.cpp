@@ -38,9 +38,10 @@ namespace {
 
 constexpr int kSites = 1000;
 constexpr int kHitsPerPage = 10;
-constexpr int kDefinedCount = 3;
+constexpr int kDefinedCount = 6;
 constexpr std::array<tools::TSimLayout, kDefinedCount> kDefinedLayouts = {
-    tools::TSimLayout::DuckDuckGo, tools::TSimLayout::Mojeek, tools::TSimLayout::Wikipedia};
+    tools::TSimLayout::DuckDuckGo, tools::TSimLayout::Mojeek,    tools::TSimLayout::Wikipedia,
+    tools::TSimLayout::Brave,      tools::TSimLayout::Startpage, tools::TSimLayout::Bing};
 
 double CpuSeconds() {
   rusage usage{};
@@ -120,11 +121,38 @@ std::shared_ptr<const TDefinedEngine> DefinedEngine(tools::TSimLayout layout,
       break;
     case tools::TSimLayout::Mojeek:
       d.Name = "Mojeek";
-      d.SearchUrl = "http://" + host + "/search?q={query}&s={offset}";
+      d.SearchUrl = "http://" + host + "/search?q={query}&s={first}";
       d.ResultsXPath = "//ul[contains(@class, 'results-standard')]/li";
       d.UrlXPath = ".//a[contains(@class, 'ob')]/@href";
       d.TitleXPath = ".//h2/a";
       d.ContentXPath = ".//p[@class='s']";
+      break;
+    case tools::TSimLayout::Brave:
+      d.Name = "Brave";
+      d.SearchUrl = "http://" + host + "/search?q={query}&offset={pageno}";
+      d.FirstPageNum = 0;
+      d.ResultsXPath = "//*[@id='results']/div[@data-type='web']";
+      d.UrlXPath = "(.//*[contains(@class, 'result-content')]//a[@href])[1]/@href";
+      d.TitleXPath = ".//*[contains(@class, 'search-snippet-title')]";
+      d.ContentXPath = ".//*[contains(@class, 'generic-snippet')]//*[contains(@class, 'content')]";
+      break;
+    case tools::TSimLayout::Startpage:
+      d.Name = "Startpage";
+      d.SearchUrl = "http://" + host + "/sp/search?query={query}&page={pageno}";
+      d.ResultsXPath = "//div[contains(@class, 'result')]";
+      d.UrlXPath = ".//a[contains(@class, 'result-title')]/@href";
+      d.TitleXPath = ".//a[contains(@class, 'result-title')]//h2";
+      d.ContentXPath = ".//p[contains(@class, 'description')]";
+      break;
+    case tools::TSimLayout::Bing:
+      d.Name = "Bing";
+      d.SearchUrl = "http://" + host + "/search?q={query}&first={first}";
+      d.ResultsXPath = "//ol[@id='b_results']/li[contains(@class, 'b_algo')]";
+      d.UrlXPath = ".//h2/a/@href";
+      d.TitleXPath = ".//h2/a";
+      d.ContentXPath = ".//div[contains(@class, 'b_caption')]/p";
+      d.UrlUnwrapParam = "u";
+      d.UrlUnwrapBase64Prefix = "a1";
       break;
     default:
       d.Name = "Wikipedia";

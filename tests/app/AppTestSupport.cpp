@@ -28,6 +28,10 @@ void TickEngines(TMainForm& form, const std::array<bool, kEngineCount>& ticked) 
   ui.HotBotCheckBox->setChecked(ticked[EngineIndex(TEngine::Hotbot)]);
   ui.AllTheWebCheckBox->setChecked(ticked[EngineIndex(TEngine::AllTheWeb)]);
   ui.GoogleCheckBox->setChecked(ticked[EngineIndex(TEngine::Google)]);
+  // The defined engines ticked by default would ask the real engines.
+  for (QCheckBox* box : ui.GroupBox1->findChildren<QCheckBox*>())
+    if (box->objectName().startsWith(QStringLiteral("DefinedEngine_")))
+      box->setChecked(false);
 }
 
 }  // namespace quellion::test

@@ -81,5 +81,37 @@ TEST_F(DefinedEnginesBoxTest, TicksAreRememberedInTheirOwnKey) {
   EXPECT_EQ(registry.FindKey(HKEY_CURRENT_USER, kQuellionKeyName), nullptr);
 }
 
+// Without a stored tick a definition is ticked as its "default" says; a stored tick
+// wins either way.
+TEST_F(DefinedEnginesBoxTest, DefaultsTickOnlyWhereNothingIsStored) {
+  Write("e.json", R"({"name": "Epsilon", "type": "html", "search_url": "http://e/?q={query}",
+                      "url_xpath": "//a/@href", "title_xpath": "//a", "default": true})");
+  Write("f.json", R"({"name": "Phi", "type": "html", "search_url": "http://f/?q={query}",
+                      "url_xpath": "//a/@href", "title_xpath": "//a", "default": true})");
+  Write("g.json", R"({"name": "Beta2", "type": "html", "search_url": "http://g/?q={query}",
+                      "url_xpath": "//a/@href", "title_xpath": "//a", "default": true,
+                      "enabled": false})");
+  QGroupBox group;
+  TRegistry empty(folder_.Path() + "/empty.reg");
+  TDefinedEnginesBox first(&group, LoadEngineCatalog(folder_.Path(), ""));
+  first.Restore(empty);
+  std::vector<std::string> ticked;
+  for (const TEngineDefinition& d : first.TickedDefinitions())
+    ticked.push_back(d.Name);
+  EXPECT_EQ(ticked, (std::vector<std::string>{"Epsilon", "Phi"}));
+
+  TRegistry stored(folder_.Path() + "/stored.reg");
+  TRegistryKey* key = stored.OpenKey(HKEY_CURRENT_USER, TDefinedEnginesBox::kKeyName, true);
+  key->WriteBool("Epsilon", false);
+  key->WriteBool("Alpha", true);
+  key->WriteString("Phi", "1");  // not a DWORD: as if nothing were stored
+  TDefinedEnginesBox later(&group, LoadEngineCatalog(folder_.Path(), ""));
+  later.Restore(stored);
+  EXPECT_TRUE(later.Box("Alpha")->isChecked());
+  EXPECT_FALSE(later.Box("Epsilon")->isChecked());
+  EXPECT_TRUE(later.Box("Phi")->isChecked());
+  EXPECT_FALSE(later.Box("Beta2")->isChecked());
+}
+
 }  // namespace
 }  // namespace quellion

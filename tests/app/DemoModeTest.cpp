@@ -116,11 +116,13 @@ TEST(DemoMode, TickedDefinedEnginesAskTheSimulatorAndTheirFilesStayAsTheyAre) {
   for (const auto& entry : std::filesystem::directory_iterator(ShippedEngineFolders().front()))
     if (entry.path().extension() == ".json")
       shipped.emplace_back(entry.path(), FileText(entry.path()));
-  ASSERT_EQ(4u, shipped.size());
+  ASSERT_EQ(8u, shipped.size());
 
   // SearXNG is shipped switched off: ticked or not, it takes no part.
-  const std::set<std::string> defined = {"DuckDuckGo", "Mojeek", "SearXNG", "Wikipedia"};
-  const std::set<std::string> searched = {"DuckDuckGo", "Mojeek", "Wikipedia"};
+  const std::set<std::string> defined = {"Bing",    "Brave",     "DuckDuckGo", "Mojeek",
+                                         "SearXNG", "Startpage", "Wikipedia",  "Yahoo"};
+  const std::set<std::string> searched = {"Bing",      "Brave",     "DuckDuckGo", "Mojeek",
+                                          "Startpage", "Wikipedia", "Yahoo"};
   {
     TDemoEngines demo;
     TMainForm form(demo);
@@ -133,7 +135,7 @@ TEST(DemoMode, TickedDefinedEnginesAskTheSimulatorAndTheirFilesStayAsTheyAre) {
         ++ticked;
       }
     }
-    ASSERT_EQ(5, ticked);
+    ASSERT_EQ(9, ticked);
     form.Controls().SpinEdit1->setValue(1000);
     form.Controls().Edit1->setText(QStringLiteral("offline"));
     form.SearchButtonClick();

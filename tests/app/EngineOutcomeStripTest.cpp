@@ -31,10 +31,12 @@ TEST(EngineOutcomeStrip, MarkFollowsHowTheEngineEnded) {
     int hits;
     Mark mark;
   } cases[] = {
-      {TEngineEnd::Running, 3, Mark::Running}, {TEngineEnd::TableFull, 10, Mark::Found},
-      {TEngineEnd::NoNewHits, 4, Mark::Found}, {TEngineEnd::NoNewHits, 0, Mark::Empty},
-      {TEngineEnd::Stopped, 0, Mark::Empty},   {TEngineEnd::RuleEnded, 0, Mark::Empty},
-      {TEngineEnd::RuleEnded, 2, Mark::Found}, {TEngineEnd::Failed, 0, Mark::Failed},
+      {TEngineEnd::Running, 3, Mark::Running},   {TEngineEnd::TableFull, 10, Mark::Found},
+      {TEngineEnd::NoNewHits, 4, Mark::Found},   {TEngineEnd::NoNewHits, 0, Mark::Empty},
+      {TEngineEnd::Stopped, 0, Mark::Empty},     {TEngineEnd::RuleEnded, 0, Mark::Empty},
+      {TEngineEnd::RuleEnded, 2, Mark::Found},   {TEngineEnd::Failed, 0, Mark::Failed},
+      {TEngineEnd::Blocked, 0, Mark::Resting},   {TEngineEnd::Blocked, 3, Mark::Resting},
+      {TEngineEnd::Suspended, 0, Mark::Resting},
   };
   for (const auto& c : cases) {
     TEngineOutcome outcome;
@@ -58,6 +60,10 @@ TEST(EngineOutcomeStrip, TooltipsSayTheOutcomeInWords) {
        "Excite: 1 page, 0 results; reached the engine's last page of results"},
       {{"Wikipedia", 1, 0, TEngineEnd::Failed, "HTTP 503 Service Unavailable"},
        "Wikipedia: 1 page, 0 results; failed: HTTP 503 Service Unavailable"},
+      {{"Brave", 1, 0, TEngineEnd::Blocked, "HTTP 429"},
+       "Brave: 1 page, 0 results; blocked: HTTP 429"},
+      {{"Yahoo", 0, 0, TEngineEnd::Suspended, "14:05"},
+       "Yahoo: 0 pages, 0 results; not asked, resting until 14:05"},
   };
   for (const auto& c : cases)
     EXPECT_EQ(QString::fromLatin1(c.words), TEngineOutcomeStrip::OutcomeInWords(c.outcome));
@@ -80,6 +86,28 @@ TEST(EngineOutcomeStrip, NarrowMarksShowShortLabelsThatFit) {
   // Wide enough, the names are shown whole.
   strip.resize(900, TEngineOutcomeStrip::kHeight);
   EXPECT_EQ(QStringLiteral("DuckDuckGo"), strip.MarkLabel(5));
+}
+
+// A resting engine's mark says why and offers "Try again now", by the engine's name;
+// the others offer nothing.
+TEST(EngineOutcomeStrip, RestingEnginesOfferTryAgain) {
+  TEngineOutcomeStrip strip;
+  TEngineOutcome blocked{"DuckDuckGo", 1, 0, TEngineEnd::Blocked, "HTTP 202"};
+  TEngineOutcome suspended{"Mojeek", 0, 0, TEngineEnd::Suspended, "14:05"};
+  TEngineOutcome failed{"Brave", 1, 0, TEngineEnd::Failed, "HTTP 500"};
+  strip.SetOutcomes({blocked, suspended, failed});
+  std::vector<std::string> asked;
+  strip.OnTryAgain = [&asked](const std::string& engine) { asked.push_back(engine); };
+  EXPECT_TRUE(strip.MarkToolTip(0).startsWith(
+      QStringLiteral("DuckDuckGo: 1 page, 0 results; blocked: HTTP 202\n")));
+  EXPECT_TRUE(strip.MarkToolTip(1).startsWith(
+      QStringLiteral("Mojeek: 0 pages, 0 results; not asked, resting until 14:05\n")));
+  EXPECT_TRUE(strip.MarkToolTip(0).contains(QStringLiteral("Try again now")));
+  EXPECT_EQ(strip.MarkToolTip(2), QStringLiteral("Brave: 1 page, 0 results; failed: HTTP 500"));
+  for (int i : {0, 1, 2, 3, -1})
+    strip.TryAgain(i);
+  EXPECT_EQ(asked, (std::vector<std::string>{"DuckDuckGo", "Mojeek"}));
+  EXPECT_FALSE(strip.OffersTryAgain(2));
 }
 
 TEST(EngineOutcomeStrip, ShowsEveryEngineOfTheSearchLiveWithItsOutcomeAsTooltip) {

@@ -38,11 +38,6 @@ const TControlCase kPlacedControls[] = {
     {"SearchButton", "QPushButton", "Begin Search", 106, 56, 70, 25, true},
     {"VerifyCheckBox", "QCheckBox", "Verify Links", 107, 84, 76, 17, true},
     {"FlexActive1", "quellion::TFlexActive", nullptr, 8, 64, 88, 31, true},
-    {"AltavistaCheckBox", "QCheckBox", "Altavista", 8, 24, 97, 17, true},
-    {"ExciteCheckBox", "QCheckBox", "Excite", 8, 40, 97, 17, true},
-    {"AllTheWebCheckBox", "QCheckBox", "All The Web", 8, 56, 97, 17, true},
-    {"GoogleCheckBox", "QCheckBox", "Google", 8, 72, 97, 17, true},
-    {"HotBotCheckBox", "QCheckBox", "Hotbot", 8, 88, 97, 17, false},
     {"CheckBox12", "QCheckBox", "Another", 8, 104, 97, 17, false},
     {"CheckBox8", "QCheckBox", "Another", 112, 24, 97, 17, false},
     {"CheckBox7", "QCheckBox", "Another", 112, 40, 97, 17, false},
@@ -81,6 +76,29 @@ class MainFormDesign : public ::testing::Test {
   TMainForm form_;
   Ui::MainForm& ui_ = form_.Controls();
 };
+
+// Today's engines first, then the classic five under their heading, Hotbot's box
+// shown among them; the classic boxes keep their size.
+TEST_F(MainFormDesign, EngineBoxesTodayFirstThenTheClassicGroup) {
+  auto* defined = form_.findChild<QWidget*>(QStringLiteral("DefinedEnginesBox"));
+  auto* heading = form_.findChild<QLabel*>(QStringLiteral("ClassicEnginesLabel"));
+  ASSERT_NE(defined, nullptr);
+  ASSERT_NE(heading, nullptr);
+  EXPECT_EQ(heading->text(), QStringLiteral("Classic engines (historical hosts)"));
+  EXPECT_EQ(defined->geometry().top(), 24);
+  EXPECT_LT(defined->geometry().bottom(), heading->geometry().top());
+  int top = heading->geometry().bottom();
+  for (QCheckBox* box : {ui_.AltavistaCheckBox, ui_.ExciteCheckBox, ui_.AllTheWebCheckBox,
+                         ui_.GoogleCheckBox, ui_.HotBotCheckBox}) {
+    SCOPED_TRACE(box->objectName().toStdString());
+    EXPECT_FALSE(box->isHidden());
+    EXPECT_GT(box->geometry().top(), top);
+    EXPECT_EQ(box->geometry().left(), 8);
+    EXPECT_EQ(box->size(), QSize(97, 17));
+    top = box->geometry().top();
+  }
+  EXPECT_LE(ui_.HotBotCheckBox->geometry().bottom(), ui_.GroupBox1->height());
+}
 
 TEST_F(MainFormDesign, ControlsByNameKindCaptionAndBounds) {
   for (const TControlCase& c : kPlacedControls) {

@@ -134,6 +134,10 @@ TEST(QuellionProgram, SearchesUnderXvfbAndSavesAPictureOfItsWindow) {
     TRegistryKey* engines = registry.OpenKey(HKEY_CURRENT_USER, kQuellionEnginesKeyName, true);
     for (TEngine engine : kAllEngines)
       engines->WriteString(EngineName(engine), simulator.Host(engine));
+    // The classic engines are ticked only when the user ticked them.
+    TRegistryKey* choices = registry.OpenKey(HKEY_CURRENT_USER, kQuellionKeyName, true);
+    for (TEngine engine : kAllEngines)
+      choices->WriteInteger(EngineName(engine), 1);
     registry.OpenKey(HKEY_CURRENT_USER, kQuellionKeyName, true)->WriteInteger("MaxSites", 100);
     ASSERT_TRUE(registry.Flush()) << registry.LastError();
   }
@@ -188,6 +192,10 @@ TEST(QuellionProgram, TypingRightAfterStartSearchesTheTypedWords) {
     TRegistryKey* engines = registry.OpenKey(HKEY_CURRENT_USER, kQuellionEnginesKeyName, true);
     for (TEngine engine : kAllEngines)
       engines->WriteString(EngineName(engine), simulator.Host(engine));
+    // The classic engines are ticked only when the user ticked them.
+    TRegistryKey* choices = registry.OpenKey(HKEY_CURRENT_USER, kQuellionKeyName, true);
+    for (TEngine engine : kAllEngines)
+      choices->WriteInteger(EngineName(engine), 1);
     ASSERT_TRUE(registry.Flush()) << registry.LastError();
   }
   TXvfb xvfb;

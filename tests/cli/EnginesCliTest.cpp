@@ -41,18 +41,22 @@ TEST_F(EnginesCli, ListsEveryEngineThenBrokenFiles) {
   const TCliRun run = RunCli({"engines"});
   EXPECT_EQ(run.status, 0);
   const std::string shipped = ShippedEngineFolders().front();
-  EXPECT_EQ(Lines(run.out),
-            (std::vector<std::string>{
-                "Altavista\tclassic\tbuilt in", "Excite\tclassic\tbuilt in",
-                "Hotbot\tclassic\tbuilt in", "AllTheWeb\tclassic\tbuilt in",
-                "Google\tclassic\tbuilt in", "DuckDuckGo\thtml\t" + shipped + "/duckduckgo.json",
-                "Mojeek\thtml\t" + shipped + "/mojeek.json",
-                "SearXNG\tjson, disabled\t" + shipped + "/searxng.json",
-                "wikipedia\tjson\t" + mine,  // the user's replaces the shipped Wikipedia
-                "invalid\t" + big + "\tfile is larger than 1 MiB",
-                "invalid\t" + broken +
-                    "\tbad JSON: parse error at line 3, column 4: syntax error while parsing "
-                    "object key - unexpected ','; expected string literal"}));
+  EXPECT_EQ(
+      Lines(run.out),
+      (std::vector<std::string>{
+          "Altavista\tclassic\tbuilt in", "Excite\tclassic\tbuilt in", "Hotbot\tclassic\tbuilt in",
+          "AllTheWeb\tclassic\tbuilt in", "Google\tclassic\tbuilt in",
+          "Bing\thtml\t" + shipped + "/bing.json", "Brave\thtml\t" + shipped + "/brave.json",
+          "DuckDuckGo\thtml\t" + shipped + "/duckduckgo.json",
+          "Mojeek\thtml\t" + shipped + "/mojeek.json",
+          "SearXNG\tjson, disabled\t" + shipped + "/searxng.json",
+          "Startpage\thtml\t" + shipped + "/startpage.json",
+          "wikipedia\tjson\t" + mine,  // the user's replaces the shipped Wikipedia
+          "Yahoo\thtml\t" + shipped + "/yahoo.json",
+          "invalid\t" + big + "\tfile is larger than 1 MiB",
+          "invalid\t" + broken +
+              "\tbad JSON: parse error at line 3, column 4: syntax error while parsing "
+              "object key - unexpected ','; expected string literal"}));
 }
 
 // File names and warnings come from the user's files: their controls never reach the
@@ -180,8 +184,8 @@ TEST_F(EnginesCli, ExtractWithADefinitionPrintsTheExtractFormat) {
   EXPECT_EQ(relative.out, "+\tT\thttps://m.test/r\t\n");
 }
 
-// Only http and https addresses become rows, also after unwrapping; the others are
-// printed as refused.
+// Only http and https addresses become rows; a wrapper holding anything else keeps
+// the engine's own link, the others are printed as refused.
 TEST_F(EnginesCli, ExtractRefusesAddressesThatAreNotWebAddresses) {
   std::string text = test::SimMojeekDefinition("m.test");
   text.insert(text.rfind('}'), ", \"url_unwrap_param\": \"uddg\"");
@@ -199,8 +203,31 @@ TEST_F(EnginesCli, ExtractRefusesAddressesThatAreNotWebAddresses) {
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(Lines(run.out),
             (std::vector<std::string>{"-\tJ\tjavascript:alert(1)\t", "-\tD\tDATA:text/html,x\t",
-                                      "-\tF\tfile:///etc/passwd\t", "-\tV\tvbscript:msgbox(1)\t",
+                                      "-\tF\tfile:///etc/passwd\t",
+                                      "+\tV\tm.test/l/?uddg=vbscript%3Amsgbox(1)\t",
                                       "+\tH\thttps://m.test/ok\t", "+\tP\tm.test:8080/p\t"}));
+}
+
+// --language picks the definition's {lang}, as search does; a challenge page says so.
+TEST_F(EnginesCli, ExtractWithADefinitionTakesALanguageAndNamesChallengePages) {
+  const std::string wiki = ShippedEngineFolders().front() + "/wikipedia.json";
+  const std::string answer = config_.Dir().Write(
+      "wiki.json", R"j({"query": {"search": [{"title": "K\u00f6ln (Stadt)", "snippet": "x"}]}})j");
+  const TCliRun german = RunCli({"extract", "--definition", wiki, "--language", "9", answer});
+  EXPECT_EQ(german.out,
+            "+\tK\xC3\xB6ln (Stadt)\thttps://de.wikipedia.org/wiki/K%C3%B6ln_(Stadt)\tx\n");
+  const TCliRun any = RunCli({"extract", "--definition", wiki, answer});
+  EXPECT_EQ(any.out,
+            "+\tK\xC3\xB6ln (Stadt)\thttps://en.wikipedia.org/wiki/K%C3%B6ln_(Stadt)\tx\n");
+  EXPECT_EQ(RunCli({"extract", "altavista", "--language", "9", answer}).status, 2);  // bad usage
+
+  const std::string mojeek = ShippedEngineFolders().front() + "/mojeek.json";
+  const std::string captcha =
+      config_.Dir().Write("captcha.html", "<html><head><title>Captcha</title></head></html>");
+  const TCliRun challenge = RunCli({"extract", "--definition", mojeek, captcha});
+  EXPECT_EQ(challenge.status, 0);
+  EXPECT_EQ(challenge.out, "");
+  EXPECT_EQ(challenge.err, captcha + ": a challenge page (the engine would count as blocked)\n");
 }
 
 }  // namespace

@@ -107,5 +107,60 @@ TEST_F(SearchReport, ExitsOneWhenEveryEngineFailedAndNothingWasFound) {
   EXPECT_EQ(8u, Lines(someFound.out).size());
 }
 
+// A refusal ends the engine "blocked"; the next search, in another process as far as
+// the shared state file knows, reports it suspended without asking it, and
+// --retry-suspended asks it all the same.
+TEST_F(SearchReport, BlockedThenSuspendedUntilRetried) {
+  TSimLayoutConfig layouts;
+  layouts[static_cast<int>(TSimLayout::DuckDuckGo)].Mode = TSimMode::Blocked;
+  TEngineSimulator blocking({}, layouts);
+  blocking.Start();
+  settings_.Dir().Write(
+      "tarnwick-quellion/engines/duck.json",
+      test::SimDuckDuckGoPostDefinition(blocking.LayoutHost(TSimLayout::DuckDuckGo)));
+  const std::vector<std::string> args = {"search",    "--report",    "--timeout", "2",
+                                         "--engines", "simduckpost", "q"};
+  // Every engine refused and nothing was found: the search failed.
+  const TRun first = RunWith(args);
+  EXPECT_EQ(kExitFailed, first.status);
+  EXPECT_EQ(Lines(first.err).back(), "report: SimDuckPost pages=1 hits=0 end=blocked: HTTP 202");
+
+  const TRun second = RunWith(args);
+  EXPECT_EQ(kExitFailed, second.status);
+  const std::string line = Lines(second.err).back();
+  EXPECT_EQ(line.rfind("report: SimDuckPost pages=0 hits=0 end=suspended until ", 0), 0u) << line;
+  EXPECT_EQ(line.size(),
+            std::string("report: SimDuckPost pages=0 hits=0 end=suspended until ").size() + 5);
+  EXPECT_EQ(blocking.LayoutRequests(TSimLayout::DuckDuckGo).size(), 1u);
+
+  std::vector<std::string> retry = args;
+  retry.insert(retry.begin() + 1, "--retry-suspended");
+  const TRun third = RunWith(retry);
+  EXPECT_EQ(Lines(third.err).back(), "report: SimDuckPost pages=1 hits=0 end=blocked: HTTP 202");
+  EXPECT_EQ(blocking.LayoutRequests(TSimLayout::DuckDuckGo).size(), 2u);
+}
+
+// With nothing stored, a search asks exactly the shipped definitions marked default;
+// the classic engines are not asked. Through a proxy that refuses, no request leaves
+// the machine, and each engine's report line shows it was asked.
+TEST(SearchReportFirstStart, AsksTheFiveDefaultEngines) {
+  test::TSettingsSandbox empty;
+  const TRun run = RunWith({"search", "--report", "--timeout", "1", "--proxy", "127.0.0.1:1", "q"});
+  EXPECT_EQ(kExitFailed, run.status);  // every engine failed
+  std::vector<std::string> reports;
+  for (const std::string& line : Lines(run.err))
+    if (line.rfind("report: ", 0) == 0)
+      reports.push_back(line.substr(8, line.find(' ', 8) - 8) + " " +
+                        line.substr(line.find("pages=")));
+  EXPECT_EQ(
+      reports,
+      (std::vector<std::string>{
+          "Brave pages=1 hits=0 end=failed: Connection refused (Error #10061): 127.0.0.1:1",
+          "DuckDuckGo pages=1 hits=0 end=failed: Connection refused (Error #10061): 127.0.0.1:1",
+          "Mojeek pages=1 hits=0 end=failed: Connection refused (Error #10061): 127.0.0.1:1",
+          "Startpage pages=1 hits=0 end=failed: Connection refused (Error #10061): 127.0.0.1:1",
+          "Wikipedia pages=1 hits=0 end=failed: Connection refused (Error #10061): 127.0.0.1:1"}));
+}
+
 }  // namespace
 }  // namespace quellion::cli

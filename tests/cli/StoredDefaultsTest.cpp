@@ -15,7 +15,8 @@ const std::string kHead =
 
 TEST_F(SettingsSandbox, CliDefaultsWithoutStoredSettings) {
   TStoredDefaults d = ReadStoredDefaults();
-  EXPECT_EQ(d.Engines, (std::array<bool, 5>{true, true, true, true, true}));
+  // The classic engines' hosts serve no pages today: none is ticked on a first start.
+  EXPECT_EQ(d.Engines, (std::array<bool, 5>{false, false, false, false, false}));
   EXPECT_EQ(d.LanguageIndex, 0);
   EXPECT_EQ(d.MaxSites, 10);
   EXPECT_EQ(d.ProxyPort, "80");
@@ -75,7 +76,8 @@ TEST_F(SettingsSandbox, CliReadsEnginesProxyAndHostsButNeverWrites) {
                            "\"AllTheWeb\"=\"cut";  // damaged: the last line is cut short
   WriteFile(FilePath, file);
   TStoredDefaults d = ReadStoredDefaults();
-  EXPECT_EQ(d.Engines, (std::array<bool, 5>{false, true, false, true, false}));
+  // AllTheWeb's value is text, so it reads as its default: unticked.
+  EXPECT_EQ(d.Engines, (std::array<bool, 5>{false, true, false, false, false}));
   EXPECT_EQ(d.ProxyName, "proxy.example");
   EXPECT_EQ(d.ProxyUserName, "user");
   EXPECT_EQ(d.ProxyPassword, "p\xE4ss\"word");

@@ -69,6 +69,40 @@ std::string Html(const std::string& extra) {
          extra + "}";
 }
 
+// The keys of today's engines: POST with a form body, the address unwrappers, what
+// "blocked" looks like, the rest and the first-start tick.
+TEST(DefinitionLoad, PostUnwrappingBlockedAndDefault) {
+  const TDefinitionLoad load = ParseDefinition(
+      R"({"name": "P", "type": "html", "search_url": "https://e.test/html/", "method": "POST",
+          "post_body": "q={query}&s={offset}&dc={first}", "url_xpath": "//a/@href",
+          "title_xpath": "//a", "url_unwrap_param": "u", "url_unwrap_base64_prefix": "a1",
+          "url_unwrap_segment": "RU=", "blocked_status": [202, 429],
+          "blocked_xpath": "//title[. = 'Captcha']", "rest_minutes": 30, "default": true})");
+  ASSERT_TRUE(load.Definition) << load.Error;
+  const TEngineDefinition& d = *load.Definition;
+  EXPECT_TRUE(d.Post);
+  EXPECT_EQ(d.PostBody, "q={query}&s={offset}&dc={first}");
+  EXPECT_EQ(d.UrlUnwrapBase64Prefix, "a1");
+  EXPECT_EQ(d.UrlUnwrapSegment, "RU=");
+  EXPECT_EQ(d.BlockedStatus, (std::vector<int>{202, 429}));
+  EXPECT_EQ(d.BlockedXPath, "//title[. = 'Captcha']");
+  EXPECT_EQ(d.RestMinutes, 30);
+  EXPECT_TRUE(d.Default);
+  EXPECT_TRUE(load.Warnings.empty());
+
+  const TDefinitionLoad minimal = ParseDefinition(kHtmlMinimal);
+  ASSERT_TRUE(minimal.Definition);
+  EXPECT_FALSE(minimal.Definition->Post);
+  EXPECT_FALSE(minimal.Definition->Default);
+  EXPECT_EQ(minimal.Definition->RestMinutes, 10);
+
+  // A body without POST is not sent, and says so.
+  const TDefinitionLoad getWithBody = ParseDefinition(Html(R"(, "post_body": "x=1")"));
+  ASSERT_TRUE(getWithBody.Definition);
+  EXPECT_TRUE(getWithBody.Definition->PostBody.empty());
+  EXPECT_EQ(getWithBody.Warnings.size(), 1u);
+}
+
 TEST(DefinitionLoad, InvalidDefinitionsSayWhy) {
   std::string nineLangs;
   for (int i = 0; i < 9; ++i)
@@ -150,6 +184,34 @@ TEST(DefinitionLoad, InvalidDefinitionsSayWhy) {
        "'lang_all' has a value longer than 256 bytes"},
       {"language code with NUL", Html(R"(, "languages": {"English": "en\u0000"})"),
        "'languages' has a line break or NUL"},
+      {"unknown method", Html(R"(, "method": "PUT")"), "unknown 'method' 'PUT'"},
+      {"POST without a query anywhere",
+       R"({"name": "X", "type": "html", "search_url": "http://e/", "method": "POST",
+           "post_body": "s={offset}", "url_xpath": "//a/@href", "title_xpath": "//a"})",
+       "neither 'search_url' nor 'post_body' has {query}"},
+      {"unknown placeholder in the body",
+       R"({"name": "X", "type": "html", "search_url": "http://e/", "method": "POST",
+           "post_body": "q={query}&n={count}", "url_xpath": "//a/@href", "title_xpath": "//a"})",
+       "'post_body' has an unknown placeholder {count}"},
+      {"status that is none", Html(R"(, "blocked_status": [202, 99])"),
+       "'blocked_status' must be a list of HTTP statuses"},
+      {"status list as a number", Html(R"(, "blocked_status": 202)"),
+       "'blocked_status' must be a list"},
+      {"blocked XPath that does not compile", Html(R"(, "blocked_xpath": "//title[")"),
+       "'blocked_xpath' is not a valid XPath"},
+      {"base64 prefix without its parameter", Html(R"(, "url_unwrap_base64_prefix": "a1")"),
+       "needs 'url_unwrap_param'"},
+      {"negative rest", Html(R"(, "rest_minutes": -1)"), "'rest_minutes' must be between"},
+      {"post_body that would add a header line",
+       R"({"name": "X", "type": "html", "search_url": "http://e/", "method": "POST",
+           "post_body": "q={query}\r\nX-Injected: yes", "url_xpath": "//a/@href",
+           "title_xpath": "//a"})",
+       "'post_body' contains a blank or control character"},
+      {"post_body that expands without bound",
+       R"({"name": "X", "type": "html", "search_url": "http://e/", "method": "POST",
+           "url_xpath": "//a/@href", "title_xpath": "//a", "post_body": "q={query})" +
+           nineLangs + R"("})",
+       "'post_body' has more than 8 placeholders"},
   };
   for (const TInvalidCase& c : cases) {
     const TDefinitionLoad load = ParseDefinition(c.text);

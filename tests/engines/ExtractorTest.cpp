@@ -92,6 +92,65 @@ TEST(HtmlExtraction, RedirectWrappersAreUnwrapped) {
   EXPECT_EQ(test::ExtractAll(extractor, page, "", "https://engine.test/html/?q=x"), expected);
 }
 
+// Bing's base64 wrapper and Yahoo's RU= path segment; whatever is unwrapped must be
+// an http or https address, else the link stays as it was.
+TEST(HtmlExtraction, Base64AndPathSegmentWrappers) {
+  TEngineDefinition bing = Html("//li", ".//a/@href", ".//a");
+  bing.UrlUnwrapParam = "u";
+  bing.UrlUnwrapBase64Prefix = "a1";
+  TDefinitionExtractor bingExtractor(bing);
+  const std::string bingPage =
+      "<ul><li><a href='https://b.test/ck/a?p=1&amp;u=a1aHR0cHM6Ly94LnRlc3QvP2E9MQ&amp;ntb=1'>Pad"
+      "</a></li><li><a href='https://b.test/ck/a?u=a1aHR0cDovL3kudGVzdC8-fg==&amp;ntb=1'>Safe</a>"
+      "</li><li><a href='https://b.test/ck/a?u=a1Zm9vOmJhcg&amp;ntb=1'>Scheme</a></li>"
+      "<li><a href='https://b.test/ck/a?u=b1aHR0cDovL3oudGVzdC8&amp;ntb=1'>Prefix</a></li>"
+      "<li><a href='https://b.test/ck/a?u=a1%25%25%25'>Junk</a></li></ul>";
+  const std::vector<THit> bingHits = {
+      {"Pad", "https://x.test/?a=1", ""},
+      {"Safe", "y.test/>~", ""},
+      {"Scheme", "https://b.test/ck/a?u=a1Zm9vOmJhcg&ntb=1", ""},
+      {"Prefix", "https://b.test/ck/a?u=b1aHR0cDovL3oudGVzdC8&ntb=1", ""},
+      {"Junk", "https://b.test/ck/a?u=a1%25%25%25", ""}};
+  EXPECT_EQ(test::ExtractAll(bingExtractor, bingPage), bingHits);
+
+  TEngineDefinition yahoo = Html("//li", ".//a/@href", ".//a");
+  yahoo.UrlUnwrapSegment = "RU=";
+  TDefinitionExtractor yahooExtractor(yahoo);
+  const std::string yahooPage =
+      "<ul><li><a href='https://r.y.test/_ylt=A;_ylu=B/RV=2/RU=https%3a%2f%2fx.test%2fa%3fb%3d1/"
+      "RK=2/RS=z-'>Wrapped</a></li>"
+      "<li><a href='https://r.y.test/RV=2/RU=%2flocal/RK=0'>Relative</a></li>"
+      "<li><a href='https://plain.test/RU/'>Plain</a></li></ul>";
+  const std::vector<THit> yahooHits = {{"Wrapped", "https://x.test/a?b=1", ""},
+                                       {"Relative", "https://r.y.test/RV=2/RU=%2flocal/RK=0", ""},
+                                       {"Plain", "https://plain.test/RU/", ""}};
+  EXPECT_EQ(test::ExtractAll(yahooExtractor, yahooPage), yahooHits);
+}
+
+// A challenge page yields no hit and says so; an ordinary page does not.
+TEST(Extraction, ChallengePagesAreRecognised) {
+  TEngineDefinition d = Html("//li", ".//a/@href", ".//a");
+  d.BlockedXPath = "//title[normalize-space() = 'Captcha']";
+  TDefinitionExtractor html(d);
+  std::vector<THit> hits;
+  const auto sink = [&hits](const THit& hit) { hits.push_back(hit); };
+  const auto always = [] { return true; };
+  EXPECT_TRUE(html.Extract("<title> Captcha </title><ul><li><a href='http://a.test/'>A</a></ul>",
+                           "", "", always, sink));
+  EXPECT_TRUE(hits.empty());
+  EXPECT_FALSE(
+      html.Extract("<title>Captcha solving - results</title><ul><li>"
+                   "<a href='http://a.test/'>A</a></ul>",
+                   "", "", always, sink));
+  EXPECT_EQ(hits.size(), 1u);
+
+  TEngineDefinition j = Json("results", "u", "t");
+  j.BlockedQuery = "error/captcha";
+  TDefinitionExtractor json(j);
+  EXPECT_TRUE(json.Extract(R"({"error": {"captcha": "x"}})", "", "", always, sink));
+  EXPECT_FALSE(json.Extract(R"({"error": {"other": 1}, "results": []})", "", "", always, sink));
+}
+
 TEST(HtmlExtraction, EncodingFromHeaderThenMetaElseUtf8) {
   TDefinitionExtractor extractor(Html("//p", "./a/@href", "./a"));
   const std::string latin1 = "<p><a href='http://x.test/'>Caf\xE9</a></p>";
@@ -186,6 +245,21 @@ TEST(JsonExtraction, UrlTemplateArrayIndexAndBadAnswers) {
       {"New York", "https://de.wiki.test/wiki/New%20York?id=7", ""}};
   EXPECT_EQ(test::ExtractAll(extractor, answer), expected);
 
+  // {field:wiki}: the address as the wiki writes it.
+  TEngineDefinition wiki = Json("hits", "", "title", "");
+  wiki.UrlTemplate = "https://{lang}.wiki.test/wiki/{title:wiki}";
+  TDefinitionExtractor wikiExtractor(wiki, "en");
+  const std::vector<THit> wikiHits = {
+      {"Perito Moreno, Santa Cruz", "https://en.wiki.test/wiki/Perito_Moreno,_Santa_Cruz", ""},
+      {"Star Wars: Episode IV \xE2\x80\x93 A New Hope (film) 'x' 50%?#&",
+       "https://en.wiki.test/wiki/"
+       "Star_Wars:_Episode_IV_%E2%80%93_A_New_Hope_(film)_'x'_50%25%3F%23%26",
+       ""}};
+  EXPECT_EQ(test::ExtractAll(wikiExtractor,
+                             R"({"hits": [{"title": "Perito Moreno, Santa Cruz"},
+                                 {"title": "Star Wars: Episode IV \u2013 A New Hope (film) 'x' 50%?#&"}]})"),
+            wikiHits);
+
   for (const char* bad : {"", "{", "[]", "{\"pages\": 3}", "\"text\"", "{\"a\":\"\xff\"}"})
     EXPECT_TRUE(test::ExtractAll(extractor, bad).empty()) << bad;
 }
@@ -237,6 +311,14 @@ TEST(TextTools, PlainTextAndPercentCoding) {
   EXPECT_EQ(PercentEncode("a b/c~"), "a%20b%2Fc~");
   EXPECT_EQ(QueryParameter("http://x/l/?a=1&uddg=http%3A%2F%2Fy%2F#frag", "uddg"), "http://y/");
   EXPECT_EQ(QueryParameter("http://x/l/?xuddg=1", "uddg"), "");
+  EXPECT_EQ(WikiTitleEncode("Perito Moreno, Santa Cruz"), "Perito_Moreno,_Santa_Cruz");
+  EXPECT_EQ(Base64UrlDecode("aHR0cDovL3kudGVzdC8-fg"), "http://y.test/>~");
+  EXPECT_EQ(Base64UrlDecode("aHR0cDovL3kudGVzdC8+fg=="), "http://y.test/>~");
+  EXPECT_EQ(Base64UrlDecode(""), "");
+  EXPECT_FALSE(Base64UrlDecode("a"));
+  EXPECT_FALSE(Base64UrlDecode("aGk*"));
+  EXPECT_EQ(PathSegmentValue("https://r.test/a/RU=x%2fy/RK=1", "RU="), "x/y");
+  EXPECT_EQ(PathSegmentValue("https://r.test/a?RU=x", "RU="), "");
 }
 
 }  // namespace

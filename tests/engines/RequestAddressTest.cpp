@@ -38,6 +38,22 @@ TEST(RequestAddress, PlaceholdersForEachPage) {
             "http://x%20HTTP%2F1.0%0D%0AX%3A%20y%26k%3Dv.e.test/?q=a%0Ab&page=0");
 }
 
+// {first} counts results from 1 ({offset} + 1); a POST's form body is filled as the
+// address is.
+TEST(RequestAddress, FirstAndThePostBody) {
+  TEngineDefinition d;
+  d.SearchUrl = "https://e.test/s?q={query}&first={first}";
+  d.PageSize = 10;
+  d.LangAll = "wt-wt";
+  EXPECT_EQ(RequestAddress(d, "a b", 0, 0), "https://e.test/s?q=a+b&first=1");
+  EXPECT_EQ(RequestAddress(d, "a b", 0, 1), "https://e.test/s?q=a+b&first=11");
+  EXPECT_EQ(RequestAddress(d, "a b", 0, 2), "https://e.test/s?q=a+b&first=21");
+  d.Post = true;
+  d.PostBody = "q={query}&s={offset}&dc={first}&kl={lang}";
+  EXPECT_EQ(RequestBody(d, "a&b c=\xC3\xA9", 0, 0), "q=a%26b+c%3D%C3%A9&s=0&dc=1&kl=wt-wt");
+  EXPECT_EQ(RequestBody(d, "a&b", 0, 1), "q=a%26b&s=10&dc=11&kl=wt-wt");
+}
+
 // A placeholder the address does not know, and a brace that is never closed, are
 // sent as written.
 TEST(RequestAddress, UnknownPlaceholdersStayAsWritten) {

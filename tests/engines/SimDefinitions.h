@@ -1,6 +1,6 @@
 #pragma once
 
-// Definitions of the simulator's four layouts, pointed at a running simulator.
+// Definitions of the simulator's layouts, pointed at a running simulator.
 
 #include <string>
 
@@ -26,12 +26,35 @@ inline std::string SimDuckDuckGoDefinition(const std::string& host, bool paging 
   })";
 }
 
+// As the shipped definition asks: every page posts the "Next" form's fields; 202 is
+// a refusal.
+inline std::string SimDuckDuckGoPostDefinition(const std::string& host) {
+  return R"({"name": "SimDuckPost", "type": "html", "method": "POST",
+    "search_url": "http://)" +
+         host + R"(/html/", "post_body": "q={query}&s={offset}&dc={first}&kl={lang}",
+    "paging": true, "page_size": 10, "lang_all": "wt-wt",
+    "results_xpath": "//div[contains(@class, 'web-result')]",
+    "url_xpath": ".//a[@class='result__a']/@href", "title_xpath": ".//a[@class='result__a']",
+    "url_unwrap_param": "uddg", "blocked_status": [202, 403, 429]})";
+}
+
 inline std::string SimMojeekDefinition(const std::string& host) {
   return R"({"name": "SimMojeek", "type": "html",
     "search_url": "http://)" +
-         host + R"(/search?q={query}&s={offset}", "paging": true,
+         host + R"(/search?q={query}&s={first}", "paging": true,
     "results_xpath": "//ul[@class='results-standard']/li", "url_xpath": "./a[@class='ob']/@href",
-    "title_xpath": "./h2/a", "content_xpath": "./p[@class='s']"})";
+    "title_xpath": "./h2/a", "content_xpath": "./p[@class='s']",
+    "blocked_xpath": "//title[normalize-space() = 'Captcha']"})";
+}
+
+inline std::string SimBingDefinition(const std::string& host) {
+  return R"({"name": "SimBing", "type": "html",
+    "search_url": "http://)" +
+         host + R"(/search?q={query}&first={first}", "paging": true,
+    "results_xpath": "//ol[@id='b_results']/li[@class='b_algo']", "url_xpath": ".//h2/a/@href",
+    "title_xpath": ".//h2/a", "content_xpath": ".//div[@class='b_caption']/p",
+    "url_unwrap_param": "u", "url_unwrap_base64_prefix": "a1", "blocked_status": [429],
+    "rest_minutes": 1})";
 }
 
 inline std::string SimWikipediaDefinition(const std::string& host) {

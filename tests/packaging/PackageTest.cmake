@@ -124,12 +124,17 @@ foreach(path IN LISTS expected)
 endforeach()
 
 # What follows works on the listed files.
+file(REMOVE_RECURSE "${root}")
 if(failures)
   message(FATAL_ERROR "${deb}:${failures}")
 endif()
 
 # 4. Unpacked: validators, the version everywhere, man pages, the program running.
-set(root "${WORK_DIR}/root")
+# Unpacked outside the build tree: a program started from inside it reads the source
+# tree's definitions instead of its own.
+string(RANDOM LENGTH 8 suffix)
+set(root "/tmp/quellion-package-root-${suffix}")
+file(REMOVE_RECURSE "${root}")
 run_checked(ignored "${DPKG_DEB}" --extract "${deb}" "${root}")
 
 if(GUI)
@@ -202,6 +207,7 @@ if(FILE_COMMAND)
   endif()
 endif()
 
+file(REMOVE_RECURSE "${root}")
 if(failures)
   message(FATAL_ERROR "${deb}:${failures}")
 endif()

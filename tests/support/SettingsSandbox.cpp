@@ -14,6 +14,9 @@ TSettingsSandbox::TSettingsSandbox() {
   if (const char* old = ::getenv("XDG_CONFIG_HOME"))
     previous_ = old;
   ::setenv("XDG_CONFIG_HOME", dir_.Path().c_str(), 1);
+  if (const char* old = ::getenv("XDG_STATE_HOME"))
+    previousState_ = old;
+  ::setenv("XDG_STATE_HOME", (dir_.Path() + "/state").c_str(), 1);
   TRegistry::ResetCurrentUser();
 }
 
@@ -23,6 +26,10 @@ TSettingsSandbox::~TSettingsSandbox() {
     ::setenv("XDG_CONFIG_HOME", previous_->c_str(), 1);
   else
     ::unsetenv("XDG_CONFIG_HOME");
+  if (previousState_)
+    ::setenv("XDG_STATE_HOME", previousState_->c_str(), 1);
+  else
+    ::unsetenv("XDG_STATE_HOME");
 }
 
 std::string TSettingsSandbox::FilePath() const {

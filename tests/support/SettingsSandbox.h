@@ -10,8 +10,9 @@
 namespace quellion::test {
 
 // A throw-away settings store for the life of the object: XDG_CONFIG_HOME points into a
-// fresh folder and the process's store is read anew from there; afterwards the variable
-// is put back and the store dropped, so nothing of it reaches the next test.
+// fresh folder and the process's store is read anew from there (XDG_STATE_HOME, where
+// engine rests are kept, points to its "state" folder); afterwards the variables are
+// put back and the store dropped, so nothing of it reaches the next test.
 class TSettingsSandbox {
  public:
   TSettingsSandbox();
@@ -27,7 +28,7 @@ class TSettingsSandbox {
 
  private:
   TTempDir dir_{"quellion-settings"};
-  std::optional<std::string> previous_;
+  std::optional<std::string> previous_, previousState_;
 };
 
 // The sandbox as a fixture, with the file checks the store's tests make.

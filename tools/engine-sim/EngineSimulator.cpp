@@ -127,6 +127,29 @@ std::string UriComponent(const std::string& text) {
   return out;
 }
 
+std::string Base64Url(const std::string& text) {
+  static const char* alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_";
+  std::string out;
+  size_t i = 0;
+  for (; i + 2 < text.size(); i += 3) {
+    const unsigned v = (static_cast<unsigned char>(text[i]) << 16) |
+                       (static_cast<unsigned char>(text[i + 1]) << 8) |
+                       static_cast<unsigned char>(text[i + 2]);
+    for (int shift = 18; shift >= 0; shift -= 6)
+      out += alphabet[(v >> shift) & 63];
+  }
+  if (i < text.size()) {  // no padding, as Bing writes it
+    const bool two = i + 1 < text.size();
+    const unsigned v = (static_cast<unsigned char>(text[i]) << 16) |
+                       (two ? static_cast<unsigned char>(text[i + 1]) << 8 : 0u);
+    out += alphabet[(v >> 18) & 63];
+    out += alphabet[(v >> 12) & 63];
+    if (two)
+      out += alphabet[(v >> 6) & 63];
+  }
+  return out;
+}
+
 std::string JsonString(const std::string& text) {
   std::string out = "\"";
   for (char c : text) {
@@ -140,8 +163,8 @@ std::string JsonString(const std::string& text) {
 }  // namespace
 
 const std::string& SimLayoutName(TSimLayout layout) {
-  static const std::array<std::string, kSimLayoutCount> names = {"duckduckgo", "mojeek",
-                                                                 "wikipedia", "searxng"};
+  static const std::array<std::string, kSimLayoutCount> names = {
+      "duckduckgo", "mojeek", "wikipedia", "searxng", "brave", "startpage", "bing", "yahoo"};
   return names[static_cast<int>(layout)];
 }
 
@@ -280,12 +303,21 @@ int SimLayoutOffsetFor(TSimLayout layout, const TSimEngineConfig& config,
                        const std::string& target) {
   switch (layout) {
     case TSimLayout::DuckDuckGo:
-    case TSimLayout::Mojeek:
       return std::max(0, ToInt(QueryValue(target, "s"), 0));
+    case TSimLayout::Mojeek:
+      return std::max(0, ToInt(QueryValue(target, "s"), 1) - 1);
     case TSimLayout::Wikipedia:
       return std::max(0, ToInt(QueryValue(target, "sroffset"), 0));
     case TSimLayout::Searxng:
       return std::max(0, ToInt(QueryValue(target, "pageno"), 1) - 1) * config.HitsPerPage;
+    case TSimLayout::Brave:
+      return std::max(0, ToInt(QueryValue(target, "offset"), 0)) * config.HitsPerPage;
+    case TSimLayout::Startpage:
+      return std::max(0, ToInt(QueryValue(target, "page"), 1) - 1) * config.HitsPerPage;
+    case TSimLayout::Bing:
+      return std::max(0, ToInt(QueryValue(target, "first"), 1) - 1);
+    case TSimLayout::Yahoo:
+      return std::max(0, ToInt(QueryValue(target, "b"), 1) - 1);
   }
   return 0;
 }
@@ -342,6 +374,33 @@ std::string SimLayoutPage(TSimLayout layout, const TSimEngineConfig& config, int
                    ",\"title\":" + JsonString(title) + ",\"content\":" + JsonString(description) +
                    ",\"engine\":\"sim\",\"score\":1.0}";
         break;
+      case TSimLayout::Brave:
+        entries += "<div class=\"snippet\" data-pos=\"" + std::to_string(i) +
+                   "\" data-type=\"web\"><div class=\"result-content\"><a href=\"" +
+                   HtmlEscape(url) + "\"><cite class=\"snippet-url\">" + HtmlEscape(url) +
+                   "</cite><div class=\"title search-snippet-title\">" + HtmlEscape(title) +
+                   "</div></a><div class=\"generic-snippet\"><div class=\"content\">" +
+                   HtmlEscape(description) + "</div></div></div></div>\n";
+        break;
+      case TSimLayout::Startpage:
+        entries +=
+            "<div class=\"w-gl__result result\"><a class=\"result-title result-link\" href=\"" +
+            HtmlEscape(url) + "\"><style>.t{color:#2e39b3}</style><h2>" + HtmlEscape(title) +
+            "</h2></a><p class=\"description\">" + HtmlEscape(description) + "</p></div>\n";
+        break;
+      case TSimLayout::Bing:
+        entries += "<li class=\"b_algo\"><h2><a href=\"https://www.bing.com/ck/a?!&amp;&amp;p=" +
+                   std::to_string(i) + "&amp;u=a1" + Base64Url(url) + "&amp;ntb=1\">" +
+                   HtmlEscape(title) + "</a></h2><div class=\"b_caption\"><p>" +
+                   HtmlEscape(description) + "</p></div></li>\n";
+        break;
+      case TSimLayout::Yahoo:
+        entries += "<li><div class=\"dd algo algo-sr\"><div class=\"compTitle\"><a href=\"" +
+                   std::string("https://r.search.yahoo.com/_ylt=Sim/RV=2/RE=1/RO=10/RU=") +
+                   UriComponent(url) + "/RK=2/RS=sim" + std::to_string(i) + "-\"><h3>" +
+                   HtmlEscape(title) + "</h3></a></div><div class=\"compText\"><p>" +
+                   HtmlEscape(description) + "</p></div></div></li>\n";
+        break;
     }
   }
   switch (layout) {
@@ -359,8 +418,40 @@ std::string SimLayoutPage(TSimLayout layout, const TSimEngineConfig& config, int
     case TSimLayout::Searxng:
       return "{\"query\":\"sim\",\"number_of_results\":0,\"results\":[" + entries +
              "],\"answers\":[],\"suggestions\":[]}";
+    case TSimLayout::Brave:
+      return "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>Brave Search</title>"
+             "</head>\n<body><main><div id=\"results\">\n" +
+             entries + "</div></main></body></html>\n";
+    case TSimLayout::Startpage:
+      return "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>Startpage</title>"
+             "</head>\n<body><section id=\"main\">\n" +
+             entries + "</section></body></html>\n";
+    case TSimLayout::Bing:
+      return "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>Bing</title></head>\n"
+             "<body><ol id=\"b_results\">\n" +
+             entries + "</ol></body></html>\n";
+    case TSimLayout::Yahoo:
+      return "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>Yahoo</title></head>\n"
+             "<body><div id=\"web\"><ol class=\"reg\">\n" +
+             entries + "</ol></div></body></html>\n";
   }
   return {};
+}
+
+// The whole answer of a layout in TSimMode::Blocked.
+static std::string SimLayoutBlockedAnswer(TSimLayout layout) {
+  switch (layout) {
+    case TSimLayout::DuckDuckGo:
+      return "HTTP/1.0 202 Accepted\r\nContent-Type: text/html; charset=utf-8\r\n\r\n"
+             "<!DOCTYPE html><html><head><title>DuckDuckGo</title></head><body><form "
+             "id=\"challenge-form\"></form></body></html>\n";
+    case TSimLayout::Mojeek:
+      return "HTTP/1.0 200 OK\r\nContent-Type: text/html; charset=utf-8\r\n\r\n"
+             "<!DOCTYPE html><html><head><title>Captcha</title></head><body><form "
+             "action=\"/captcha\"></form></body></html>\n";
+    default:
+      return "HTTP/1.0 429 Too Many Requests\r\nContent-Type: text/plain\r\n\r\nslow down\n";
+  }
 }
 
 std::string SimResultURL(TEngine engine, const TSimEngineConfig& config, int i) {
@@ -482,7 +573,11 @@ struct TEngineSimulator::TImpl {
   };
 
   std::array<TSimEngineConfig, kSiteCount> config;
-  std::array<int, kSiteCount> listenFds{-1, -1, -1, -1, -1, -1, -1, -1, -1};
+  std::array<int, kSiteCount> listenFds = [] {
+    std::array<int, kSiteCount> fds;
+    fds.fill(-1);
+    return fds;
+  }();
   std::array<int, kSiteCount> ports{};
   int wakePipe[2] = {-1, -1};
   std::thread thread;
@@ -553,9 +648,26 @@ struct TEngineSimulator::TImpl {
     return target;
   }
 
-  void RequestComplete(TConnection& c) {
+  // The head's end, and the body's length a Content-Length line announces.
+  static size_t BodyLength(const std::string& head) {
+    const std::string lower = Lower(head);
+    const size_t at = lower.find("\ncontent-length:");
+    if (at == std::string::npos)
+      return 0;
+    size_t pos = at + 16;
+    while (pos < lower.size() && lower[pos] == ' ')
+      ++pos;
+    const size_t end = lower.find_first_of("\r\n", pos);
+    return static_cast<size_t>(std::max(0, ToInt(lower.substr(pos, end - pos), 0)));
+  }
+
+  void RequestComplete(TConnection& c, size_t headEnd) {
     c.requestRead = true;
-    const std::string target = RequestTarget(c.in);
+    std::string target = RequestTarget(c.in);
+    const std::string form = c.in.substr(headEnd);
+    if (!form.empty())
+      target += (target.find('?') == std::string::npos ? "?" : "&") + form;
+    c.in.resize(headEnd);
     {
       std::lock_guard lock(mutex);
       requests[c.site].push_back(target);
@@ -567,6 +679,13 @@ struct TEngineSimulator::TImpl {
     const bool isLayout = c.site >= kEngineCount;
     const auto engine = static_cast<TEngine>(c.site);
     const auto layout = static_cast<TSimLayout>(c.site - kEngineCount);
+    if (cfg.Mode == TSimMode::Blocked) {
+      c.out = isLayout ? SimLayoutBlockedAnswer(layout)
+                       : SimLayoutBlockedAnswer(TSimLayout::Searxng);  // 429
+      c.answerAt = Clock::now() + std::chrono::milliseconds(std::max(0, cfg.DelayMs));
+      c.answered = true;
+      return;
+    }
     const std::string tag = KeywordTagIn(target, cfg.KeywordTag);
     const std::string keywords = !cfg.Lifelike ? std::string()
                                  : isLayout    ? RequestKeywords(target, {"q", "srsearch"})
@@ -604,8 +723,14 @@ struct TEngineSimulator::TImpl {
       if (n > 0) {
         if (!c.requestRead) {
           c.in.append(buffer, static_cast<size_t>(n));
-          if (c.in.find("\r\n\r\n") != std::string::npos || c.in.find("\n\n") != std::string::npos)
-            RequestComplete(c);
+          size_t headEnd = std::string::npos;
+          if (const size_t crlf = c.in.find("\r\n\r\n"); crlf != std::string::npos)
+            headEnd = crlf + 4;
+          else if (const size_t lf = c.in.find("\n\n"); lf != std::string::npos)
+            headEnd = lf + 2;
+          if (headEnd != std::string::npos &&
+              c.in.size() >= headEnd + BodyLength(c.in.substr(0, headEnd)))
+            RequestComplete(c, headEnd);
           else if (c.in.size() > 65536)
             return false;
         }

@@ -22,6 +22,9 @@ enum class TSimMode {
   Dead,     // its port refuses connections
   Silent,   // accepts and reads the request, never answers
   Endless,  // answers with one page of hits, then streams filler without end
+  Blocked,  // refuses as the engine does a client it takes for a robot: DuckDuckGo's
+            // layout answers 202 without results, Mojeek's a page titled "Captcha",
+            // every other one 429
 };
 
 struct TSimEngineConfig {
@@ -63,15 +66,19 @@ std::string SimResultPage(TEngine engine, const TSimEngineConfig& config, int fi
 
 // Layouts of today's engines that definition files describe, served beside the five
 // on ports of their own: DuckDuckGo's HTML page (redirect-wrapped links, paged by the
-// offset s), Mojeek's page (offset s), Wikipedia's search API answer (JSON, offset
-// sroffset) and a SearXNG instance's JSON answer (page number pageno, from 1).
-enum class TSimLayout { DuckDuckGo, Mojeek, Wikipedia, Searxng };
-inline constexpr int kSimLayoutCount = 4;
+// offset s, usually posted as a form), Mojeek's page (s from 1), Wikipedia's search
+// API answer (JSON, offset sroffset), a SearXNG instance's JSON answer (page number
+// pageno, from 1), Brave's page (offset = page index from 0), Startpage's (page from
+// 1), Bing's (first from 1, links wrapped in base64) and Yahoo's (b from 1, links
+// wrapped in an RU= path segment). A request's form body counts as part of its query.
+enum class TSimLayout { DuckDuckGo, Mojeek, Wikipedia, Searxng, Brave, Startpage, Bing, Yahoo };
+inline constexpr int kSimLayoutCount = 8;
 inline constexpr std::array<TSimLayout, kSimLayoutCount> kAllSimLayouts = {
-    TSimLayout::DuckDuckGo, TSimLayout::Mojeek, TSimLayout::Wikipedia, TSimLayout::Searxng};
+    TSimLayout::DuckDuckGo, TSimLayout::Mojeek,    TSimLayout::Wikipedia, TSimLayout::Searxng,
+    TSimLayout::Brave,      TSimLayout::Startpage, TSimLayout::Bing,      TSimLayout::Yahoo};
 using TSimLayoutConfig = std::array<TSimEngineConfig, kSimLayoutCount>;
 
-// "duckduckgo", "mojeek", "wikipedia", "searxng".
+// "duckduckgo", "mojeek", "wikipedia", "searxng", "brave", "startpage", "bing", "yahoo".
 const std::string& SimLayoutName(TSimLayout layout);
 // Any letter case.
 std::optional<TSimLayout> ParseSimLayout(std::string_view name);
@@ -111,7 +118,8 @@ class TEngineSimulator {
   std::string Host(TEngine engine) const;
   TEngineHosts Hosts() const;
 
-  // Request targets (the path and query of each request line) received so far.
+  // Request targets (the path and query of each request line; a form body that came
+  // with it follows the query after '&', or after '?' when there was none) received so far.
   std::vector<std::string> Requests(TEngine engine) const;
   int RequestCount(TEngine engine) const;
   // Connections accepted so far (also those that never sent a whole request).

@@ -33,12 +33,14 @@ void OnSignal(int) {
          "  --dead ENGINE           that engine's port refuses connections\n"
          "  --silent ENGINE         that engine accepts and never answers\n"
          "  --endless ENGINE        that engine streams its page without end\n"
+         "  --blocked ENGINE        that engine refuses as if it took us for a robot\n"
          "  --port ENGINE=PORT      listen on PORT instead of a free port\n"
          "  --exit-on-stdin-eof     also stop when standard input closes\n"
          "Options that take a number apply to every engine; give ENGINE:N to set one\n"
          "engine only (e.g. --total google:30). ENGINE: altavista, excite, hotbot,\n"
          "alltheweb, google, or one of the layouts that definition files describe:\n"
-         "duckduckgo, mojeek, wikipedia, searxng. Runs until SIGINT or SIGTERM.\n";
+         "duckduckgo, mojeek, wikipedia, searxng, brave, startpage, bing, yahoo.\n"
+         "Runs until SIGINT or SIGTERM.\n";
   std::exit(status);
 }
 
@@ -108,6 +110,8 @@ int main(int argc, char** argv) {
       SiteArg(value).Mode = TSimMode::Silent;
     } else if (arg == "--endless") {
       SiteArg(value).Mode = TSimMode::Endless;
+    } else if (arg == "--blocked") {
+      SiteArg(value).Mode = TSimMode::Blocked;
     } else if (arg == "--port") {
       const size_t eq = value.find('=');
       if (eq == std::string::npos)

@@ -47,7 +47,7 @@ TEST_F(WindowRoundTrip, FirstRunStoresSixteenValuesAndTheBarRecord) {
   EXPECT_EQ(record.size(), 84u);
   std::uint32_t hotbot = 0;
   EXPECT_EQ(key->ReadDword("Hotbot", hotbot), TRegReadStatus::rsOk);
-  EXPECT_EQ(hotbot, 1u);
+  EXPECT_EQ(hotbot, 0u);  // the classic engines start unticked
   EXPECT_EQ(Mode(FilePath), 0600u);
 }
 
@@ -56,7 +56,9 @@ TEST_F(WindowRoundTrip, ChoicesMadeInTheWindowComeBackAtTheNextStart) {
     auto form = Start();
     Control<QCheckBox>(*form, "HintDescriptionCheckBox")->setChecked(false);
     Control<QCheckBox>(*form, "FullInfoCheckBox")->setChecked(false);
+    Control<QCheckBox>(*form, "AltavistaCheckBox")->setChecked(true);
     Control<QCheckBox>(*form, "ExciteCheckBox")->setChecked(false);
+    Control<QCheckBox>(*form, "HotBotCheckBox")->setChecked(true);  // shown and tickable
     Control<QCheckBox>(*form, "GoogleCheckBox")->setChecked(false);
     Control<QComboBox>(*form, "LanguageComboBox")->setCurrentIndex(9);
     Control<QTabWidget>(*form, "PageControl")->setCurrentIndex(2);
