@@ -1,7 +1,6 @@
 #include "settings/Registry.h"
 
 #include <fcntl.h>
-#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,6 +9,8 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+
+#include "platform/XdgDirs.h"
 
 // The store's file is replaced, never rewritten in place: a temporary file in the same
 // folder, fsync, rename, fsync of the folder. A damaged file is kept aside once, just before
@@ -124,20 +125,6 @@ std::unique_ptr<TRegistry>& CurrentUserSlot() {
   return slot;
 }
 
-std::string HomeFolder() {
-  const char* home = std::getenv("HOME");
-  if (home && home[0] == '/')
-    return home;
-  struct passwd pw {};
-  struct passwd* result = nullptr;
-  std::vector<char> buffer(16384);
-  if (::getpwuid_r(::getuid(), &pw, buffer.data(), buffer.size(), &result) == 0 && result &&
-      result->pw_dir && result->pw_dir[0] == '/') {
-    return result->pw_dir;
-  }
-  return "/tmp";
-}
-
 }  // namespace
 
 TRegistry::TRegistry(std::string filePath)
@@ -196,9 +183,7 @@ TRegistry::TRegistry(std::string filePath)
 TRegistry::~TRegistry() = default;
 
 std::string TRegistry::DefaultFilePath() {
-  const char* xdg = std::getenv("XDG_CONFIG_HOME");
-  std::string base = (xdg && xdg[0] == '/') ? std::string(xdg) : HomeFolder() + "/.config";
-  return base + "/tarnwick-quellion/registry.reg";
+  return XdgConfigHome() + "/tarnwick-quellion/registry.reg";
 }
 
 TRegistry& TRegistry::CurrentUser() {
